@@ -1,0 +1,51 @@
+# Helpers that keep the per-folder build rules in one place.
+
+# tw_<folder>: the folder's sources (posix backend included for platform), tests excluded.
+function(tunewell_add_folder folder)
+  set(dir ${PROJECT_SOURCE_DIR}/src/${folder})
+  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/posix/*.cpp)
+  list(FILTER sources EXCLUDE REGEX "_test\\.cpp$")
+  list(FILTER sources EXCLUDE REGEX "/export\\.cpp$")
+  if(NOT sources)
+    return()
+  endif()
+  add_library(tw_${folder} OBJECT ${sources})
+  target_link_libraries(tw_${folder} PUBLIC tw_deps)
+  set_property(GLOBAL APPEND PROPERTY TUNEWELL_BUILT_FOLDERS ${folder})
+endfunction()
+
+# unit_<folder>: the tests beside each folder's code, linked with the whole core (an archive,
+# so only what a test uses is pulled in).
+function(tunewell_add_unit_tests)
+  foreach(folder IN LISTS TUNEWELL_FOLDERS)
+    file(GLOB tests CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${folder}/*_test.cpp
+                                      ${PROJECT_SOURCE_DIR}/src/${folder}/posix/*_test.cpp)
+    if(tests)
+      add_executable(unit_${folder} ${tests})
+      target_link_libraries(unit_${folder} PRIVATE tunewell_core tunewell_test_support
+                                                   GTest::gtest_main GTest::gmock)
+      target_compile_definitions(unit_${folder} PRIVATE
+        TUNEWELL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+      gtest_discover_tests(unit_${folder} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS unit)
+    endif()
+  endforeach()
+endfunction()
+
+# One executable per test file under tests/<label>/, labelled by its folder.
+function(tunewell_add_cross_tests label)
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${label}/*_test.cpp)
+  foreach(test IN LISTS tests)
+    get_filename_component(name ${test} NAME_WE)
+    add_executable(${name} ${test})
+    target_link_libraries(${name} PRIVATE tunewell_core tunewell_test_support
+                                          GTest::gtest_main GTest::gmock)
+    target_compile_definitions(${name} PRIVATE
+      TUNEWELL_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+      TUNEWELL_BINARY_DIR="${PROJECT_BINARY_DIR}"
+      TUNEWELL_PLUGIN_PATH="$<TARGET_FILE:tunewell_plugin>"
+      TUNEWELL_HOST_PATH="$<TARGET_FILE:tunewell>"
+      TUNEWELL_SITE_HOST_NAME="${TUNEWELL_SITE_HOST}")
+    add_dependencies(${name} tunewell_plugin tunewell)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS ${label})
+  endforeach()
+endfunction()

@@ -1,0 +1,103 @@
+// The framework's file class (CFile) over a POSIX file descriptor: open with the framework's
+// mode flags, raw reads and writes, positions, and the file error (CFileException) carrying a
+// Windows error number. One object is used by one thread at a time; it closes its file when
+// destroyed. Paths are wide text; on this platform they reach the file system as UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <string>
+
+#include "tunewell/wstring.h"
+
+namespace platform {
+
+// A failed file operation: the Windows error number, its English text and the file's path.
+class FileError : public std::exception {
+ public:
+  FileError() = default;
+  FileError(std::uint32_t code, WString path);
+
+  std::uint32_t Code() const { return code_; }
+  const WString& Path() const { return path_; }
+  // The error's message text (ErrorText of the code; empty for an unknown code).
+  WString Message() const;
+  // The message cut to at most maxChars characters, as the framework's GetErrorMessage does.
+  WString Message(std::size_t maxChars) const;
+  const char* what() const noexcept override { return what_.c_str(); }
+
+ private:
+  std::uint32_t code_ = 0;
+  WString path_;
+  std::string what_;
+};
+
+class File {
+ public:
+  // The framework's open flags.
+  enum OpenFlags : std::uint32_t {
+    modeRead = 0x0000,
+    modeWrite = 0x0001,
+    modeReadWrite = 0x0002,
+    shareCompat = 0x0000,
+    shareExclusive = 0x0010,
+    shareDenyWrite = 0x0020,
+    shareDenyRead = 0x0030,
+    shareDenyNone = 0x0040,
+    modeNoInherit = 0x0080,
+    modeCreate = 0x1000,
+    modeNoTruncate = 0x2000,
+    typeText = 0x4000,
+    typeBinary = 0x8000,
+  };
+  enum SeekPosition : int { begin = 0, current = 1, end = 2 };
+
+  File() = default;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  virtual ~File();
+
+  // Opens the file. modeCreate creates it (truncating unless modeNoTruncate); without it the
+  // file must exist. The share flags are accepted; POSIX has no mandatory sharing modes, so
+  // they restrict nothing. False on failure, with *error (when given) describing it.
+  virtual bool Open(const WString& path, std::uint32_t flags, FileError* error = nullptr);
+  // Closes the file if open. Never throws.
+  virtual void Close() noexcept;
+  bool IsOpen() const { return fd_ >= 0; }
+
+  // Reads up to count bytes; the number read, 0 at the end. Throws FileError on failure.
+  virtual std::size_t Read(void* buffer, std::size_t count);
+  // Writes all count bytes. Throws FileError on failure (a full disk included).
+  virtual void Write(const void* buffer, std::size_t count);
+  // Moves the position; the new position. Throws FileError on failure.
+  virtual std::uint64_t Seek(std::int64_t offset, int origin);
+  std::uint64_t SeekToEnd() { return Seek(0, end); }
+  std::uint64_t GetPosition() const;
+  std::uint64_t GetLength() const;
+
+  const WString& GetFilePath() const { return path_; }
+  // The file's name without its folder.
+  WString GetFileName() const;
+
+  // Deletes a file. Throws FileError on failure.
+  static void Remove(const WString& path);
+  static bool Exists(const WString& path);
+  static bool IsDirectory(const WString& path);
+  // Creates one folder (not its parents). False on failure, with the last error set.
+  static bool CreateDirectory(const WString& path);
+
+ protected:
+  int Descriptor() const { return fd_; }
+  [[noreturn]] void Throw(int errnoValue) const;
+
+ private:
+  int fd_ = -1;
+  WString path_;
+};
+
+// Path text to the bytes the file system takes (UTF-8), and back.
+std::string PathToNative(const WString& path);
+WString PathFromNative(const std::string& path);
+
+}  // namespace platform
