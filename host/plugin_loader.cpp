@@ -1,0 +1,126 @@
+#include "plugin_loader.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <fstream>
+#include <iterator>
+
+namespace host {
+namespace {
+
+constexpr std::string_view kOpenMarker = "###_PluginInfo_###";
+constexpr std::string_view kCloseMarker = "###";
+
+// Parses `key=value;` pairs up to the closing marker. Values in double quotes lose them.
+bool ParseBlock(std::string_view block, PluginInfo& info) {
+  std::size_t pos = 0;
+  while (pos < block.size()) {
+    if (block.substr(pos) == kCloseMarker) return !info.empty();
+    const std::size_t eq = block.find('=', pos);
+    if (eq == std::string_view::npos) return false;
+    std::string key(block.substr(pos, eq - pos));
+    std::size_t valueStart = eq + 1;
+    std::size_t end;
+    std::string value;
+    if (valueStart < block.size() && block[valueStart] == '"') {
+      const std::size_t close = block.find('"', valueStart + 1);
+      if (close == std::string_view::npos) return false;
+      value = std::string(block.substr(valueStart + 1, close - valueStart - 1));
+      end = close + 1;
+      if (end >= block.size() || block[end] != ';') return false;
+    } else {
+      end = block.find(';', valueStart);
+      if (end == std::string_view::npos) return false;
+      value = std::string(block.substr(valueStart, end - valueStart));
+    }
+    if (key.empty()) return false;
+    info.emplace_back(std::move(key), std::move(value));
+    pos = end + 1;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ReadPluginInfo(const std::string& path, PluginInfo& info, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = "cannot read the plug-in file " + path;
+    return false;
+  }
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The block is NUL-terminated text; the marker may also appear elsewhere (a copy of the
+  // string in debug data), so try each occurrence until one parses.
+  for (std::size_t at = bytes.find(kOpenMarker); at != std::string::npos;
+       at = bytes.find(kOpenMarker, at + 1)) {
+    const std::size_t start = at + kOpenMarker.size();
+    const std::size_t nul = bytes.find('\0', start);
+    const std::string_view block(bytes.data() + start,
+                                 (nul == std::string::npos ? bytes.size() : nul) - start);
+    PluginInfo parsed;
+    if (ParseBlock(block, parsed)) {
+      info = std::move(parsed);
+      return true;
+    }
+  }
+  error = path + " is not a Tunewell plug-in: it holds no plug-in information block";
+  return false;
+}
+
+std::string InfoValue(const PluginInfo& info, const std::string& key) {
+  for (const auto& [k, v] : info) {
+    if (k == key) return v;
+  }
+  return {};
+}
+
+PluginLibrary::~PluginLibrary() { Unload(); }
+
+bool PluginLibrary::Load(const std::string& path, std::string& error) {
+  Unload();
+  PluginInfo info;
+  if (!ReadPluginInfo(path, info, error)) return false;
+  if (InfoValue(info, "Type") != "search") {
+    error = path + " is a plug-in of type \"" + InfoValue(info, "Type") +
+            "\", not a search plug-in";
+    return false;
+  }
+  // dlopen searches the library path for a bare name; a host means the file it was given.
+  const std::string target = path.find('/') == std::string::npos ? "./" + path : path;
+  handle_ = dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle_ == nullptr) {
+    const char* reason = dlerror();
+    error = "cannot load " + path + ": " + (reason ? reason : "unknown error");
+    return false;
+  }
+  factory_ = reinterpret_cast<CLyricsDllInterface* (*)()>(dlsym(handle_, "GetDllInterface"));
+  if (factory_ == nullptr) {
+    error = path + " does not export GetDllInterface";
+    Unload();
+    return false;
+  }
+  info_ = std::move(info);
+  return true;
+}
+
+CLyricsDllInterface* PluginLibrary::CreateObject() const {
+  return factory_ != nullptr ? factory_() : nullptr;
+}
+
+void PluginLibrary::Unload() {
+  if (handle_ != nullptr) dlclose(handle_);
+  handle_ = nullptr;
+  factory_ = nullptr;
+}
+
+std::string DefaultPluginPath() {
+  char self[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) return "libtunewell.so";
+  const std::string exe(self, static_cast<std::size_t>(n));
+  return exe.substr(0, exe.find_last_of('/') + 1) + "libtunewell.so";
+}
+
+}  // namespace host

@@ -1,0 +1,120 @@
+#include "diag/trace_writer.h"
+
+#include "platform/process.h"
+
+namespace {
+
+constexpr char16_t kByteOrderMark = 0xFEFF;
+constexpr std::uint32_t kSpinWaitMs = 25;
+
+}  // namespace
+
+CTraceWriter::CTraceWriter() : clock_(&platform::GetLocalTime) {}
+
+CTraceWriter::~CTraceWriter() { Shutdown(); }
+
+const char16_t* CTraceWriter::LevelTag(int level) {
+  static constexpr const char16_t* kTags[] = {u"", u"ERR", u"WRN", u"INF", u"DBG", u"-->", u"---"};
+  if (level < 0 || level > 69) return kTags[0];
+  return kTags[level / 10];
+}
+
+void CTraceWriter::Acquire() {
+  const std::uint32_t self = platform::CurrentThreadId();
+  for (;;) {
+    if (owner_.load() == self) return;
+    std::uint32_t expected = 0;
+    if (owner_.compare_exchange_strong(expected, self)) return;
+    platform::Sleep(kSpinWaitMs);
+  }
+}
+
+void CTraceWriter::Release() {
+  std::uint32_t expected = platform::CurrentThreadId();
+  owner_.compare_exchange_strong(expected, 0);
+}
+
+void CTraceWriter::SetFilePrefix(const WString& prefix) {
+  Acquire();
+  file_.reset();
+  prefix_ = std::make_unique<WString>(prefix);
+  Release();
+}
+
+void CTraceWriter::SetLevel(int n) {
+  Acquire();
+  level_.store(n > 0 ? n : 0);
+  Release();
+}
+
+void CTraceWriter::Close() {
+  Acquire();
+  file_.reset();
+  Release();
+}
+
+void CTraceWriter::Shutdown() {
+  Acquire();
+  file_.reset();
+  prefix_.reset();
+  Release();
+}
+
+bool CTraceWriter::GetFilePath(char16_t* buffer, std::size_t capacity) {
+  Acquire();
+  const bool fits = buffer != nullptr && capacity >= path_.size() + 1;
+  if (fits) path_.copy(buffer, path_.size()), buffer[path_.size()] = 0;
+  Release();
+  return fits;
+}
+
+bool CTraceWriter::SameDate(const platform::LocalTime& now) const {
+  return now.year == created_.year && now.month == created_.month && now.day == created_.day;
+}
+
+void CTraceWriter::OpenNewFile() {
+  file_.reset();
+  if (!prefix_) return;
+  const platform::LocalTime now = clock_();
+  WString path = platform::Format(u"%s_%04d%02d%02d_%02d%02d%02d_%X.txt", *prefix_, now.year,
+                                  now.month, now.day, now.hour, now.minute, now.second,
+                                  platform::CurrentProcessId());
+  // A name that does not fit is not cut: a cut name could land in another folder's file.
+  if (path.size() > kMaxPath) return;
+  path_ = std::move(path);
+  auto file = std::make_unique<platform::File>();
+  if (!file->Open(path_, platform::File::modeCreate | platform::File::modeWrite |
+                             platform::File::shareDenyWrite)) {
+    return;  // the line is lost; the next one tries again
+  }
+  try {
+    file->Write(&kByteOrderMark, sizeof kByteOrderMark);
+  } catch (const platform::FileError&) {
+    return;
+  }
+  created_ = now;
+  file_ = std::move(file);
+}
+
+void CTraceWriter::WriteLine(int level, const char16_t* format,
+                             std::initializer_list<platform::FormatArg> args) {
+  // Cheap rejection before the lock, the clock and the formatting.
+  const int current = level_.load(std::memory_order_relaxed);
+  if (format == nullptr || current == 0 || level > current) return;
+
+  Acquire();
+  try {
+    const platform::LocalTime now = clock_();
+    if (!file_ || !SameDate(now)) OpenNewFile();
+    WString line = platform::Format(u"%02d:%02d:%02d.%03d %X %s: ", now.hour, now.minute,
+                                    now.second, now.millisecond, platform::CurrentThreadId(),
+                                    LevelTag(level));
+    line += platform::FormatWide(format, args);
+    line += u"\r\n";
+    // The debugger output has no channel on this platform; the file is the only copy.
+    if (file_) file_->Write(line.data(), line.size() * sizeof(char16_t));
+  } catch (...) {
+    // A line that cannot be written is lost; writing never fails towards the caller.
+  }
+  Release();
+}

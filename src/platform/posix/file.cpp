@@ -1,0 +1,193 @@
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unicode/ustring.h>
+
+#include <cerrno>
+
+#include "platform/system_error.h"
+
+namespace platform {
+namespace {
+
+// Windows tells a missing file (2) from a missing folder on its path (3).
+std::uint32_t OpenErrorCode(int errnoValue, const std::string& nativePath) {
+  if (errnoValue == ENOENT) {
+    const auto slash = nativePath.find_last_of('/');
+    if (slash != std::string::npos && slash > 0) {
+      struct stat st {};
+      if (stat(nativePath.substr(0, slash).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        return error::kPathNotFound;
+      }
+    }
+  }
+  return ErrorFromErrno(errnoValue);
+}
+
+int OpenMode(std::uint32_t flags) {
+  int mode = O_CLOEXEC;
+  if (flags & File::modeReadWrite) {
+    mode |= O_RDWR;
+  } else if (flags & File::modeWrite) {
+    mode |= O_WRONLY;
+  } else {
+    mode |= O_RDONLY;
+  }
+  if (flags & File::modeCreate) {
+    mode |= O_CREAT;
+    if (!(flags & File::modeNoTruncate)) mode |= O_TRUNC;
+  }
+  return mode;
+}
+
+}  // namespace
+
+FileError::FileError(std::uint32_t code, WString path)
+    : code_(code), path_(std::move(path)) {
+  what_ = "file error " + std::to_string(code_) + " on " + PathToNative(path_);
+}
+
+WString FileError::Message() const { return ErrorText(code_); }
+
+WString FileError::Message(std::size_t maxChars) const {
+  WString text = Message();
+  if (text.size() > maxChars) text.resize(maxChars);
+  return text;
+}
+
+File::~File() { Close(); }
+
+bool File::Open(const WString& path, std::uint32_t flags, FileError* error) {
+  Close();
+  const std::string native = PathToNative(path);
+  int fd = ::open(native.c_str(), OpenMode(flags), 0666);
+  if (fd < 0) {
+    const std::uint32_t code = OpenErrorCode(errno, native);
+    SetLastErrorCode(code);
+    if (error != nullptr) *error = FileError(code, path);
+    return false;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    SetLastErrorCode(error::kAccessDenied);
+    if (error != nullptr) *error = FileError(error::kAccessDenied, path);
+    return false;
+  }
+  fd_ = fd;
+  path_ = path;
+  return true;
+}
+
+void File::Close() noexcept {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+void File::Throw(int errnoValue) const { throw FileError(ErrorFromErrno(errnoValue), path_); }
+
+std::size_t File::Read(void* buffer, std::size_t count) {
+  if (fd_ < 0) throw FileError(error::kInvalidHandle, path_);
+  for (;;) {
+    const ssize_t n = ::read(fd_, buffer, count);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) Throw(errno);
+  }
+}
+
+void File::Write(const void* buffer, std::size_t count) {
+  if (fd_ < 0) throw FileError(error::kInvalidHandle, path_);
+  const auto* bytes = static_cast<const char*>(buffer);
+  while (count > 0) {
+    const ssize_t n = ::write(fd_, bytes, count);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Throw(errno);
+    }
+    bytes += n;
+    count -= static_cast<std::size_t>(n);
+  }
+}
+
+std::uint64_t File::Seek(std::int64_t offset, int origin) {
+  if (fd_ < 0) throw FileError(error::kInvalidHandle, path_);
+  static constexpr int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+  if (origin < begin || origin > end) throw FileError(error::kInvalidParameter, path_);
+  const off_t pos = ::lseek(fd_, static_cast<off_t>(offset), kWhence[origin]);
+  if (pos < 0) {
+    throw FileError(errno == EINVAL ? error::kNegativeSeek : ErrorFromErrno(errno), path_);
+  }
+  return static_cast<std::uint64_t>(pos);
+}
+
+std::uint64_t File::GetPosition() const {
+  if (fd_ < 0) throw FileError(error::kInvalidHandle, path_);
+  const off_t pos = ::lseek(fd_, 0, SEEK_CUR);
+  if (pos < 0) Throw(errno);
+  return static_cast<std::uint64_t>(pos);
+}
+
+std::uint64_t File::GetLength() const {
+  if (fd_ < 0) throw FileError(error::kInvalidHandle, path_);
+  struct stat st {};
+  if (fstat(fd_, &st) != 0) Throw(errno);
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+WString File::GetFileName() const {
+  const auto slash = path_.find_last_of(u"/");
+  return slash == WString::npos ? path_ : path_.substr(slash + 1);
+}
+
+void File::Remove(const WString& path) {
+  const std::string native = PathToNative(path);
+  if (::unlink(native.c_str()) != 0) throw FileError(OpenErrorCode(errno, native), path);
+}
+
+bool File::Exists(const WString& path) {
+  struct stat st {};
+  return ::stat(PathToNative(path).c_str(), &st) == 0;
+}
+
+bool File::IsDirectory(const WString& path) {
+  struct stat st {};
+  return ::stat(PathToNative(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool File::CreateDirectory(const WString& path) {
+  const std::string native = PathToNative(path);
+  if (::mkdir(native.c_str(), 0777) == 0) return true;
+  SetLastErrorCode(errno == EEXIST ? error::kAlreadyExists : OpenErrorCode(errno, native));
+  return false;
+}
+
+std::string PathToNative(const WString& path) {
+  if (path.empty()) return {};
+  // Lone surrogates cannot be spelled in UTF-8; they become U+FFFD rather than failing.
+  UErrorCode status = U_ZERO_ERROR;
+  int32_t needed = 0;
+  u_strToUTF8WithSub(nullptr, 0, &needed, path.data(), static_cast<int32_t>(path.size()),
+                     0xFFFD, nullptr, &status);
+  std::string out(static_cast<std::size_t>(needed), '\0');
+  status = U_ZERO_ERROR;
+  u_strToUTF8WithSub(out.data(), needed, &needed, path.data(),
+                     static_cast<int32_t>(path.size()), 0xFFFD, nullptr, &status);
+  return U_SUCCESS(status) ? out : std::string();
+}
+
+WString PathFromNative(const std::string& path) {
+  if (path.empty()) return {};
+  UErrorCode status = U_ZERO_ERROR;
+  int32_t needed = 0;
+  u_strFromUTF8WithSub(nullptr, 0, &needed, path.data(), static_cast<int32_t>(path.size()),
+                       0xFFFD, nullptr, &status);
+  WString out(static_cast<std::size_t>(needed), u'\0');
+  status = U_ZERO_ERROR;
+  u_strFromUTF8WithSub(out.data(), needed, &needed, path.data(),
+                       static_cast<int32_t>(path.size()), 0xFFFD, nullptr, &status);
+  return U_SUCCESS(status) ? out : WString();
+}
+
+}  // namespace platform

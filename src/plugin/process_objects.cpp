@@ -1,0 +1,26 @@
+// The library's process-wide objects, in one place so that their order is fixed: the registry
+// is created first and destroyed last, so that the trace log (which closes and merges its file
+// when destroyed) goes before the registry deletes the objects the host left behind.
+#include "diag/trace_log.h"
+#include "plugin/instance_registry.h"
+
+namespace {
+
+struct ProcessObjects {
+  CInstanceRegistry registry;
+  CTraceLog traceLog;
+
+  ProcessObjects() { CTraceLog::SetGlobal(&traceLog); }
+};
+
+ProcessObjects& Objects() {
+  static ProcessObjects objects;
+  return objects;
+}
+
+// Created when the library loads, before any call from the host.
+[[maybe_unused]] const bool createdAtLoad = (Objects(), true);
+
+}  // namespace
+
+CInstanceRegistry& CInstanceRegistry::Instance() { return Objects().registry; }
