@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <set>
+#include <thread>
+
+#include "platform/clock.h"
+#include "platform/crt_rand.h"
+#include "platform/file.h"
+#include "platform/module_path.h"
+#include "platform/process.h"
+#include "platform/system_error.h"
+#include "support/fake_host.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testing_support::Narrow;
+using testing_support::TempDir;
+
+TEST(CrtRand, FollowsTheMicrosoftGenerator) {
+  // The first values of the Microsoft runtime after srand(1) (and without any srand).
+  const int expected[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464};
+  std::thread fresh([&] {
+    for (int value : expected) EXPECT_EQ(value, platform::CrtRand());
+  });
+  fresh.join();
+  platform::CrtSrand(1);
+  for (int value : expected) EXPECT_EQ(value, platform::CrtRand());
+  platform::CrtSrand(12345);
+  const int a = platform::CrtRand();
+  platform::CrtSrand(12345);
+  EXPECT_EQ(a, platform::CrtRand());
+}
+
+TEST(CrtRand, StateIsPerThread) {
+  platform::CrtSrand(7);
+  platform::CrtRand();
+  int otherThreadFirst = -1;
+  std::thread other([&] { otherThreadFirst = platform::CrtRand(); });
+  other.join();
+  EXPECT_EQ(41, otherThreadFirst);
+}
+
+TEST(ErrorText, EnglishTextsEndInLineBreak) {
+  const std::pair<std::uint32_t, const char*> cases[] = {
+      {0, "The operation completed successfully.\r\n"},
+      {2, "The system cannot find the file specified.\r\n"},
+      {87, "The parameter is incorrect.\r\n"},
+      {122, "The data area passed to a system call is too small.\r\n"},
+      {12002, "The operation timed out\r\n"},
+      {12007, "The server name or address could not be resolved\r\n"},
+      {12029, "A connection with the server could not be established\r\n"},
+      {12156, "The HTTP redirect request failed\r\n"},
+      {99999, ""},
+  };
+  for (const auto& [code, text] : cases) EXPECT_EQ(text, Narrow(platform::ErrorText(code))) << code;
+}
+
+TEST(LastError, IsPerThread) {
+  platform::SetLastErrorCode(87);
+  std::thread other([] {
+    EXPECT_EQ(0u, platform::GetLastErrorCode());
+    platform::SetLastErrorCode(5);
+  });
+  other.join();
+  EXPECT_EQ(87u, platform::GetLastErrorCode());
+}
+
+TEST(File, OpenFailuresCarryWindowsErrorNumbers) {
+  TempDir dir;
+  std::ofstream(dir.File("exists")) << "x";
+  mkdir(dir.File("folder").c_str(), 0700);
+  const struct {
+    std::string path;
+    std::uint32_t flags;
+    std::uint32_t code;
+  } cases[] = {
+      {dir.File("missing"), platform::File::modeRead, platform::error::kFileNotFound},
+      {dir.File("no/such/folder/file"), platform::File::modeRead, platform::error::kPathNotFound},
+      {dir.File("no/file"), platform::File::modeCreate | platform::File::modeWrite,
+       platform::error::kPathNotFound},
+      {dir.File("folder"), platform::File::modeRead, platform::error::kAccessDenied},
+  };
+  for (const auto& c : cases) {
+    platform::File file;
+    platform::FileError error;
+    EXPECT_FALSE(file.Open(platform::PathFromNative(c.path), c.flags, &error)) << c.path;
+    EXPECT_EQ(c.code, error.Code()) << c.path;
+    EXPECT_EQ(c.code, platform::GetLastErrorCode()) << c.path;
+    EXPECT_EQ(platform::PathFromNative(c.path), error.Path());
+    EXPECT_FALSE(error.Message().empty());
+  }
+}
+
+TEST(File, CreateTruncatesUnlessNoTruncate) {
+  TempDir dir;
+  const WString path = platform::PathFromNative(dir.File("f"));
+  {
+    platform::File file;
+    ASSERT_TRUE(file.Open(path, platform::File::modeCreate | platform::File::modeWrite));
+    file.Write("hello", 5);
+  }
+  {
+    platform::File file;
+    ASSERT_TRUE(file.Open(path, platform::File::modeCreate | platform::File::modeNoTruncate |
+                                    platform::File::modeWrite));
+    EXPECT_EQ(5u, file.GetLength());
+    EXPECT_EQ(5u, file.SeekToEnd());
+    file.Write("!", 1);
+  }
+  EXPECT_EQ("hello!", testing_support::ReadFileBytes(dir.File("f")));
+  {
+    platform::File file;
+    ASSERT_TRUE(file.Open(path, platform::File::modeCreate | platform::File::modeWrite));
+    EXPECT_EQ(0u, file.GetLength());
+  }
+}
+
+TEST(File, ReadWriteSeekAndErrors) {
+  TempDir dir;
+  const WString path = platform::PathFromNative(dir.File("data"));
+  platform::File file;
+  ASSERT_TRUE(file.Open(path, platform::File::modeCreate | platform::File::modeReadWrite));
+  file.Write("0123456789", 10);
+  EXPECT_EQ(3u, file.Seek(3, platform::File::begin));
+  char buffer[4] = {};
+  EXPECT_EQ(4u, file.Read(buffer, 4));
+  EXPECT_EQ("3456", std::string(buffer, 4));
+  EXPECT_EQ(9u, file.Seek(-1, platform::File::end));
+  EXPECT_EQ(1u, file.Read(buffer, 4));
+  EXPECT_EQ(0u, file.Read(buffer, 4));
+  EXPECT_THROW(file.Seek(-100, platform::File::current), platform::FileError);
+  EXPECT_EQ(u"data", file.GetFileName());
+  file.Close();
+  EXPECT_THROW(file.Read(buffer, 1), platform::FileError);
+
+  platform::File::Remove(path);
+  EXPECT_FALSE(platform::File::Exists(path));
+  try {
+    platform::File::Remove(path);
+    FAIL() << "removing a missing file must fail";
+  } catch (const platform::FileError& error) {
+    EXPECT_EQ(platform::error::kFileNotFound, error.Code());
+  }
+}
+
+TEST(File, CreateDirectoryMakesOneLevel) {
+  TempDir dir;
+  EXPECT_TRUE(platform::File::CreateDirectory(platform::PathFromNative(dir.File("a"))));
+  EXPECT_TRUE(platform::File::IsDirectory(platform::PathFromNative(dir.File("a"))));
+  EXPECT_FALSE(platform::File::CreateDirectory(platform::PathFromNative(dir.File("a"))));
+  EXPECT_EQ(platform::error::kAlreadyExists, platform::GetLastErrorCode());
+  EXPECT_FALSE(platform::File::CreateDirectory(platform::PathFromNative(dir.File("b/c"))));
+  EXPECT_EQ(platform::error::kPathNotFound, platform::GetLastErrorCode());
+}
+
+TEST(PathEncoding, RoundTripsThroughUtf8) {
+  const WString names[] = {u"plain", u"caf\u00e9", u"\u4e2d\u6587", u"emoji \U0001F3B5"};
+  for (const auto& name : names) {
+    EXPECT_EQ(Narrow(name), platform::PathToNative(name));
+    EXPECT_EQ(name, platform::PathFromNative(platform::PathToNative(name)));
+  }
+  // A lone surrogate has no UTF-8 spelling: it becomes U+FFFD instead of failing the path.
+  EXPECT_EQ("a\xEF\xBF\xBD" "b", platform::PathToNative(WString(u"a") + char16_t(0xD800) + u"b"));
+}
+
+TEST(Process, IdsAndModulePath) {
+  EXPECT_NE(0u, platform::CurrentProcessId());
+  const std::uint32_t self = platform::CurrentThreadId();
+  std::uint32_t other = 0;
+  std::thread t([&] { other = platform::CurrentThreadId(); });
+  t.join();
+  EXPECT_NE(0u, other);
+  EXPECT_NE(self, other);
+  const WString path = platform::GetModuleFilePath(reinterpret_cast<const void*>(&platform::CurrentProcessId));
+  EXPECT_FALSE(path.empty());
+  EXPECT_EQ(u'/', path.front());
+  EXPECT_TRUE(platform::File::Exists(path));
+}
+
+TEST(Clock, TickCountAndCounterAdvance) {
+  const std::uint32_t ticks = platform::GetTickCount();
+  const std::int64_t counter = platform::QueryPerformanceCounter();
+  platform::Sleep(20);
+  EXPECT_GE(platform::GetTickCount() - ticks, 15u);  // unsigned: wrap-safe
+  EXPECT_GT(platform::QueryPerformanceCounter(), counter);
+  EXPECT_GT(platform::QueryPerformanceFrequency(), 0);
+  const platform::LocalTime now = platform::GetLocalTime();
+  EXPECT_GE(now.year, 2024);
+  EXPECT_TRUE(now.month >= 1 && now.month <= 12 && now.day >= 1 && now.day <= 31);
+  EXPECT_TRUE(now.millisecond >= 0 && now.millisecond < 1000);
+}
+
+}  // namespace
