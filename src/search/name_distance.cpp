@@ -39,13 +39,21 @@ bool InsideOnePair(WStringView name, std::size_t pos, BracketPair pair) {
   return false;
 }
 
-// The same answer for every position of a name at once. A position is inside when an opening
-// bracket lies at or before it and a closing one at or after it, unless the only such pairs
-// wrap the whole name; so it is enough to know, per position, whether an opening bracket
+// What the matrix needs to know about one position of a name, worked out once.
+struct Position {
+  char16_t key;       // the character, upper-case mapped unless comparing case-sensitively
+  int charClass;
+  bool inside;        // inside a bracket pair
+  float gapCost;      // cost of inserting or deleting it
+  float reducedGap;   // the same inside brackets
+};
+
+// InBrackets' answer for every position of a name at once. A position is inside when an
+// opening bracket lies at or before it and a closing one at or after it, unless the only such
+// pairs wrap the whole name; so it is enough to know, per position, whether an opening bracket
 // exists in [0, pos] and in [1, pos], and a closing one in [pos, last] and in [pos, last - 1].
-std::vector<std::uint8_t> InsideFlags(WStringView name) {
+void MarkInside(WStringView name, std::vector<Position>& positions) {
   const std::size_t n = name.size();
-  std::vector<std::uint8_t> inside(n, 0);
   std::vector<std::uint8_t> closeAfter(n + 1, 0);  // bit 0: up to last; bit 1: before last
   for (const BracketPair pair : kBracketPairs) {
     closeAfter[n] = 0;
@@ -61,33 +69,40 @@ std::vector<std::uint8_t> InsideFlags(WStringView name) {
         openAfterFirst = openAfterFirst || k > 0;
       }
       if ((openAfterFirst && (closeAfter[k] & 1)) || (openAnywhere && (closeAfter[k] & 2))) {
-        inside[k] = 1;
+        positions[k].inside = true;
       }
     }
   }
-  return inside;
 }
 
-// What the matrix needs to know about one position of a name, worked out once.
-struct Position {
-  char16_t key;       // the character, upper-case mapped unless comparing case-sensitively
-  int charClass;
-  bool inside;        // inside a bracket pair
-  float gapCost;      // cost of inserting or deleting it
-  float reducedGap;   // the same inside brackets
-};
-
 std::vector<Position> Prepare(WStringView name, bool caseSensitive, float factor) {
-  const std::vector<std::uint8_t> inside = InsideFlags(name);
   std::vector<Position> out(name.size());
   for (std::size_t i = 0; i < name.size(); ++i) {
     const char16_t c = name[i];
     const float gap = CNameDistance::CharCost(c, 0);
-    out[i] = {caseSensitive ? c : platform::ToUpper(c), CNameDistance::CharClass(c),
-              inside[i] != 0, gap, gap * factor};
+    out[i] = {caseSensitive ? c : platform::ToUpper(c), CNameDistance::CharClass(c), false,
+              gap, gap * factor};
   }
+  MarkInside(name, out);
   return out;
 }
+
+// The class of each ASCII character, built once from the class rules.
+struct AsciiClasses {
+  std::uint8_t of[128];
+  constexpr AsciiClasses() : of{} {
+    for (int c = 0; c < 128; ++c) {
+      of[c] = CNameDistance::Other;
+      for (const char16_t* p = kPunctuation; *p; ++p) {
+        if (*p == c) of[c] = CNameDistance::Punctuation;
+      }
+    }
+    for (int c = '0'; c <= '9'; ++c) of[c] = CNameDistance::Digit;
+    of[' '] = of[0x08] = of[0x0B] = CNameDistance::Space;
+    of[0] = CNameDistance::Gap;
+  }
+};
+constexpr AsciiClasses kAsciiClasses;
 
 }  // namespace
 
@@ -105,11 +120,7 @@ CNameDistance::CNameDistance(std::int32_t caseSensitiveFlag)
     : bracketFactor(0.1f), caseSensitive(caseSensitiveFlag) {}
 
 int CNameDistance::CharClass(char16_t c) {
-  if (c == 0) return Gap;
-  if (c >= u'0' && c <= u'9') return Digit;
-  if (c == u' ' || c == 0x0008 || c == 0x000B) return Space;
-  if (c < 0x80 && WStringView(kPunctuation).find(c) != WStringView::npos) return Punctuation;
-  return Other;
+  return c < 0x80 ? int{kAsciiClasses.of[c]} : int{Other};
 }
 
 float CNameDistance::CharCost(char16_t a, char16_t b) {
@@ -128,35 +139,38 @@ float CNameDistance::Distance(const WString& first, const WString& second) const
 }
 
 // The edit-distance matrix kept two rows at a time. Each cell costs O(1): the bracket answer
-// of a cell depends only on its two positions, and those are prepared once per name.
+// of a cell depends only on its two positions, and those are prepared once per name. The cell
+// picks its costs by selection rather than branches (the same products the literal algorithm
+// forms, so the sums stay bit for bit the same): on names the branches are unpredictable.
 float CNameDistance::Distance(const char16_t* first, const char16_t* second) const {
   const bool sensitive = caseSensitive != 0;
   const std::vector<Position> s =
       Prepare(TrimName(first ? first : u""), sensitive, bracketFactor);
   const std::vector<Position> t =
       Prepare(TrimName(second ? second : u""), sensitive, bracketFactor);
+  float reducedTable[25];
+  for (int k = 0; k < 25; ++k) reducedTable[k] = kCostTable[k] * bracketFactor;
   std::vector<float> previous(t.size() + 1);
   std::vector<float> current(t.size() + 1);
   previous[0] = 0.0f;
   for (std::size_t j = 1; j <= t.size(); ++j) previous[j] = previous[j - 1] + t[j - 1].gapCost;
   for (std::size_t i = 1; i <= s.size(); ++i) {
     const Position& a = s[i - 1];
-    current[0] = previous[0] + a.gapCost;
+    const float* fullRow = kCostTable + 5 * a.charClass;
+    const float* reducedRow = reducedTable + 5 * a.charClass;
+    // The cell to the left stays in a register: it is the one serial dependency of the row.
+    float left = previous[0] + a.gapCost;
+    current[0] = left;
     for (std::size_t j = 1; j <= t.size(); ++j) {
       const Position& b = t[j - 1];
-      float replace = 0.0f;
-      float remove = a.gapCost;
-      float insert = b.gapCost;
-      if (a.key != b.key) {
-        replace = kCostTable[5 * a.charClass + b.charClass];
-        if (a.inside || b.inside) {
-          replace *= bracketFactor;
-          remove = a.reducedGap;
-          insert = b.reducedGap;
-        }
-      }
-      current[j] = std::min({previous[j - 1] + replace, previous[j] + remove,
-                             current[j - 1] + insert});
+      const bool same = a.key == b.key;
+      const bool reduced = !same && (a.inside || b.inside);
+      const float differ = reduced ? reducedRow[b.charClass] : fullRow[b.charClass];
+      const float replace = same ? 0.0f : differ;
+      const float remove = reduced ? a.reducedGap : a.gapCost;
+      const float insert = reduced ? b.reducedGap : b.gapCost;
+      left = std::min(std::min(previous[j - 1] + replace, previous[j] + remove), left + insert);
+      current[j] = left;
     }
     std::swap(previous, current);
   }
