@@ -1,0 +1,24 @@
+#include "text/ansi_trace.h"
+
+#include <exception>
+
+#include "diag/trace_log.h"
+#include "platform/code_page.h"
+#include "text/bytes_to_wide.h"
+#include "text/wide_to_bytes.h"
+
+std::string ToThreadAnsi(const WString& text) {
+  try {
+    return CWideToBytes(text, platform::kCpThreadAcp).Str();
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
+void TraceAnsi(int level, const std::string& message) {
+  try {
+    TraceWrite(level, CBytesToWide(message, platform::kCpThreadAcp).Str());
+  } catch (const std::exception&) {
+    // A log line must never turn an operation's result into an exception.
+  }
+}

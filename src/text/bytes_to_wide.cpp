@@ -1,0 +1,68 @@
+#include "text/bytes_to_wide.h"
+
+#include <climits>
+#include <cstring>
+#include <new>
+
+#include "diag/trace_log.h"
+#include "platform/code_page.h"
+#include "platform/system_error.h"
+#include "text/ansi_trace.h"
+#include "text/conversion_exception.h"
+
+namespace {
+
+// The failure messages quote the bytes as they are; the code page follows, unquoted.
+std::string FailureMessage(const char* what, const char* bytes, std::uint32_t codePage) {
+  std::string message = what;
+  message += " failed for string: \"";
+  message += bytes != nullptr ? bytes : "(null)";
+  message += "\", codePage=";
+  message += std::to_string(codePage);
+  return message;
+}
+
+}  // namespace
+
+WString BytesToWide(const char* bytes, std::uint32_t codePage) {
+  const int needed = platform::MultiByteToWide(codePage, 0, bytes, -1, nullptr, 0);
+  if (needed == 0) {
+    TraceAnsi(CTraceLog::Warning,
+              FailureMessage("MultiByteToWideChar (get needed length)", bytes, codePage));
+    return {};
+  }
+  WString buffer;
+  try {
+    buffer.assign(static_cast<std::size_t>(needed) + 1, u'\0');  // one spare unit
+  } catch (const std::bad_alloc&) {
+    TraceAnsi(CTraceLog::Error, "Malloc failed !!!");
+    return {};
+  }
+  if (platform::MultiByteToWide(codePage, 0, bytes, -1, buffer.data(), needed) == 0) {
+    TraceAnsi(CTraceLog::Error, FailureMessage("MultiByteToWideChar", bytes, codePage));
+    return {};
+  }
+  buffer.resize(static_cast<std::size_t>(needed) - 1);  // without the terminator
+  return buffer;
+}
+
+CBytesToWide::CBytesToWide(const char* text, std::uint32_t codePage) {
+  if (text == nullptr) return;
+  const std::size_t units = std::strlen(text) + 1;  // the terminator is converted too
+  if (units > INT_MAX) ThrowConversionError(platform::error::kInvalidParameter);
+  const int n = static_cast<int>(units);
+
+  // No code page gives more wide characters than bytes; the exact size is asked for anyway
+  // should one do so.
+  char16_t* out = buffer_.Allocate(units);
+  int written = platform::MultiByteToWide(codePage, 0, text, n, out, n);
+  if (written == 0 && platform::GetLastErrorCode() == platform::error::kInsufficientBuffer) {
+    const int needed = platform::MultiByteToWide(codePage, 0, text, n, nullptr, 0);
+    if (needed > 0) {
+      out = buffer_.Allocate(static_cast<std::size_t>(needed));
+      written = platform::MultiByteToWide(codePage, 0, text, n, out, needed);
+    }
+  }
+  if (written == 0) ThrowConversionError(platform::GetLastErrorCode());
+  result_ = out;
+}
