@@ -1,0 +1,50 @@
+// Private-profile (INI) files, standing in for GetPrivateProfileStringW,
+// GetPrivateProfileSectionNamesW and WritePrivateProfileStringW with Windows' matching rules
+// and buffer results: section and key names match without regard to case and are trimmed of
+// white space, a value in double quotes comes back without them, truncation returns size - 1
+// (values) or size - 2 (lists). A file starting with FF FE is UTF-16 LE; any other is text in
+// the ANSI code page.
+//
+// Sounder than Windows: a write goes to a temporary file renamed over the old one, under an
+// exclusive advisory lock held from the read to the rename, so a crash never leaves a torn file
+// and concurrent writers (threads or processes) never lose each other's changes; a write that
+// changes nothing leaves the file alone; text that could not be read back as written (a line
+// break anywhere, or a key holding "=" or starting with "[" or ";") is refused. Readers take no
+// lock: they always see a whole file. Parsed files are kept in memory while their inode, size
+// and times are unchanged.
+//
+// Any thread may call these functions. Failures set the calling thread's last error.
+#pragma once
+
+#include <cstdint>
+
+#include "tunewell/wstring.h"
+
+namespace platform {
+
+// Copies the value of key in section into buffer (size characters, terminator included) and
+// returns the number of characters copied; a value that does not fit is cut to size - 1.
+// When the file, section or key is missing, or the key has no "=", copies defaultValue (null
+// means empty) without its trailing spaces instead. A null key lists the key names of the
+// section and a null section lists the section names, as ReadProfileSectionNames does. A size
+// of 0 returns 0 and leaves buffer alone. A missing file sets the last error to 2.
+std::uint32_t ReadProfileString(const char16_t* section, const char16_t* key,
+                                const char16_t* defaultValue, char16_t* buffer,
+                                std::uint32_t size, const WString& path);
+
+// Copies the file's section names into buffer, each terminated, followed by one more
+// terminator, and returns the number of characters before that final terminator. When the
+// list does not fit, including an exact fit, the last name is cut, two terminators end the
+// buffer and the result is size - 2. A missing file gives 0 and an empty list (last error 2).
+std::uint32_t ReadProfileSectionNames(char16_t* buffer, std::uint32_t size, const WString& path);
+
+// Sets key = value in section, creating the file (not its folder), the section (at the end of
+// the file) and the key (at the end of its section) as needed; lines not touched are kept byte
+// for byte. A null value deletes the key; a null key deletes the section (every section of
+// that name). Returns false with the last error set on failure: 87 for a null or empty
+// section, an empty key, or text refused as above; 3 for a missing folder; file errors
+// otherwise. Deleting what does not exist succeeds without touching the file.
+bool WriteProfileString(const char16_t* section, const char16_t* key, const char16_t* value,
+                        const WString& path);
+
+}  // namespace platform
