@@ -179,6 +179,12 @@ class SiteServer(ThreadingHTTPServer):
         self.delay_ms = delay_ms
         self.verbose = verbose
 
+    def handle_error(self, request, client_address):
+        """A client that hangs up mid-answer (a time-out test) is no news; stay quiet so that
+        a parent that never reads stderr cannot block the server on a full pipe."""
+        if self.verbose:
+            super().handle_error(request, client_address)
+
 
 def parse_args(argv):
     parser = argparse.ArgumentParser(description="The bundled Tunewell lyrics site.")
