@@ -1,0 +1,18 @@
+#include "http/url_host.h"
+
+#include "diag/trace_log.h"
+#include "platform/system_error.h"
+#include "platform/url.h"
+
+WString EnsureScheme(const WString& address, const WString& scheme) {
+  if (address.find(u"://") != WString::npos) return address;
+  return scheme + u"://" + address;
+}
+
+WString UrlGetHost(const WString& address) {
+  if (address.empty()) return WString();
+  WString host;
+  if (platform::CrackUrlHost(address, host)) return host;
+  TraceLastError(CTraceLog::Error, u"UrlGetHost: InternetCrackUrl ", platform::GetLastErrorCode());
+  return WString();
+}
