@@ -1,9 +1,9 @@
 #include "plugin_loader.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
+#include "host_paths.h"
 
-#include <climits>
+#include <dlfcn.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -115,12 +115,6 @@ void PluginLibrary::Unload() {
   factory_ = nullptr;
 }
 
-std::string DefaultPluginPath() {
-  char self[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return "libtunewell.so";
-  const std::string exe(self, static_cast<std::size_t>(n));
-  return exe.substr(0, exe.find_last_of('/') + 1) + "libtunewell.so";
-}
+std::string DefaultPluginPath() { return ExecutableFolder() + "libtunewell.so"; }
 
 }  // namespace host

@@ -1,0 +1,22 @@
+// The commands of `tunewell`, each run from parsed options to an exit status: info, the
+// searches (get, song, songs, artist, lyrics), get --batch, site and demo. Results go to
+// stdout (text or one JSON document), messages and --stats to stderr. Called once from main
+// on the main thread, after the CancelSwitch is installed.
+#pragma once
+
+#include "options.h"
+#include "plugin_session.h"
+
+namespace host {
+
+// The session settings the options ask for, with the defaults resolved: the plug-in beside
+// the binary, the XDG cache folder (none with --no-cache, or when no home is known).
+SessionSettings SessionSettingsFrom(const Options& options);
+
+int RunInfoCommand(const Options& options);
+int RunSearchCommand(const Options& options);
+int RunBatchCommand(const Options& options);
+int RunSiteCommand(const Options& options);
+int RunDemoCommand(const Options& options);
+
+}  // namespace host

@@ -1,0 +1,53 @@
+// The command line of `tunewell`: what the user asked for, parsed and checked before anything
+// is loaded or downloaded. Parsing is pure (no environment, no files); the caller resolves
+// defaults that depend on the environment (the cache folder, the plug-in path) afterwards.
+// Single-threaded: called once from main.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace host {
+
+struct Options {
+  std::string command;                  // "get", "song", ... ; empty for --help / --version
+  std::vector<std::string> arguments;   // the command's positional arguments
+
+  std::optional<std::string> plugin;    // --plugin PATH
+  std::optional<std::string> proxy;     // --proxy HOST:PORT
+  std::optional<std::string> cacheDir;  // --cache-dir DIR
+  bool noCache = false;                 // --no-cache
+  std::optional<std::string> logDir;    // --log-dir DIR
+  std::optional<std::string> traceLevel;  // --trace-level NAME
+  std::optional<std::string> parentLog;   // --parent-log FILE
+  float maxDifference = 1.0f;           // --max-difference X
+  std::optional<double> timeoutSeconds; // --timeout SECONDS
+  bool json = false;
+  bool raw = false;
+  bool stats = false;
+  bool verbose = false;
+
+  // get --batch FILE --out DIR [--delay MS]
+  std::optional<std::string> batchFile;
+  std::optional<std::string> outDir;
+  std::optional<int> delayMs;
+  // site --port N
+  std::optional<int> port;
+
+  bool help = false;
+  bool version = false;
+
+  int BatchDelayMs() const { return delayMs.value_or(250); }
+};
+
+// Parses argv[1..]. Options may stand before or after the command; "--" ends the options so
+// that an artist or title may begin with "-". Both "--name VALUE" and "--name=VALUE" work.
+// False with a message for the user on an unknown option, a missing or malformed value, a
+// wrong number of arguments or options that do not go together.
+bool ParseCommandLine(const std::vector<std::string>& args, Options& options, std::string& error);
+
+// The text of --help.
+const char* UsageText();
+
+}  // namespace host

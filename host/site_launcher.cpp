@@ -1,0 +1,134 @@
+#include "site_launcher.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace host {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kStartTimeout = std::chrono::seconds(20);
+constexpr auto kStopTimeout = std::chrono::seconds(5);
+
+// In the child between fork and exec: only async-signal-safe calls.
+[[noreturn]] void ExecSite(int output, pid_t parent, const std::vector<char*>& argv) {
+  setpgid(0, 0);
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (getppid() != parent) _exit(127);  // the host died before the request took hold
+  dup2(output, STDOUT_FILENO);
+  close(output);
+  execvp(argv[0], argv.data());
+  static const char kMessage[] = "tunewell: cannot run python3\n";
+  const ssize_t ignored = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+  (void)ignored;
+  _exit(127);
+}
+
+bool WaitForExit(int pid, Clock::duration limit) {
+  const auto end = Clock::now() + limit;
+  while (Clock::now() < end) {
+    int status = 0;
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid || (done < 0 && errno == ECHILD)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+}  // namespace
+
+SiteLauncher::~SiteLauncher() { Stop(); }
+
+bool SiteLauncher::Start(const std::string& siteFolder, const std::string& hostName, int port,
+                         std::string& error) {
+  Stop();
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) {
+    error = std::string("cannot start the site: ") + std::strerror(errno);
+    return false;
+  }
+  std::string script = siteFolder + "/server.py";
+  std::string portText = std::to_string(port);
+  std::string host = hostName;
+  std::string python = "python3", portFlag = "--port", hostFlag = "--host-name";
+  const std::vector<char*> argv = {python.data(), script.data(), portFlag.data(), portText.data(),
+                                   hostFlag.data(), host.data(), nullptr};
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid == 0) ExecSite(fds[1], parent, argv);
+  close(fds[1]);
+  if (pid < 0) {
+    close(fds[0]);
+    error = std::string("cannot start the site: ") + std::strerror(errno);
+    return false;
+  }
+  pid_ = pid;
+  output_ = fds[0];
+  if (!ReadPort(error)) {
+    Stop();
+    return false;
+  }
+  return true;
+}
+
+bool SiteLauncher::ReadPort(std::string& error) {
+  std::string line;
+  const auto end = Clock::now() + kStartTimeout;
+  while (line.find('\n') == std::string::npos) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+    pollfd wait{output_, POLLIN, 0};
+    const int ready = left.count() > 0 ? poll(&wait, 1, static_cast<int>(left.count())) : 0;
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) {
+      error = "the bundled site did not announce its port within 20 s";
+      return false;
+    }
+    char buffer[256];
+    const ssize_t n = read(output_, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = "the bundled site ended before it announced its port (see its messages above)";
+      return false;
+    }
+    line.append(buffer, static_cast<std::size_t>(n));
+  }
+  line.resize(line.find('\n'));
+  if (line.rfind("PORT ", 0) != 0 || (port_ = std::atoi(line.c_str() + 5)) <= 0) {
+    error = "the bundled site announced no port but \"" + line + "\"";
+    return false;
+  }
+  return true;
+}
+
+bool SiteLauncher::Exited() {
+  if (pid_ <= 0) return true;
+  int status = 0;
+  if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
+  pid_ = -1;
+  return true;
+}
+
+void SiteLauncher::Stop() {
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    if (!WaitForExit(pid_, kStopTimeout)) {
+      kill(pid_, SIGKILL);
+      WaitForExit(pid_, kStopTimeout);
+    }
+    pid_ = -1;
+  }
+  if (output_ >= 0) close(output_);
+  output_ = -1;
+  port_ = 0;
+}
+
+}  // namespace host
