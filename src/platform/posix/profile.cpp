@@ -229,7 +229,7 @@ bool Replace(const std::string& native, const struct stat& old, const DocumentPt
   if (done) {
     done = ::fchmod(fd.get(), old.st_mode & 07777) == 0 &&
            WriteAll(fd.get(), document->Bytes()) && StampNow(fd.get()) &&
-           ::fsync(fd.get()) == 0 && ::rename(temporary.c_str(), native.c_str()) == 0;
+           ::fdatasync(fd.get()) == 0 && ::rename(temporary.c_str(), native.c_str()) == 0;
   }
   if (!done) {
     const int saved = errno;

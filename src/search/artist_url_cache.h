@@ -1,0 +1,57 @@
+// CArtistUrlCache: remembers, across runs and processes, the page address of each artist the
+// artist search has seen. One INI file per leading character of the name ("A.ARTISTCACHE" ..
+// "Z.ARTISTCACHE", "#.ARTISTCACHE" for digits) under root / source name / source id /, one
+// section per artist holding "ArtistUrl". Lookups go by exact section name first, then by the
+// closest name (CNameDistance) under a threshold.
+//
+// The plug-in object owns its cache. Any thread may call it: the object's own lock keeps each
+// read or write sequence of its files whole; the profile layer keeps processes and other
+// objects sharing the files apart. Failures are logged through the trace log and reported as
+// 0; nothing throws apart from std::bad_alloc.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/critical_section.h"
+#include "tunewell/wstring.h"
+
+class CArtistUrlCache {
+ public:
+  // Characters read back from an "ArtistUrl" value: at most this many minus one.
+  static constexpr std::uint32_t kUrlBufferSize = 500;
+  // First capacity asked for when listing section names; doubled while the list is cut.
+  static constexpr std::uint32_t kSectionNamesCapacity = 4096;
+
+  // Keeps the folders; a non-empty root gets a trailing "/" unless it has one.
+  CArtistUrlCache(const WString& rootFolder, const WString& sourceName, const WString& sourceId);
+  CArtistUrlCache(const CArtistUrlCache&) = delete;
+  CArtistUrlCache& operator=(const CArtistUrlCache&) = delete;
+
+  // 1 with url filled when name, or failing that the closest section strictly below
+  // threshold, has a non-empty address (at most 499 characters of it); 0 otherwise, with url
+  // emptied once a file was consulted.
+  std::int32_t ReadArtistUrl(const WString& name, WString& url, float threshold);
+  // 1 when the address was stored under name. 0, logged at Debug, when the write fails or the
+  // name could break the file's structure (line breaks, control characters, "[" or "]"); 0 when
+  // GetCacheFileName fails.
+  std::int32_t WriteArtistUrl(const WString& name, const WString& url);
+  // 1 with path set to the name's cache file, creating the two sub-folders (one level each)
+  // when missing. 0 when a folder cannot be created (logged at Error with the system error) or
+  // the name has no leading ASCII letter or digit (logged at Info).
+  std::int32_t GetCacheFileName(const WString& name, WString& path);
+  // Fills names with every section name of the file, in file order (empty for a missing file).
+  static void ReadSectionNames(const WString& path, std::vector<WString>& names);
+
+  const WString& RootFolder() const { return rootFolder; }
+
+ private:
+  static bool EnsureFolder(const WString& folder);
+  static bool IsStorableName(const WString& name);
+  static std::int32_t ReadUrl(const WString& path, const WString& section, WString& url);
+
+  WString rootFolder;
+  WString sourceName;
+  WString sourceId;
+  platform::CriticalSection lock;
+};

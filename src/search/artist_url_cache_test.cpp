@@ -1,0 +1,301 @@
+#include "search/artist_url_cache.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "diag/trace_log.h"
+#include "platform/file.h"
+#include "support/temp_dir.h"
+#include "support/trace_capture.h"
+
+namespace {
+
+using testing_support::ReadFileBytes;
+using testing_support::TempDir;
+using testing_support::TraceCapture;
+
+WString Wide(const std::string& text) { return platform::PathFromNative(text); }
+
+// A cache rooted in a fresh folder, with the folder names the plug-in would pass.
+struct CacheFixture {
+  TempDir dir;
+  CArtistUrlCache cache{dir.wpath(), u"Tunewell", u"0123abcd"};
+  std::string FileFor(const std::string& letter) const {
+    return dir.path() + "/Tunewell/0123abcd/" + letter + ".ARTISTCACHE";
+  }
+};
+
+int CountLines(const TraceCapture& trace, const WString& tag, const WString& text) {
+  int count = 0;
+  for (const auto& line : trace.Lines()) count += line.tag == tag && line.text == text;
+  return count;
+}
+
+TEST(ArtistUrlCache, RootFolderGetsOneSeparator) {
+  const struct {
+    const char16_t* given;
+    const char16_t* kept;
+  } cases[] = {{u"/tmp/c", u"/tmp/c/"}, {u"/tmp/c/", u"/tmp/c/"}, {u"", u""}, {u"/", u"/"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(CArtistUrlCache(c.given, u"S", u"I").RootFolder(), c.kept);
+  }
+  TempDir dir;
+  CArtistUrlCache without(Wide(dir.path()), u"S", u"I");
+  CArtistUrlCache with(Wide(dir.path() + "/"), u"S", u"I");
+  WString first;
+  WString second;
+  ASSERT_EQ(without.GetCacheFileName(u"Abba", first), 1);
+  ASSERT_EQ(with.GetCacheFileName(u"Abba", second), 1);
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(first, Wide(dir.path() + "/S/I/A.ARTISTCACHE"));
+}
+
+TEST(ArtistUrlCache, FileNamedAfterLeadingCharacter) {
+  const struct {
+    const char16_t* name;
+    const char* file;  // null: no file
+  } cases[] = {
+      {u"abba", "A"},  {u"Abba", "A"},  {u"zz top", "Z"},   {u"2Pac", "#"},
+      {u"50 Cent", "#"}, {u"!!!", nullptr}, {u"\u00C9dith Piaf", nullptr},
+      {u" Abba", nullptr}, {u"", nullptr},
+  };
+  CacheFixture f;
+  TraceCapture trace;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "name " << (&c - cases));
+    WString path;
+    const std::int32_t result = f.cache.GetCacheFileName(c.name, path);
+    EXPECT_EQ(result, c.file ? 1 : 0);
+    if (c.file) {
+      EXPECT_EQ(path, Wide(f.FileFor(c.file)));
+    }
+    EXPECT_EQ(CountLines(trace, u"INF", WString(u"GetCacheFileName():GetLeadingChar fails: ") +
+                                            c.name),
+              c.file ? 0 : 1);
+  }
+  // Both sub-folders were made on the way.
+  EXPECT_TRUE(platform::File::IsDirectory(Wide(f.dir.path() + "/Tunewell/0123abcd")));
+}
+
+TEST(ArtistUrlCache, NamesWithoutLeadingLetterAreNeitherReadNorWritten) {
+  CacheFixture f;
+  TraceCapture trace;
+  const WString name = u"!Action";
+  WString url = u"unchanged";
+  EXPECT_EQ(f.cache.WriteArtistUrl(name, u"site/x"), 0);
+  EXPECT_EQ(f.cache.ReadArtistUrl(name, url, 1000.0f), 0);
+  EXPECT_EQ(url, u"unchanged");
+  EXPECT_EQ(CountLines(trace, u"INF", u"GetCacheFileName():GetLeadingChar fails: " + name), 2);
+  EXPECT_TRUE(testing_support::ListFiles(f.dir.path() + "/Tunewell/0123abcd").empty());
+}
+
+TEST(ArtistUrlCache, FolderCreationFailures) {
+  TempDir dir;
+  TraceCapture trace;
+  // The root itself is not made: only one level per sub-folder.
+  {
+    CArtistUrlCache cache(Wide(dir.path() + "/missing"), u"S", u"I");
+    WString path;
+    EXPECT_EQ(cache.GetCacheFileName(u"Abba", path), 0);
+    const WString folder = Wide(dir.path() + "/missing/S/");
+    EXPECT_TRUE(trace.Contains(u"ERR", u"GetCacheFileName():Can not create directory: " + folder +
+                                           u",  GetLastError():3, "));
+  }
+  // The second level fails the same way.
+  {
+    CArtistUrlCache cache(Wide(dir.path()), u"S", u"a/b");
+    WString path;
+    EXPECT_EQ(cache.GetCacheFileName(u"Abba", path), 0);
+    const WString folder = Wide(dir.path() + "/S/a/b/");
+    EXPECT_TRUE(trace.Contains(u"ERR", u"GetCacheFileName():Can not create directory: " + folder +
+                                           u",  GetLastError():3, "));
+    WString url;
+    EXPECT_EQ(cache.ReadArtistUrl(u"Abba", url, 1.0f), 0);
+    EXPECT_EQ(cache.WriteArtistUrl(u"Abba", u"x"), 0);
+  }
+}
+
+TEST(ArtistUrlCache, ExactLookup) {
+  CacheFixture f;
+  ASSERT_EQ(f.cache.WriteArtistUrl(u"Abba", u"site.test/a/abba.html"), 1);
+  ASSERT_EQ(f.cache.WriteArtistUrl(u"AC/DC", u"site.test/a/acdc.html"), 1);
+  const struct {
+    const char16_t* name;
+    std::int32_t result;
+    const char16_t* url;
+  } cases[] = {
+      {u"Abba", 1, u"site.test/a/abba.html"},
+      {u"aBBA", 1, u"site.test/a/abba.html"},   // the profile match ignores case
+      {u"AC/DC", 1, u"site.test/a/acdc.html"},
+      {u"Abbas", 0, u""},                       // not exact, and nothing below threshold 0
+  };
+  for (const auto& c : cases) {
+    WString url = u"stale";
+    // Threshold 0 admits no similar section: only the exact read can answer.
+    EXPECT_EQ(f.cache.ReadArtistUrl(c.name, url, 0.0f), c.result);
+    EXPECT_EQ(url, c.url);
+  }
+}
+
+TEST(ArtistUrlCache, SimilarLookup) {
+  CacheFixture f;
+  for (const char16_t* name : {u"Beatles", u"Beatless", u"Beatlesss", u"Bextles"}) {
+    ASSERT_EQ(f.cache.WriteArtistUrl(name, WString(u"u/") + name), 1);
+  }
+  const struct {
+    const char16_t* name;
+    float threshold;
+    const char16_t* url;  // null: not found
+  } cases[] = {
+      {u"The Beatles", 1000.0f, nullptr},     // lives in file T, not B
+      {u"Beatle", 70.0f, nullptr},            // 70 is not below 70
+      {u"Beatle", 70.5f, u"u/Beatles"},
+      {u"Beatlessss", 100.0f, u"u/Beatlesss"},  // the running threshold picks the closest
+      {u"Beatxes", 200.0f, u"u/Beatles"},       // a tie at 100 keeps the earlier section
+      {u"beatles  ", 1.0f, u"u/Beatles"},       // exact after trimming
+      {u" Beatles", 1000.0f, nullptr},          // a leading space has no file
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
+    WString url;
+    EXPECT_EQ(f.cache.ReadArtistUrl(c.name, url, c.threshold), c.url ? 1 : 0);
+    if (c.url) {
+      EXPECT_EQ(url, c.url);
+    }
+  }
+}
+
+TEST(ArtistUrlCache, EmptyAddressCountsAsMissing) {
+  CacheFixture f;
+  ASSERT_EQ(f.cache.WriteArtistUrl(u"Abba", u""), 1);
+  ASSERT_EQ(f.cache.WriteArtistUrl(u"Abbas", u"site/abbas"), 1);
+  WString url;
+  // The exact read finds nothing; the closest section is Abba itself (0.0), which is empty.
+  EXPECT_EQ(f.cache.ReadArtistUrl(u"Abba", url, 100.0f), 0);
+  EXPECT_EQ(f.cache.ReadArtistUrl(u"Abbasx", url, 100.0f), 1);
+  EXPECT_EQ(url, u"site/abbas");
+}
+
+TEST(ArtistUrlCache, LongAddressComesBackCut) {
+  CacheFixture f;
+  const WString longUrl = u"site.test/" + WString(600, u'x');
+  ASSERT_EQ(f.cache.WriteArtistUrl(u"Long", longUrl), 1);
+  WString url;
+  EXPECT_EQ(f.cache.ReadArtistUrl(u"Long", url, 1.0f), 1);
+  EXPECT_EQ(url, longUrl.substr(0, 499));
+}
+
+// Names come from the site: ones that could break or forge sections are refused and logged.
+TEST(ArtistUrlCache, RefusesNamesThatCouldForgeSections) {
+  CacheFixture f;
+  ASSERT_EQ(f.cache.WriteArtistUrl(u"Abba", u"site/abba"), 1);
+  const std::string before = ReadFileBytes(f.FileFor("A"));
+  TraceCapture trace;
+  for (const char16_t* name : {u"Abba]\r\n[Evil", u"A\nB", u"A\rB", u"A]B", u"A[B", u"A\tB",
+                               u"A\u007FB", u"A\u0085B", u"A\u0001"}) {
+    EXPECT_EQ(f.cache.WriteArtistUrl(name, u"site/evil"), 0);
+    EXPECT_EQ(CountLines(trace, u"DBG", WString(u"WriteArtistUrl to LocalCache fails for: ") +
+                                            name),
+              1);
+  }
+  EXPECT_EQ(f.cache.WriteArtistUrl(WString(u"A\0B", 3), u"site/evil"), 0);
+  EXPECT_EQ(ReadFileBytes(f.FileFor("A")), before);
+  // An address that would break its line is refused by the profile layer and logged alike.
+  EXPECT_EQ(f.cache.WriteArtistUrl(u"Abba", u"site/x\r\n[Abc]"), 0);
+  EXPECT_EQ(CountLines(trace, u"DBG", u"WriteArtistUrl to LocalCache fails for: Abba"), 1);
+  EXPECT_EQ(ReadFileBytes(f.FileFor("A")), before);
+}
+
+TEST(ArtistUrlCache, ReadSectionNamesGrowsItsBuffer) {
+  TempDir dir;
+  const std::string path = dir.File("N.ARTISTCACHE");
+  std::string content;
+  std::vector<WString> expected;
+  // 1500 names of 9 characters: 15 000 characters of list, past 4096 and 8192.
+  for (int i = 0; i < 1500; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "Name%05d", i);
+    content += std::string("[") + name + "]\r\nArtistUrl=x\r\n";
+    expected.push_back(Wide(name));
+  }
+  std::ofstream(path, std::ios::binary) << content;
+  std::vector<WString> names = {u"stale"};
+  CArtistUrlCache::ReadSectionNames(Wide(path), names);
+  EXPECT_EQ(names, expected);
+  CArtistUrlCache::ReadSectionNames(Wide(dir.File("missing")), names);
+  EXPECT_TRUE(names.empty());
+}
+
+// Written files are plain INI text that any INI reader takes.
+TEST(ArtistUrlCache, FilesAreOrdinaryIniText) {
+  CacheFixture f;
+  ASSERT_EQ(f.cache.WriteArtistUrl(u"Abba", u"site.test/abba.html"), 1);
+  ASSERT_EQ(f.cache.WriteArtistUrl(u"A-ha", u"site.test/a-ha.html?x=1&y=%20"), 1);
+  ASSERT_EQ(f.cache.WriteArtistUrl(u"Abba", u"site.test/abba2.html"), 1);
+  ASSERT_EQ(f.cache.WriteArtistUrl(u"\u00C5ngstr\u00F6m", u"x"), 0);  // no file for non-ASCII
+  ASSERT_EQ(f.cache.WriteArtistUrl(u"Air \u00E9t\u00E9", u"site.test/air.html"), 1);
+  const std::string file = f.FileFor("A");
+  EXPECT_EQ(ReadFileBytes(file),
+            "[Abba]\r\nArtistUrl=site.test/abba2.html\r\n"
+            "[A-ha]\r\nArtistUrl=site.test/a-ha.html?x=1&y=%20\r\n"
+            "[Air \xC3\xA9t\xC3\xA9]\r\nArtistUrl=site.test/air.html\r\n");
+  const std::string command =
+      "python3 -c 'import configparser,sys\n"
+      "p=configparser.ConfigParser(interpolation=None)\n"
+      "p.read(sys.argv[1],encoding=\"utf-8\")\n"
+      "for s in p.sections(): print(s+\"|\"+p[s][\"ArtistUrl\"])' " + file;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char chunk[256];
+  while (std::fgets(chunk, sizeof chunk, pipe)) output += chunk;
+  ASSERT_EQ(::pclose(pipe), 0);
+  EXPECT_EQ(output,
+            "Abba|site.test/abba2.html\n"
+            "A-ha|site.test/a-ha.html?x=1&y=%20\n"
+            "Air \xC3\xA9t\xC3\xA9|site.test/air.html\n");
+}
+
+// Two processes filling the same cache file at once: every entry of both is there afterwards.
+TEST(ArtistUrlCache, TwoProcessesShareOneFile) {
+  CacheFixture f;
+  constexpr int kPerWriter = 500;
+  auto name = [](int writer, int i) { return Wide("M" + std::to_string(writer * 10000 + i)); };
+  auto url = [](int writer, int i) {
+    return Wide("site.test/m/" + std::to_string(writer) + "/" + std::to_string(i));
+  };
+  pid_t children[2];
+  for (int w = 0; w < 2; ++w) {
+    children[w] = ::fork();
+    ASSERT_GE(children[w], 0);
+    if (children[w] == 0) {
+      CArtistUrlCache own(f.dir.wpath(), u"Tunewell", u"0123abcd");
+      for (int i = 0; i < kPerWriter; ++i) {
+        if (own.WriteArtistUrl(name(w, i), url(w, i)) != 1) ::_exit(1);
+      }
+      ::_exit(0);
+    }
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+  std::vector<WString> sections;
+  CArtistUrlCache::ReadSectionNames(Wide(f.FileFor("M")), sections);
+  EXPECT_EQ(sections.size(), 2u * kPerWriter);
+  for (int w = 0; w < 2; ++w) {
+    for (int i = 0; i < kPerWriter; ++i) {
+      WString found;
+      EXPECT_EQ(f.cache.ReadArtistUrl(name(w, i), found, 0.0f), 1);
+      EXPECT_EQ(found, url(w, i));
+    }
+  }
+}
+
+}  // namespace
