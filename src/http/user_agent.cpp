@@ -48,10 +48,23 @@ WString TokenText(const Token& token) {
   return platform::Format(token.format, b, a);
 }
 
+// The seed taken from a counter value. The runtime generator's first draw after a seed is
+// nearly linear in the seed, and successive calls here come a few dozen nanosecond ticks apart
+// at an almost fixed rhythm, so seeding with the raw counter makes the draws of one
+// identification depend on each other: measured over 20 000 identifications, the later tokens
+// came out at about half their (i + 1) / 22. Mixing the counter's bits (the SplitMix64
+// finaliser) keeps "every call reseeds from the counter" and "one tick, one value", and gives
+// back draws that behave as independent.
+std::uint32_t SeedFromCounter(std::uint64_t counter) {
+  counter = (counter ^ (counter >> 30)) * 0xBF58476D1CE4E5B9u;
+  counter = (counter ^ (counter >> 27)) * 0x94D049BB133111EBu;
+  return static_cast<std::uint32_t>(counter ^ (counter >> 31));
+}
+
 }  // namespace
 
 std::int32_t RandomBelow(std::int32_t n) {
-  platform::CrtSrand(static_cast<std::uint32_t>(platform::QueryPerformanceCounter()));
+  platform::CrtSrand(SeedFromCounter(static_cast<std::uint64_t>(platform::QueryPerformanceCounter())));
   int r = platform::CrtRand();
   return n > 0 ? r % n : r;
 }

@@ -8,9 +8,9 @@
 
 #include "tunewell/wstring.h"
 
-// Reseeds the generator with the low 32 bits of the high-resolution counter and draws once:
-// the draw modulo n when n is above 0, otherwise the raw draw (0..32767). Two calls within one
-// counter tick return the same value.
+// Reseeds the generator from the high-resolution counter (its bits mixed, so that draws a few
+// ticks apart do not follow each other) and draws once: the draw modulo n when n is above 0,
+// otherwise the raw draw (0..32767). Two calls within one counter tick return the same value.
 std::int32_t RandomBelow(std::int32_t n);
 
 // "Mozilla/4.0 (compatible;" with a random browser and system version, an optional "; en-US",
