@@ -275,7 +275,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
   }
   if (options.help || options.version) return true;
   if (options.command.empty()) return Fail(error, "no COMMAND given");
-  return CheckArguments(options, error) && CheckCombinations(options, error);
+  if (FindCommand(options.command) == nullptr) return Fail(error, "unknown command " + options.command);
+  return CheckCombinations(options, error) && CheckArguments(options, error);
 }
 
 const char* UsageText() { return kUsage; }
