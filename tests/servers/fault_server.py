@@ -7,7 +7,7 @@ until its standard input closes (so it never outlives the test that started it).
 
 Routes (query parameters in brackets):
   /echo                 200, the body is the raw request head exactly as it arrived
-  /body[size,chunk]     200 with Content-Length and `size` bytes of a repeating pattern
+  /body[size,chunk,letters]  200 with Content-Length and `size` bytes of a repeating pattern
   /status[code,reason]  that status line, a short body
   /empty                200 with Content-Length: 0
   /chunked[pieces,size,delay_ms]  a chunked body trickled in `pieces` pieces
@@ -15,7 +15,8 @@ Routes (query parameters in brackets):
   /truncate[size,sent]  announces `size` bytes, sends `sent`, closes the connection
   /silent[ms]           reads the request, answers nothing for `ms` (default: until closed)
   /raw[r]               sends `r` (URL-decoded) verbatim and closes: any malformed answer
-The pattern of /body is bytes(i % 251) so a test can check every byte of what it got.
+The pattern of /body is bytes(i % 251), or with letters=1 the letters a..z in turn, so a test
+can check every byte of what it got.
 Every request head is also appended, as one JSON line, to the file named by --log when given.
 """
 import argparse
@@ -28,7 +29,9 @@ import time
 import urllib.parse
 
 
-def pattern(start, length):
+def pattern(start, length, letters=False):
+    if letters:
+        return bytes(97 + (i % 26) for i in range(start, start + length))
     return bytes((i % 251) for i in range(start, start + length))
 
 
@@ -83,15 +86,16 @@ class Handler(socketserver.BaseRequestHandler):
     def route_body(self, arg):
         size = int(arg("size", "0"))
         chunk = int(arg("chunk", "65536"))
+        letters = arg("letters", "") == "1"
+        period = 26 if letters else 251
         self.send(("HTTP/1.1 200 OK\r\nContent-Length: %d\r\nContent-Type: "
                    "application/octet-stream\r\nConnection: close\r\n\r\n" % size).encode())
-        block = pattern(0, 251 * 1024)
+        block = pattern(0, period + chunk, letters)
         sent = 0
         while sent < size:
             n = min(chunk, size - sent)
-            offset = sent % 251
-            self.send(block[offset:offset + n] if offset + n <= len(block)
-                      else pattern(sent, n))
+            offset = sent % period
+            self.send(block[offset:offset + n])
             sent += n
 
     def route_status(self, arg):
