@@ -1,0 +1,141 @@
+// `tunewell get --batch FILE --out DIR` with the real plug-in against the bundled site: the
+// files written, their names and contents, the per-song lines and the summary.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "e2e/host_harness.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using e2e::RunHost;
+using e2e::RunResult;
+
+std::string Describe(const RunResult& r) {
+  return "status " + std::to_string(r.status) + "\nstdout: " + r.out.substr(0, 3000) +
+         "\nstderr: " + r.err.substr(0, 3000);
+}
+
+// Songs with lyrics whose artist and title make plain file names, one per artist first so the
+// batch crosses the corpus, and no artist/title pair twice.
+std::vector<e2e::CorpusSong> KnownSongs(std::size_t count) {
+  std::vector<e2e::CorpusSong> chosen;
+  std::set<std::string> artists;
+  for (int round = 0; round < 2 && chosen.size() < count; ++round) {
+    for (const e2e::CorpusSong& song : e2e::LoadCorpus().songs) {
+      if (chosen.size() == count) break;
+      if (song.lyricsResult != 1 || song.kind != "lyrics") continue;
+      const bool plain = (song.artist + song.title).find_first_not_of(
+                             "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ") ==
+                         std::string::npos;
+      if (!plain || (round == 0 && artists.count(song.artist) != 0)) continue;
+      if (round == 1 && artists.count(song.artist + "\t" + song.title) != 0) continue;
+      artists.insert(song.artist);
+      artists.insert(song.artist + "\t" + song.title);
+      chosen.push_back(song);
+    }
+  }
+  return chosen;
+}
+
+class HostBatch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(site_.ok());
+    known_ = KnownSongs(17);
+    ASSERT_EQ(known_.size(), 17u);
+    // Twenty lines: the known songs with three unknown ones among them, a blank line and a
+    // Windows line end, as hand-made files have.
+    std::ofstream batch(dir_.File("batch.tsv"), std::ios::binary);
+    for (std::size_t i = 0; i < known_.size(); ++i) {
+      if (i == 3) batch << "Zzyzx Nobody\tNo Such Song\n";
+      if (i == 9) batch << known_[0].artist << "\tZzyzx Not A Title\r\n\n";
+      if (i == 15) batch << "Qwerty Unknown\tAnything At All\n";
+      batch << known_[i].artist << "\t" << known_[i].title << "\n";
+    }
+  }
+
+  RunResult RunBatch(std::vector<std::string> extra) {
+    std::vector<std::string> args = {"--proxy", site_.proxy(), "--no-cache", "get", "--batch",
+                                     dir_.File("batch.tsv"), "--out", dir_.File("out"),
+                                     "--delay", "10"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunHost(args);
+  }
+
+  e2e::BundledSite site_;
+  testing_support::TempDir dir_;
+  std::vector<e2e::CorpusSong> known_;
+};
+
+TEST_F(HostBatch, WritesOneFilePerFoundSongAndSumsUp) {
+  const RunResult r = RunBatch({});
+  EXPECT_EQ(r.status, 1) << "some songs were not found\n" << Describe(r);
+  EXPECT_EQ(r.out, "found 17, not found 3, failed 0\n") << Describe(r);
+
+  std::vector<std::string> expectedFiles;
+  for (const e2e::CorpusSong& song : known_) {
+    const std::string name = song.artist + " - " + song.title + ".txt";
+    expectedFiles.push_back(name);
+    EXPECT_EQ(e2e::ReadFile(dir_.File("out/" + name)), e2e::Lf(song.lyrics) + "\n") << name;
+  }
+  std::sort(expectedFiles.begin(), expectedFiles.end());
+  EXPECT_EQ(testing_support::ListFiles(dir_.File("out")), expectedFiles);
+
+  // stderr is not a terminal here: one plain line per song, in file order.
+  EXPECT_NE(r.err.find("1/20 found: " + known_[0].artist + " - " + known_[0].title + "\n"),
+            std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("4/20 not found: Zzyzx Nobody - No Such Song\n"), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("20/20 found: "), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find('\r'), std::string::npos) << "no progress bar off a terminal";
+}
+
+TEST_F(HostBatch, JsonCarriesEverySongAndTheSummary) {
+  const RunResult r = RunBatch({"--json", "--raw"});
+  EXPECT_EQ(r.status, 1) << Describe(r);
+  EXPECT_EQ(e2e::JsonFact(r.out, "d['summary']['found'], d['summary']['not_found'], "
+                                 "d['summary']['failed'], len(d['songs'])"),
+            "(17, 3, 0, 20)");
+  EXPECT_EQ(e2e::JsonFact(r.out, "[s['status'] for s in d['songs']].count('not found')"), "3");
+  EXPECT_EQ(e2e::JsonFact(r.out, "d['songs'][3]['artist'], d['songs'][3]['line']"),
+            "('Zzyzx Nobody', 4)");
+  // --raw: the files keep the plug-in's CR LF.
+  const e2e::CorpusSong& first = known_[0];
+  EXPECT_EQ(e2e::ReadFile(dir_.File("out/" + first.artist + " - " + first.title + ".txt")),
+            first.lyrics + "\n");
+}
+
+TEST_F(HostBatch, AllFoundExitsZeroAndUnreachableSiteExitsThree) {
+  {
+    std::ofstream small(dir_.File("small.tsv"));
+    small << known_[0].artist << "\t" << known_[0].title << "\n"
+          << known_[1].artist << "\t" << known_[1].title << "\n";
+  }
+  const RunResult ok = RunHost({"--proxy", site_.proxy(), "--no-cache", "get", "--batch",
+                                dir_.File("small.tsv"), "--out", dir_.File("small")});
+  EXPECT_EQ(ok.status, 0) << Describe(ok);
+  EXPECT_EQ(ok.out, "found 2, not found 0, failed 0\n");
+
+  const RunResult down = RunHost({"--proxy", e2e::ClosedProxy(), "--no-cache", "get", "--batch",
+                                  dir_.File("small.tsv"), "--out", dir_.File("down"), "--delay",
+                                  "0"});
+  EXPECT_EQ(down.status, 3) << Describe(down);
+  EXPECT_EQ(down.out, "found 0, not found 0, failed 2\n");
+  EXPECT_TRUE(testing_support::ListFiles(dir_.File("down")).empty());
+}
+
+TEST_F(HostBatch, AMalformedFileIsRefusedBeforeAnySearch) {
+  std::ofstream(dir_.File("bad.tsv")) << "Artist\tTitle\nno tab on this line\n";
+  const RunResult r = RunHost({"--proxy", site_.proxy(), "--no-cache", "--stats", "get",
+                               "--batch", dir_.File("bad.tsv"), "--out", dir_.File("bad")});
+  EXPECT_EQ(r.status, 2) << Describe(r);
+  EXPECT_NE(r.err.find("line 2: expected ARTIST<TAB>TITLE"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("bad")));
+}
+
+}  // namespace

@@ -1,0 +1,149 @@
+// The real `tunewell` binary across runs and under interruption: the artist cache reused by a
+// second run, --timeout against a slow site, Ctrl-C during a search, and the trace log merged
+// into the parent log named on the command line.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include "e2e/host_harness.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using e2e::RunHost;
+using e2e::RunResult;
+
+std::string Describe(const RunResult& r) {
+  return "status " + std::to_string(r.status) + (r.exited ? "" : " (not exited normally)") +
+         " signal " + std::to_string(r.signal) + "\nstdout: " + r.out.substr(0, 2000) +
+         "\nstderr: " + r.err.substr(0, 2000);
+}
+
+int CountLines(const std::string& text) {
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// No sanitizer report, no crash message: the process ended on its own terms.
+void ExpectCleanEnd(const RunResult& r) {
+  EXPECT_TRUE(r.exited) << Describe(r);
+  for (const char* bad : {"Sanitizer", "runtime error", "Segmentation", "Aborted", "terminate"}) {
+    EXPECT_EQ(r.err.find(bad), std::string::npos) << bad << "\n" << r.err;
+  }
+}
+
+TEST(HostCache, ASecondRunFindsTheArtistWithoutTheSite) {
+  testing_support::TempDir dir;
+  const std::string cache = dir.File("cache/nested");  // created by the host
+  const std::string log = dir.File("site.log");
+  const e2e::CorpusArtist* artist = e2e::LoadCorpus().Artist("The Lanterns");
+  ASSERT_NE(artist, nullptr);
+  std::string proxy;
+  {
+    e2e::BundledSite site(0, log);
+    ASSERT_TRUE(site.ok());
+    proxy = site.proxy();
+    const RunResult first = RunHost({"--proxy", proxy, "--cache-dir", cache, "--stats", "artist",
+                                     artist->name});
+    ASSERT_EQ(first.status, 0) << Describe(first);
+    EXPECT_EQ(first.out, artist->url() + "\n");
+    EXPECT_NE(first.err.find("downloads: 1 attempted, 1 successful"), std::string::npos);
+    site.Stop();
+  }
+  EXPECT_EQ(CountLines(e2e::ReadFile(log)), 1) << "one download in the first run";
+  EXPECT_FALSE(testing_support::ListFiles(cache).empty()) << "the cache wrote its files";
+
+  // The site is gone: only the cache can answer.
+  const RunResult second = RunHost({"--proxy", proxy, "--cache-dir", cache, "--stats", "artist",
+                                    artist->name});
+  ASSERT_EQ(second.status, 0) << Describe(second);
+  EXPECT_EQ(second.out, artist->url() + "\n");
+  EXPECT_NE(second.err.find("downloads: 0 attempted, 0 successful"), std::string::npos)
+      << second.err;
+  // Without the cache the same run fails to download.
+  const RunResult uncached = RunHost({"--proxy", proxy, "--no-cache", "artist", artist->name});
+  EXPECT_EQ(uncached.status, 3) << Describe(uncached);
+}
+
+TEST(HostCancel, TimeoutAgainstASlowSiteEndsCleanlyWithStatusOne) {
+  e2e::BundledSite slow(2500);
+  ASSERT_TRUE(slow.ok());
+  for (const char* format : {"text", "json"}) {
+    std::vector<std::string> args = {"--proxy", slow.proxy(), "--no-cache", "--timeout", "0.5",
+                                     "get", "The Lanterns", "Shining Home"};
+    if (std::string(format) == "json") args.insert(args.begin(), "--json");
+    const RunResult r = RunHost(args);
+    ExpectCleanEnd(r);
+    EXPECT_EQ(r.status, 1) << Describe(r);
+    EXPECT_NE(r.err.find("timed out after 0.5 s"), std::string::npos) << Describe(r);
+    if (std::string(format) == "json") {
+      EXPECT_EQ(e2e::JsonFact(r.out, "d['status'], d['found']"), "('timed out', False)");
+    } else {
+      EXPECT_EQ(r.out, "");
+    }
+  }
+}
+
+TEST(HostCancel, CtrlCDuringAGetEndsCleanlyWithStatusOne) {
+  e2e::BundledSite slow(2500);
+  ASSERT_TRUE(slow.ok());
+  e2e::ChildProcess host;
+  ASSERT_TRUE(host.Start({TUNEWELL_HOST_PATH, "--proxy", slow.proxy(), "--no-cache", "--verbose",
+                          "--stats", "get", "The Lanterns", "Shining Home"}));
+  // AddHost comes just before the download: the search is under way.
+  ASSERT_TRUE(host.WaitForStderr("HostIgnore AddHost", std::chrono::seconds(20)))
+      << host.SoFar().err;
+  host.Signal(SIGINT);
+  const RunResult r = host.Wait();
+  ExpectCleanEnd(r);
+  EXPECT_EQ(r.status, 1) << Describe(r);
+  EXPECT_NE(r.err.find("tunewell: interrupted"), std::string::npos) << Describe(r);
+  EXPECT_EQ(r.out, "");
+  // The plug-in checked QueryCancel after the download and did not start GetLyrics.
+  EXPECT_NE(r.err.find("downloads: 1 attempted"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("CallMethod \"CloseAndMergeLog\""), std::string::npos) << r.err;
+}
+
+// UTF-16LE bytes to UTF-8, for the ASCII content of the log lines.
+std::string FromUtf16(const std::string& bytes) {
+  std::string text;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const unsigned unit = static_cast<unsigned char>(bytes[i]) |
+                          (static_cast<unsigned char>(bytes[i + 1]) << 8);
+    text += unit < 0x80 ? static_cast<char>(unit) : '?';
+  }
+  return text;
+}
+
+TEST(HostLog, TheParentLogHoldsTheRunsSection) {
+  testing_support::TempDir dir;
+  const std::string logs = dir.File("logs");
+  const std::string parent = dir.File("parent.log");
+  std::ofstream(parent, std::ios::binary) << std::string("\xFF\xFE", 2)
+                                          << std::string("e\0a\0r\0l\0i\0e\0r\0\r\0\n\0", 18);
+  e2e::BundledSite site;
+  ASSERT_TRUE(site.ok());
+  const RunResult r = RunHost({"--proxy", site.proxy(), "--no-cache", "--log-dir", logs,
+                               "--trace-level", "Debug", "--parent-log", parent, "artist",
+                               "The Lanterns"});
+  ASSERT_EQ(r.status, 0) << Describe(r);
+  const std::string bytes = e2e::ReadFile(parent);
+  ASSERT_GE(bytes.size(), 2u);
+  EXPECT_EQ(bytes.substr(0, 2), std::string("\xFF\xFE", 2));
+  const std::string text = FromUtf16(bytes.substr(2));
+  EXPECT_EQ(text.rfind("earlier\r\n", 0), 0u) << "the earlier content stays first";
+  std::smatch section;
+  ASSERT_TRUE(std::regex_search(text, section,
+                                std::regex("\r\n\r\n(Tunewell_[0-9]{8}_[0-9]{6}_[0-9A-F]+\\.txt)\r\n")))
+      << text;
+  // The run's own lines: the level it set, and its download of the artist search.
+  EXPECT_NE(text.find("TraceLevel: Debug"), std::string::npos) << text;
+  EXPECT_NE(text.find("ParentLogfilePath: " + parent), std::string::npos) << text;
+  // The trace file itself was merged and removed.
+  EXPECT_TRUE(testing_support::ListFiles(logs).empty())
+      << testing_support::ListFiles(logs).front();
+}
+
+}  // namespace
