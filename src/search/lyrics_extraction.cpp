@@ -16,7 +16,7 @@ bool IsLineEnd(char16_t c) { return c == u'\r' || c == u'\n'; }
 void ReplaceAll(WString& text, WStringView from, WStringView to) {
   std::size_t at = text.find(from);
   if (at == WString::npos) return;
-  WString result(text, 0, at);
+  WString result;
   std::size_t done = 0;
   for (; at != WString::npos; at = text.find(from, done)) {
     result.append(text, done, at - done);
