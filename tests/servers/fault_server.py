@@ -10,7 +10,7 @@ Routes (query parameters in brackets):
   /body[size,chunk,letters]  200 with Content-Length and `size` bytes of a repeating pattern
   /status[code,reason]  that status line, a short body
   /empty                200 with Content-Length: 0
-  /chunked[pieces,size,delay_ms]  a chunked body trickled in `pieces` pieces
+  /chunked[pieces,size,delay_ms,letters]  a chunked body trickled in `pieces` pieces
   /redirect[n]          302 to /redirect?n=n-1; n=0 answers 200 "arrived"
   /truncate[size,sent]  announces `size` bytes, sends `sent`, closes the connection
   /silent[ms]           reads the request, answers nothing for `ms` (default: until closed)
@@ -114,9 +114,10 @@ class Handler(socketserver.BaseRequestHandler):
         pieces = int(arg("pieces", "5"))
         size = int(arg("size", "100"))
         delay = int(arg("delay_ms", "20")) / 1000.0
+        letters = arg("letters", "") == "1"
         self.send(b"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n")
         for i in range(pieces):
-            data = pattern(i * size, size)
+            data = pattern(i * size, size, letters)
             self.send(b"%x\r\n" % len(data) + data + b"\r\n")
             time.sleep(delay)
         self.send(b"0\r\n\r\n")
