@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "progress_display.h"
-#include "host_paths.h"
-
 namespace host {
 namespace {
 
@@ -26,33 +23,6 @@ TEST(CorpusSample, NoSongWithLyricsIsAMiss) {
   CorpusSong song;
   EXPECT_FALSE(PickSampleSong("S\tA\tT\t/p\tapology\t0\tsorry\n", song));
   EXPECT_FALSE(PickSampleSong("", song));
-}
-
-TEST(ProgressDisplay, BarFillsInProportion) {
-  struct Case {
-    int done, total;
-    std::string bar;
-  };
-  const Case cases[] = {{0, 20, "[..........]"}, {5, 20, "[##........]"},
-                        {20, 20, "[##########]"}, {3, 0, "[##########]"}};
-  for (const Case& c : cases) EXPECT_EQ(ProgressDisplay::Bar(c.done, c.total, 10), c.bar);
-}
-
-TEST(HostPaths, CacheFolderFollowsTheXdgRules) {
-  struct Case {
-    const char* xdg;
-    const char* home;
-    std::optional<std::string> folder;
-  };
-  const Case cases[] = {
-      {"/x/cache", "/home/u", "/x/cache/tunewell"},
-      {"relative/cache", "/home/u", "/home/u/.cache/tunewell"},  // relative: ignored
-      {"", "/home/u", "/home/u/.cache/tunewell"},
-      {nullptr, "/home/u", "/home/u/.cache/tunewell"},
-      {nullptr, nullptr, std::nullopt},
-      {nullptr, "", std::nullopt},
-  };
-  for (const Case& c : cases) EXPECT_EQ(DefaultCacheFolder(c.xdg, c.home), c.folder);
 }
 
 }  // namespace

@@ -252,3 +252,30 @@ TEST(HostDemo, FetchesTheFirstCorpusSongThroughItsOwnSite) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HostSite, RunsTheSiteInTheForegroundUntilCtrlC) {
+  e2e::ChildProcess site;
+  ASSERT_TRUE(site.Start({TUNEWELL_HOST_PATH, "site", "--port", "0"}));
+  ASSERT_TRUE(site.WaitForStdout("\n", std::chrono::seconds(20))) << site.SoFar().err;
+  std::smatch address;
+  const std::string out = site.SoFar().out;
+  ASSERT_TRUE(std::regex_match(out, address, std::regex("(127\\.0\\.0\\.1:[0-9]+)\n"))) << out;
+  EXPECT_NE(site.SoFar().err.find("--proxy " + address[1].str()), std::string::npos)
+      << "it says how to use it";
+
+  const RunResult artist = RunHost({"--proxy", address[1], "--no-cache", "artist", "The Lanterns"});
+  EXPECT_EQ(artist.status, 0) << Describe(artist);
+
+  site.Signal(SIGINT);
+  const RunResult end = site.Wait();
+  EXPECT_TRUE(end.exited);
+  EXPECT_EQ(end.status, 0) << Describe(end);
+  EXPECT_NE(end.err.find("site stopped"), std::string::npos) << end.err;
+  // The site went with it.
+  const RunResult after = RunHost({"--proxy", address[1], "--no-cache", "artist", "The Lanterns"});
+  EXPECT_EQ(after.status, 3) << Describe(after);
+}
+
+}  // namespace
