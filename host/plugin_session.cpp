@@ -55,7 +55,13 @@ bool PluginSession::ConfigureLog(const SessionSettings& settings, std::string& e
 
 bool PluginSession::ConfigureCache(const SessionSettings& settings, std::string& error) {
   if (!settings.cacheDir) return true;
-  if (!MakeFolders(*settings.cacheDir, error)) return false;
+  if (!MakeFolders(*settings.cacheDir, error)) {
+    // The user did not ask for this folder: run without a cache rather than not at all.
+    if (!settings.cacheDirIsDefault) return false;
+    std::fprintf(stderr, "tunewell: %s; going on without a cache\n", error.c_str());
+    error.clear();
+    return true;
+  }
   if (!SetProperty(u"LocalCacheFolder", *settings.cacheDir)) {
     std::fprintf(stderr, "tunewell: the plug-in refused the cache folder %s\n",
                  settings.cacheDir->c_str());

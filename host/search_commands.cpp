@@ -57,6 +57,7 @@ SessionSettings SessionSettingsFrom(const Options& options) {
   settings.traceLevel = options.traceLevel;
   settings.parentLog = options.parentLog;
   if (!options.noCache) {
+    settings.cacheDirIsDefault = !options.cacheDir;
     settings.cacheDir = options.cacheDir ? options.cacheDir
                                          : DefaultCacheFolder(std::getenv("XDG_CACHE_HOME"),
                                                               std::getenv("HOME"));
