@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,7 +13,7 @@
 
 #include "support/temp_dir.h"
 #include "support/trace_capture.h"
-#include "text/regex_search.h"
+#include "text/html_entities_reference.h"
 
 namespace {
 
@@ -25,49 +24,6 @@ WString Wide(const char* ascii) { return WString(ascii, ascii + std::char_traits
 WString Decoded(WString text) {
   DecodeHtmlEntities(text);
   return text;
-}
-
-// ---- the literal procedure, kept as the reference for the one-scan passes -------------------
-
-void ReplaceAll(WString& text, const WString& from, const WString& to) {
-  std::size_t pos = 0;
-  while ((pos = text.find(from, pos)) != WString::npos) {
-    text.replace(pos, from.size(), to);
-    pos += to.size();
-  }
-}
-
-void ReferenceNamedPass(WString& text) {
-  for (const HtmlEntity* e = HtmlEntityTable; e->name != nullptr; ++e) {
-    ReplaceAll(text, Wide(e->name), WString(1, static_cast<char16_t>(e->code)));
-  }
-}
-
-// Searches from the start for the first decodable reference, replaces all of its written form,
-// and starts again; bad references are skipped and collected.
-void ReferenceDecimalPass(WString& text, std::set<WString>& bad) {
-  for (;;) {
-    CRegexSearch search;
-    if (!search.Init(text, u"&#([0-9]+);", true)) return;
-    WString form;
-    int value = 0;
-    bool found = false;
-    while (!found && search.FindNext()) {
-      WString digits;
-      search.GetGroup(0, form);
-      search.GetGroup(1, digits);
-      long long v = 0;
-      for (char16_t d : digits) v = std::min<long long>(v * 10 + (d - u'0'), INT_MAX);
-      value = static_cast<int>(v);
-      if (value >= 1 && value <= 0xFFFF) {
-        found = true;
-      } else {
-        bad.insert(form);
-      }
-    }
-    if (!found) return;
-    ReplaceAll(text, form, WString(1, static_cast<char16_t>(value)));
-  }
 }
 
 // ---- the table ------------------------------------------------------------------------------
@@ -215,11 +171,11 @@ TEST(DecodeHtmlEntities, OneScanEqualsTheLiteralProcedure) {
 
     WString named = text, reference = text;
     DecodeNamedReferences(named);
-    ReferenceNamedPass(reference);
+    html_entities_reference::NamedPass(reference);
     ASSERT_EQ(reference, named) << "named pass, round " << round;
 
     std::set<WString> referenceBad;
-    ReferenceDecimalPass(reference, referenceBad);
+    html_entities_reference::DecimalPass(reference, referenceBad);
     TraceCapture trace;
     WString decoded = named;
     DecodeDecimalReferences(decoded);
