@@ -6,8 +6,9 @@
 // the ANSI code page.
 //
 // Sounder than Windows: a write goes to a temporary file renamed over the old one, under an
-// exclusive advisory lock held from the read to the rename, so a crash never leaves a torn file
-// and concurrent writers (threads or processes) never lose each other's changes; a write that
+// exclusive advisory lock held from the read to the rename, so a writer that dies at any moment
+// never leaves a torn file and concurrent writers (threads or processes) never lose each
+// other's changes; a write that
 // changes nothing leaves the file alone; text that could not be read back as written (a line
 // break anywhere, or a key holding "=" or starting with "[" or ";") is refused. Readers take no
 // lock: they always see a whole file. Parsed files are kept in memory while their inode, size

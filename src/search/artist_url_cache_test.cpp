@@ -289,6 +289,9 @@ TEST(ArtistUrlCache, TwoProcessesShareOneFile) {
   std::vector<WString> sections;
   CArtistUrlCache::ReadSectionNames(Wide(f.FileFor("M")), sections);
   EXPECT_EQ(sections.size(), 2u * kPerWriter);
+  // No temporary file is left beside the cache file.
+  EXPECT_EQ(testing_support::ListFiles(f.dir.path() + "/Tunewell/0123abcd"),
+            std::vector<std::string>{"M.ARTISTCACHE"});
   for (int w = 0; w < 2; ++w) {
     for (int i = 0; i < kPerWriter; ++i) {
       WString found;
