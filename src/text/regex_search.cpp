@@ -3,6 +3,7 @@
 
 #include <boost/regex.hpp>
 
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 #include <string>

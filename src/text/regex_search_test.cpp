@@ -60,6 +60,7 @@ TEST(CRegexSearch, WalksMatchesLikePerl) {
       {u"a.c", u"a\nc", true, {{u"a\nc"}}},         // "." takes line breaks too
       {u"a*", u"baa", true, {{u""}, {u"aa"}, {u""}}},  // zero-length matches move on
       {u"x*", u"", true, {}},
+      {u"", u"ab", true, {{u""}, {u""}, {u""}}},        // the empty pattern ends too
       {u".", u"\U0001F600", true, {{WString(1, u'\xD83D')}, {WString(1, u'\xDE00')}}},
       {u"\u00E9+", u"caf\u00E9\u00E9!", true, {{u"\u00E9\u00E9"}}},
       {u"b", WString(u"a\0b", 3), true, {{u"b"}}},  // NUL is an ordinary unit
