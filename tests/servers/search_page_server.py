@@ -89,7 +89,8 @@ def main():
     parser.add_argument("--log", default="")
     args = parser.parse_args()
     server = Server(args.pages, args.log)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
+    threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.05},
+                     daemon=True).start()
     print("PORT %d" % server.server_address[1], flush=True)
     sys.stdin.read()  # the test closes our input when it is done with us
     server.shutdown()
