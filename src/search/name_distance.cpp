@@ -139,9 +139,8 @@ float CNameDistance::Distance(const WString& first, const WString& second) const
 }
 
 // The edit-distance matrix kept two rows at a time. Each cell costs O(1): the bracket answer
-// of a cell depends only on its two positions, and those are prepared once per name. The cell
-// picks its costs by selection rather than branches (the same products the literal algorithm
-// forms, so the sums stay bit for bit the same): on names the branches are unpredictable.
+// of a cell depends only on its two positions, and those are prepared once per name. The costs
+// are the same float products the literal algorithm forms, so the sums agree bit for bit.
 float CNameDistance::Distance(const char16_t* first, const char16_t* second) const {
   const bool sensitive = caseSensitive != 0;
   const std::vector<Position> s =
@@ -158,7 +157,8 @@ float CNameDistance::Distance(const char16_t* first, const char16_t* second) con
     const Position& a = s[i - 1];
     const float* fullRow = kCostTable + 5 * a.charClass;
     const float* reducedRow = reducedTable + 5 * a.charClass;
-    // The cell to the left stays in a register: it is the one serial dependency of the row.
+    // The cell to the left is the one serial dependency of a row; kept in a register rather
+    // than reloaded from the row, the whole distance runs in about half the time (measured).
     float left = previous[0] + a.gapCost;
     current[0] = left;
     for (std::size_t j = 1; j <= t.size(); ++j) {
