@@ -1,7 +1,9 @@
 #include "diag/trace_log.h"
 #include "plugin/common_dll_interface.h"
+#include "search/artist_url_cache.h"
 
-// The artist cache is created once per object, from the folder the host names.
+// The artist cache is created once per object, from the folder the host names. Creating it
+// touches no disk: the cache makes its folders when it first needs them.
 template <class TInterface>
 int CCommonDllInterface<TInterface>::CreateArtistCache(const WString& prefix, const WString& folder) {
   if (artistCache) {
@@ -12,9 +14,9 @@ int CCommonDllInterface<TInterface>::CreateArtistCache(const WString& prefix, co
     TraceWrite(CTraceLog::Warning, prefix + u"Path not specified");
     return 0;
   }
-  // The cache class is not part of this build yet: refuse rather than pretend.
-  TraceWrite(CTraceLog::Warning, prefix + u" - Can not be set.");
-  return 0;
+  artistCache = std::make_unique<CArtistUrlCache>(folder, sourceName, sourceId);
+  TraceWrite(CTraceLog::Debug, prefix + folder);
+  return 1;
 }
 
 template int CCommonDllInterface<CLyricsDllInterface>::CreateArtistCache(const WString&,

@@ -6,6 +6,7 @@
 #include "diag/trace_log.h"
 #include "platform/file.h"
 #include "platform/module_path.h"
+#include "search/artist_url_cache.h"
 
 namespace {
 

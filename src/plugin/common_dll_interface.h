@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "tunewell/plugin_interface.h"
 #include "tunewell/wstring.h"
@@ -27,10 +28,10 @@ class CCommonDllInterface : public CPluginSlots<TInterface> {
 
   // The host callback, for the search operations (null when none is set).
   CHostCallback* HostCallback() const { return this->hostCallback; }
-  CArtistUrlCache* ArtistCache() const { return artistCache; }
+  CArtistUrlCache* ArtistCache() const { return artistCache.get(); }
 
  protected:
-  CArtistUrlCache* artistCache = nullptr;  // owned
+  std::unique_ptr<CArtistUrlCache> artistCache;
   WString sourceName;
   WString version;
   WString siteHost;
