@@ -1,5 +1,6 @@
 // The WinHTTP stand-in against the fault server: what arrives, what goes out, and the Windows
-// error number of every failure.
+// error number of every failure. (Here beside the POSIX backend because starting the server
+// takes POSIX calls.)
 #include "platform/http_request.h"
 
 #include <gtest/gtest.h>
@@ -120,6 +121,8 @@ TEST_F(HttpRequestTest, ReportsStatusTextAndHeadersOfTheFinalResponse) {
       {"empty", 200, u"OK", 0},
       {RawPath("HTTP/1.1 200\r\nContent-Length: 2\r\n\r\nhi").substr(1), 200, u"", 2},
       {"redirect?n=3", 200, u"OK", 7},
+      {RawPath("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </x>\r\n\r\n"
+               "HTTP/1.1 201 Made\r\nContent-Length: 2\r\n\r\nhi").substr(1), 201, u"Made", 2},
       {"chunked?pieces=6&size=333&delay_ms=30", 200, u"OK", 1998},
   };
   for (const auto& c : cases) {
