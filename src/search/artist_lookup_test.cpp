@@ -4,21 +4,12 @@
 
 #include <random>
 
+#include "search/lyrics_text_reference.h"
 #include "support/fake_host.h"
 
 namespace {
 
 using testing_support::Narrow;
-
-void LiteralStripTags(WString& text) {
-  for (;;) {
-    const std::size_t open = text.find(u'<');
-    if (open == WString::npos) return;
-    const std::size_t close = text.find(u'>', open);
-    if (close == WString::npos) return;
-    text.erase(open, close - open + 1);
-  }
-}
 
 TEST(StripTags, RemovesEachRunFromLessThanToTheNextGreaterThan) {
   const struct {

@@ -78,18 +78,25 @@ void BreaksToLineEnds(WString& text) {
   NormalizeLineEnds(text);
 }
 
-// Each search could start again at the beginning of the text; the text before the tag just
-// handled holds no tag, so it is enough to start as far back as a tag that the change joins
-// could begin.
+// One pass from left to right. Searching again from the beginning after each change finds
+// nothing earlier: a tag is only deleted next to a line end and only replaced by line ends,
+// and no tag holds a line end, so no change joins the text around it into a new tag.
 void ReplaceBreakTag(WString& text, WStringView tag) {
   if (tag.empty()) return;
-  for (std::size_t p = text.find(tag); p != WString::npos;) {
+  std::size_t p = text.find(tag);
+  if (p == WString::npos) return;
+  WString result;
+  std::size_t done = 0;
+  for (; p != WString::npos; p = text.find(tag, done)) {
+    result.append(text, done, p - done);
     const std::size_t q = p + tag.size();
-    const bool lineEndBefore = p > 0 && IsLineEnd(text[p - 1]);
+    const bool lineEndBefore = !result.empty() && IsLineEnd(result.back());
     const bool lineEndBehind = q < text.size() && IsLineEnd(text[q]);
-    text.replace(p, tag.size(), lineEndBefore || lineEndBehind ? WStringView() : kLineEnd);
-    p = text.find(tag, p >= tag.size() - 1 ? p - (tag.size() - 1) : 0);
+    if (!lineEndBefore && !lineEndBehind) result.append(kLineEnd);
+    done = q;
   }
+  result.append(text, done, WString::npos);
+  text = std::move(result);
 }
 
 // Five passes over the text with the marker M standing for a finished break. No pass can form

@@ -4,56 +4,12 @@
 
 #include <random>
 
+#include "search/lyrics_text_reference.h"
 #include "support/fake_host.h"
 
 namespace {
 
 using testing_support::Narrow;
-
-// The documented procedures step by step, each search restarting at the beginning of the
-// text, to hold the one-pass versions to.
-void LiteralReplaceFirst(WString& text, WStringView from, WStringView to, std::size_t at) {
-  text.replace(at, from.size(), to);
-}
-
-void LiteralReplaceBreakTag(WString& text, WStringView tag) {
-  for (std::size_t p; (p = text.find(tag)) != WString::npos;) {
-    const std::size_t q = p + tag.size();
-    if (p > 0 && (text[p - 1] == u'\r' || text[p - 1] == u'\n')) {
-      text.erase(p, tag.size());
-    } else if (q < text.size() && (text[q] == u'\r' || text[q] == u'\n')) {
-      text.erase(p, tag.size());
-    } else {
-      text.replace(p, tag.size(), u"\r\n");
-    }
-  }
-}
-
-// While one of the kinds occurs, replaces the first occurrence of the first kind that occurs.
-void LiteralReplaceKinds(WString& text, std::initializer_list<WString> kinds, const WString& to) {
-  for (;;) {
-    bool replaced = false;
-    for (const WString& kind : kinds) {
-      const std::size_t at = text.find(kind);
-      if (at == WString::npos) continue;
-      LiteralReplaceFirst(text, kind, to, at);
-      replaced = true;
-      break;
-    }
-    if (!replaced) return;
-  }
-}
-
-void LiteralNormalizeLineEnds(WString& text) {
-  const WString m = u"<sbrNewline>";
-  LiteralReplaceKinds(text, {u"\r\n"}, m);
-  LiteralReplaceKinds(text, {u"\r\r", u"\n\r", u"\n\n"}, m);
-  if (text.find(m) != WString::npos) {
-    LiteralReplaceKinds(text, {u"\r" + m, u"\n" + m, m + u"\r", m + u"\n"}, m);
-  }
-  LiteralReplaceKinds(text, {u"\r", u"\n"}, m);
-  LiteralReplaceKinds(text, {m}, u"\r\n");
-}
 
 struct TextCase {
   const char16_t* input;
@@ -135,10 +91,7 @@ TEST(BreaksToLineEnds, SameAsTheStepByStepProcedure) {
     const int length = static_cast<int>(random() % 12);
     for (int i = 0; i < length; ++i) text += pieces[random() % std::size(pieces)];
     WString expected = text;
-    for (const char16_t* tag : {u"<br>", u"<BR>", u"<br />", u"<br/>"}) {
-      LiteralReplaceBreakTag(expected, tag);
-    }
-    LiteralNormalizeLineEnds(expected);
+    LiteralBreaksToLineEnds(expected);
     WString actual = text;
     search::BreaksToLineEnds(actual);
     ASSERT_EQ(expected, actual) << "input: " << Narrow(text);
