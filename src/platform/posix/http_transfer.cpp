@@ -188,7 +188,7 @@ std::uint32_t HttpRequest::Transfer::Drive(Condition reached, int idleLimitMs) {
     int running = 0;
     if (curl_multi_perform(multi_, &running) != CURLM_OK) return error::kInternetInternalError;
     CollectDone();
-    if ((this->*reached)()) return ownError_;
+    if ((this->*reached)()) return 0;
     int waitMs = 1000;
     if (activity_ != seen) {
       seen = activity_;
@@ -197,7 +197,10 @@ std::uint32_t HttpRequest::Transfer::Drive(Condition reached, int idleLimitMs) {
     if (idleLimitMs > 0) {
       auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() -
                                                                         lastActivity).count();
-      if (idle >= idleLimitMs) return ownError_ = error::kInternetTimeout;
+      if (idle >= idleLimitMs) {
+        ownError_ = error::kInternetTimeout;  // the request is spent, as WinHTTP's would be
+        return ownError_;
+      }
       waitMs = static_cast<int>(std::min<long long>(waitMs, idleLimitMs - idle));
     }
     if (curl_multi_poll(multi_, nullptr, 0, waitMs, nullptr) != CURLM_OK) {
