@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "diag/trace_log.h"
+#include "platform/file.h"
+#include "support/fake_host.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testing_support::ListFiles;
+using testing_support::ReadFileBytes;
+using testing_support::TempDir;
+
+std::string Utf16(const std::u16string& text) {
+  std::string bytes;
+  for (char16_t c : text) {
+    bytes += static_cast<char>(c & 0xFF);
+    bytes += static_cast<char>(c >> 8);
+  }
+  return bytes;
+}
+
+// A configured log in `folder` that wrote `lines` (at Error), with its own file name returned.
+std::string WriteChild(CTraceLog& log, const TempDir& folder, std::initializer_list<const char16_t*> lines) {
+  log.Configure(folder.wpath(), u"Tunewell", CTraceLog::Error);
+  for (const char16_t* line : lines) log.Write(CTraceLog::Error, line);
+  char16_t path[CTraceLog::kPathBufferSize] = {};
+  log.GetFilePath(path, CTraceLog::kPathBufferSize);
+  const std::string full = testing_support::Narrow(path);
+  return full.substr(full.find_last_of('/') + 1);
+}
+
+// The lines of the child file as the parent must show them: the text after each header.
+std::vector<std::u16string> ChildLines(const std::string& bytes) {
+  std::u16string text;
+  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
+  }
+  std::vector<std::u16string> lines;
+  for (std::size_t start = 0, end; (end = text.find(u"\r\n", start)) != std::u16string::npos; start = end + 2) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  return lines;
+}
+
+std::string ExpectedSection(const std::string& childName, const std::vector<std::u16string>& lines) {
+  std::u16string section = u"\r\n" + std::u16string(childName.begin(), childName.end()) + u"\r\n";
+  for (const auto& line : lines) section += line + u"\r\n";
+  return Utf16(section);
+}
+
+TEST(CloseAndMergeLog, NewParentStartsWithMarkThenTheSection) {
+  TempDir folder;
+  CTraceLog log;
+  const std::string child = WriteChild(log, folder, {u"first line", u"second % line"});
+  const auto lines = ChildLines(ReadFileBytes(folder.File(child)));
+  ASSERT_EQ(2u, lines.size());
+  const std::string parent = folder.File("parent.txt");
+  log.SetParentLogPath(platform::PathFromNative(parent));
+  log.CloseAndMergeLog();
+
+  EXPECT_EQ("\xFF\xFE" + ExpectedSection(child, lines), ReadFileBytes(parent));
+  EXPECT_FALSE(platform::File::Exists(platform::PathFromNative(folder.File(child))))
+      << "the merged child is deleted";
+  EXPECT_FALSE(log.IsConfigured());
+  log.Write(CTraceLog::Error, u"dropped after the merge");
+  EXPECT_EQ((std::vector<std::string>{"parent.txt"}), ListFiles(folder.path()));
+}
+
+TEST(CloseAndMergeLog, ExistingParentGainsSectionsWithoutSecondMark) {
+  TempDir folder;
+  const std::string parent = folder.File("parent.txt");
+  const std::string earlier = "\xFF\xFE" + Utf16(u"earlier content\r\n");
+  std::ofstream(parent, std::ios::binary) << earlier;
+
+  std::string expected = earlier;
+  for (const char16_t* text : {u"run one", u"run two"}) {
+    TempDir childFolder;
+    CTraceLog log;
+    const std::string child = WriteChild(log, childFolder, {text});
+    expected += ExpectedSection(child, ChildLines(ReadFileBytes(childFolder.File(child))));
+    log.SetParentLogPath(platform::PathFromNative(parent));
+    log.CloseAndMergeLog();
+  }
+  EXPECT_EQ(expected, ReadFileBytes(parent)) << "two sections, one mark, earlier content intact";
+}
+
+TEST(CloseAndMergeLog, DoesNothingWithoutAChildOrAParent) {
+  TempDir folder;
+  {
+    CTraceLog neverConfigured;
+    neverConfigured.SetParentLogPath(platform::PathFromNative(folder.File("parent.txt")));
+    neverConfigured.CloseAndMergeLog();
+  }
+  EXPECT_TRUE(ListFiles(folder.path()).empty()) << "no file opened or created";
+
+  CTraceLog noParent;
+  const std::string child = WriteChild(noParent, folder, {u"kept"});
+  noParent.SetParentLogPath(u"");
+  noParent.CloseAndMergeLog();
+  EXPECT_EQ((std::vector<std::string>{child}), ListFiles(folder.path()));
+}
+
+TEST(CloseAndMergeLog, ChildIsKeptWhenTheSectionCannotBeAppended) {
+  TempDir folder;
+  CTraceLog log;
+  const std::string child = WriteChild(log, folder, {u"precious"});
+  const std::string before = ReadFileBytes(folder.File(child));
+  log.SetParentLogPath(platform::PathFromNative(folder.File("missing-folder/parent.txt")));
+  log.CloseAndMergeLog();
+  EXPECT_EQ(before, ReadFileBytes(folder.File(child))) << "nothing is lost";
+  EXPECT_FALSE(platform::File::Exists(platform::PathFromNative(folder.File("missing-folder"))));
+
+  // Once the child is gone (merged elsewhere), a repeated call appends nothing.
+  const std::string parent = folder.File("parent.txt");
+  log.SetParentLogPath(platform::PathFromNative(parent));
+  log.CloseAndMergeLog();
+  const std::string merged = ReadFileBytes(parent);
+  log.CloseAndMergeLog();
+  EXPECT_EQ(merged, ReadFileBytes(parent));
+}
+
+TEST(CloseAndMergeLog, DestructionMerges) {
+  TempDir folder;
+  const std::string parent = folder.File("parent.txt");
+  std::string child;
+  {
+    CTraceLog log;
+    child = WriteChild(log, folder, {u"merged at unload"});
+    log.SetParentLogPath(platform::PathFromNative(parent));
+  }
+  EXPECT_NE(std::string::npos, ReadFileBytes(parent).find(Utf16(u"merged at unload\r\n")));
+  EXPECT_EQ((std::vector<std::string>{"parent.txt"}), ListFiles(folder.path()));
+}
+
+}  // namespace
