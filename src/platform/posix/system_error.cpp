@@ -33,6 +33,7 @@ constexpr ErrorEntry kErrorTexts[] = {
     {131, u"An attempt was made to move the file pointer before the beginning of the file.\r\n"},
     {183, u"Cannot create a file when that file already exists.\r\n"},
     {206, u"The filename or extension is too long.\r\n"},
+    {1004, u"Invalid flags.\r\n"},
     {1113, u"No mapping for the Unicode character exists in the target multi-byte code page.\r\n"},
     {12001, u"No more handles could be generated at this time\r\n"},
     {12002, u"The operation timed out\r\n"},
