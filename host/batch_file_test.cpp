@@ -8,12 +8,13 @@ namespace {
 TEST(BatchFile, ReadsArtistTitleLines) {
   std::vector<BatchSong> songs;
   std::string error;
-  ASSERT_TRUE(ParseBatchText("\xEF\xBB\xBFThe Lanterns\tShining Home\r\n"
-                             "\n"
-                             "   \n"
-                             "Rosie O'Dell\tA Title With  Spaces \n"
-                             "Last\tNo Newline",
-                             songs, error))
+  ASSERT_TRUE(
+      ParseBatchText("\xEF\xBB\xBFThe Lanterns\tShining Home\r\n"
+                     "\n"
+                     "   \n"
+                     "Rosie O'Dell\tA Title With  Spaces \n"
+                     "Last\tNo Newline",
+                     songs, error))
       << error;
   ASSERT_EQ(songs.size(), 3u);
   EXPECT_EQ(songs[0].artist, "The Lanterns");

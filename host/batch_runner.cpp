@@ -36,16 +36,24 @@ bool WriteTextFile(const std::filesystem::path& path, const std::string& text, s
 
 void Count(BatchResult& result, Outcome outcome) {
   switch (outcome) {
-    case Outcome::Found: ++result.found; break;
-    case Outcome::NotFound: ++result.notFound; break;
-    case Outcome::DownloadFailed: ++result.failed; break;
+    case Outcome::Found:
+      ++result.found;
+      break;
+    case Outcome::NotFound:
+      ++result.notFound;
+      break;
+    case Outcome::DownloadFailed:
+      ++result.failed;
+      break;
     case Outcome::Interrupted:
-    case Outcome::TimedOut: result.stoppedBy = outcome; break;
+    case Outcome::TimedOut:
+      result.stoppedBy = outcome;
+      break;
   }
 }
 
-BatchSongResult RunOne(PluginSession& session, const BatchSong& song,
-                       const BatchSettings& settings, std::set<std::string>& used) {
+BatchSongResult RunOne(PluginSession& session, const BatchSong& song, const BatchSettings& settings,
+                       std::set<std::string>& used) {
   BatchSongResult one{song, Outcome::NotFound, {}, {}, {}};
   const SearchReport report = RunSearch(session, "get", {song.artist, song.title});
   one.outcome = report.outcome;
@@ -88,7 +96,8 @@ bool RunBatch(PluginSession& session, const std::vector<BatchSong>& songs,
     progress.Started(static_cast<int>(i), Label(songs[i]));
     BatchSongResult one = RunOne(session, songs[i], settings, used);
     Count(result, one.outcome);
-    const std::string status = one.error.empty() ? std::string(OutcomeName(one.outcome)) : one.error;
+    const std::string status =
+        one.error.empty() ? std::string(OutcomeName(one.outcome)) : one.error;
     progress.Finished(static_cast<int>(i), status, Label(songs[i]));
     const bool stopped = one.outcome == Outcome::Interrupted || one.outcome == Outcome::TimedOut;
     result.songs.push_back(std::move(one));

@@ -37,7 +37,7 @@ struct BatchResult {
   int total = 0;
   int found = 0;
   int notFound = 0;
-  int failed = 0;     // a download failed, or the file could not be written
+  int failed = 0;                      // a download failed, or the file could not be written
   Outcome stoppedBy = Outcome::Found;  // Interrupted or TimedOut when cancelled; else Found
   DownloadStatistics statistics;
 

@@ -21,7 +21,8 @@ int HostCallback::QueryValue(const WString& name, void* value) {
     *static_cast<float*>(value) = settings_.maxDifference;
     return 1;
   }
-  if (log_ != nullptr) std::fprintf(log_, "tunewell: QueryValue \"%s\" not supplied\n", ToUtf8(name).c_str());
+  if (log_ != nullptr)
+    std::fprintf(log_, "tunewell: QueryValue \"%s\" not supplied\n", ToUtf8(name).c_str());
   return 0;
 }
 

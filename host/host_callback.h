@@ -13,9 +13,9 @@
 namespace host {
 
 struct CallbackSettings {
-  std::optional<WString> proxy;      // "HttpProxy"; none: not supplied, the system default
-  CHostIgnore* hostIgnore = nullptr; // "HostIgnore"; not owned, supplied when not null
-  float maxDifference = 1.0f;        // "MaxMatchDifference"
+  std::optional<WString> proxy;       // "HttpProxy"; none: not supplied, the system default
+  CHostIgnore* hostIgnore = nullptr;  // "HostIgnore"; not owned, supplied when not null
+  float maxDifference = 1.0f;         // "MaxMatchDifference"
 };
 
 class HostCallback : public CHostCallback {

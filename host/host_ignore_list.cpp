@@ -14,7 +14,8 @@ std::string NameOf(const char16_t* host) { return host == nullptr ? std::string(
 void HostIgnoreList::AddHost(const char16_t* host, int flag) {
   const std::string name = NameOf(host);
   hosts_.push_back(name);
-  if (log_ != nullptr) std::fprintf(log_, "tunewell: HostIgnore AddHost \"%s\" %d\n", name.c_str(), flag);
+  if (log_ != nullptr)
+    std::fprintf(log_, "tunewell: HostIgnore AddHost \"%s\" %d\n", name.c_str(), flag);
 }
 
 void HostIgnoreList::RemoveHost(const char16_t* host) {

@@ -19,7 +19,8 @@ std::string ExecutableFolder() {
 
 std::optional<std::string> DefaultCacheFolder(const char* xdgCacheHome, const char* home) {
   // The XDG rules ignore a relative XDG_CACHE_HOME.
-  if (xdgCacheHome != nullptr && xdgCacheHome[0] == '/') return std::string(xdgCacheHome) + "/tunewell";
+  if (xdgCacheHome != nullptr && xdgCacheHome[0] == '/')
+    return std::string(xdgCacheHome) + "/tunewell";
   if (home != nullptr && home[0] != '\0') return std::string(home) + "/.cache/tunewell";
   return std::nullopt;
 }

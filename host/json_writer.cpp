@@ -9,11 +9,21 @@ std::string JsonQuote(std::string_view text) {
   std::string out = "\"";
   for (const char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
           char escaped[8];
@@ -49,10 +59,22 @@ void JsonWriter::Close(char bracket) {
   if (!first_.empty()) first_.pop_back();
 }
 
-JsonWriter& JsonWriter::BeginObject() { Open('{'); return *this; }
-JsonWriter& JsonWriter::EndObject() { Close('}'); return *this; }
-JsonWriter& JsonWriter::BeginArray() { Open('['); return *this; }
-JsonWriter& JsonWriter::EndArray() { Close(']'); return *this; }
+JsonWriter& JsonWriter::BeginObject() {
+  Open('{');
+  return *this;
+}
+JsonWriter& JsonWriter::EndObject() {
+  Close('}');
+  return *this;
+}
+JsonWriter& JsonWriter::BeginArray() {
+  Open('[');
+  return *this;
+}
+JsonWriter& JsonWriter::EndArray() {
+  Close(']');
+  return *this;
+}
 
 JsonWriter& JsonWriter::Key(std::string_view key) {
   BeforeValue();

@@ -45,8 +45,7 @@ TEST(JsonWriter, PutsCommasBetweenMembersAtEveryDepth) {
       .EndArray()
       .Field("f", false)
       .EndObject();
-  EXPECT_EQ(json.Text(),
-            R"({"a":1,"b":"x","list":[{"t":true},{},2.5,null],"empty":[],"f":false})");
+  EXPECT_EQ(json.Text(), R"({"a":1,"b":"x","list":[{"t":true},{},2.5,null],"empty":[],"f":false})");
 }
 
 TEST(JsonWriter, WritesNumbersThatParseBack) {
@@ -54,7 +53,10 @@ TEST(JsonWriter, WritesNumbersThatParseBack) {
     double number;
     std::string text;
   };
-  const Case cases[] = {{1.0, "1"}, {0.25, "0.25"}, {-3.5, "-3.5"}, {1e30, "1e+30"},
+  const Case cases[] = {{1.0, "1"},
+                        {0.25, "0.25"},
+                        {-3.5, "-3.5"},
+                        {1e30, "1e+30"},
                         {std::numeric_limits<double>::infinity(), "null"}};
   for (const Case& c : cases) {
     JsonWriter json;

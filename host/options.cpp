@@ -187,10 +187,10 @@ struct CommandShape {
 };
 
 constexpr CommandShape kCommands[] = {
-    {"get", 2, "get ARTIST TITLE"},  {"song", 2, "song ARTIST TITLE"},
-    {"songs", 1, "songs ARTIST"},    {"artist", 1, "artist ARTIST"},
-    {"lyrics", 1, "lyrics URL"},     {"info", 0, "info"},
-    {"site", 0, "site [--port N]"},  {"demo", 0, "demo"},
+    {"get", 2, "get ARTIST TITLE"}, {"song", 2, "song ARTIST TITLE"},
+    {"songs", 1, "songs ARTIST"},   {"artist", 1, "artist ARTIST"},
+    {"lyrics", 1, "lyrics URL"},    {"info", 0, "info"},
+    {"site", 0, "site [--port N]"}, {"demo", 0, "demo"},
 };
 
 const CommandShape* FindCommand(std::string_view name) {
@@ -275,7 +275,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
   }
   if (options.help || options.version) return true;
   if (options.command.empty()) return Fail(error, "no COMMAND given");
-  if (FindCommand(options.command) == nullptr) return Fail(error, "unknown command " + options.command);
+  if (FindCommand(options.command) == nullptr)
+    return Fail(error, "unknown command " + options.command);
   return CheckCombinations(options, error) && CheckArguments(options, error);
 }
 

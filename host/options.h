@@ -11,18 +11,18 @@
 namespace host {
 
 struct Options {
-  std::string command;                  // "get", "song", ... ; empty for --help / --version
-  std::vector<std::string> arguments;   // the command's positional arguments
+  std::string command;                 // "get", "song", ... ; empty for --help / --version
+  std::vector<std::string> arguments;  // the command's positional arguments
 
-  std::optional<std::string> plugin;    // --plugin PATH
-  std::optional<std::string> proxy;     // --proxy HOST:PORT
-  std::optional<std::string> cacheDir;  // --cache-dir DIR
-  bool noCache = false;                 // --no-cache
-  std::optional<std::string> logDir;    // --log-dir DIR
+  std::optional<std::string> plugin;      // --plugin PATH
+  std::optional<std::string> proxy;       // --proxy HOST:PORT
+  std::optional<std::string> cacheDir;    // --cache-dir DIR
+  bool noCache = false;                   // --no-cache
+  std::optional<std::string> logDir;      // --log-dir DIR
   std::optional<std::string> traceLevel;  // --trace-level NAME
   std::optional<std::string> parentLog;   // --parent-log FILE
-  float maxDifference = 1.0f;           // --max-difference X
-  std::optional<double> timeoutSeconds; // --timeout SECONDS
+  float maxDifference = 1.0f;             // --max-difference X
+  std::optional<double> timeoutSeconds;   // --timeout SECONDS
   bool json = false;
   bool raw = false;
   bool stats = false;

@@ -19,7 +19,8 @@ TEST(Options, AcceptsEachCommandWithItsArguments) {
     std::vector<std::string> arguments;
   };
   const Case cases[] = {
-      {Words({"get", "The Lanterns", "Shining Home"}), "get", Words({"The Lanterns", "Shining Home"})},
+      {Words({"get", "The Lanterns", "Shining Home"}), "get",
+       Words({"The Lanterns", "Shining Home"})},
       {Words({"song", "A", "B"}), "song", Words({"A", "B"})},
       {Words({"songs", "A"}), "songs", Words({"A"})},
       {Words({"artist", "A"}), "artist", Words({"A"})},
@@ -43,11 +44,11 @@ TEST(Options, AcceptsEachCommandWithItsArguments) {
 TEST(Options, ReadsValuesInBothSpellings) {
   Options options;
   std::string error;
-  ASSERT_TRUE(ParseCommandLine(Words({"--proxy=127.0.0.1:8080", "--max-difference", "25.5",
-                                      "--timeout=1.5", "--log-dir", "logs", "--trace-level",
-                                      "Debug", "--parent-log=p.txt", "--raw", "--stats",
-                                      "--cache-dir", "c", "artist", "A"}),
-                               options, error))
+  ASSERT_TRUE(
+      ParseCommandLine(Words({"--proxy=127.0.0.1:8080", "--max-difference", "25.5", "--timeout=1.5",
+                              "--log-dir", "logs", "--trace-level", "Debug", "--parent-log=p.txt",
+                              "--raw", "--stats", "--cache-dir", "c", "artist", "A"}),
+                       options, error))
       << error;
   EXPECT_EQ(options.proxy, "127.0.0.1:8080");
   EXPECT_FLOAT_EQ(options.maxDifference, 25.5f);
@@ -127,12 +128,33 @@ TEST(Options, HelpAndVersionNeedNoCommand) {
 
 TEST(Options, HelpNamesEveryOptionAndCommand) {
   const std::string help = UsageText();
-  for (const char* word :
-       {"get ARTIST TITLE", "song ARTIST TITLE", "songs ARTIST", "artist ARTIST", "lyrics URL",
-        "info", "site [--port N]", "demo", "--batch FILE", "--out DIR", "--delay MS",
-        "--plugin PATH", "--proxy HOST:PORT", "--cache-dir DIR", "--no-cache", "--log-dir DIR",
-        "--trace-level NAME", "--parent-log FILE", "--max-difference X", "--timeout SECONDS",
-        "--json", "--raw", "--stats", "--verbose", "-h, --help", "--version", "Exit status"}) {
+  for (const char* word : {"get ARTIST TITLE",
+                           "song ARTIST TITLE",
+                           "songs ARTIST",
+                           "artist ARTIST",
+                           "lyrics URL",
+                           "info",
+                           "site [--port N]",
+                           "demo",
+                           "--batch FILE",
+                           "--out DIR",
+                           "--delay MS",
+                           "--plugin PATH",
+                           "--proxy HOST:PORT",
+                           "--cache-dir DIR",
+                           "--no-cache",
+                           "--log-dir DIR",
+                           "--trace-level NAME",
+                           "--parent-log FILE",
+                           "--max-difference X",
+                           "--timeout SECONDS",
+                           "--json",
+                           "--raw",
+                           "--stats",
+                           "--verbose",
+                           "-h, --help",
+                           "--version",
+                           "Exit status"}) {
     EXPECT_NE(help.find(word), std::string::npos) << word;
   }
 }

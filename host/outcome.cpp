@@ -35,9 +35,12 @@ std::string_view OutcomeName(Outcome outcome) { return RowOf(outcome).name; }
 Outcome Classify(bool found, const DownloadStatistics& before, const DownloadStatistics& after) {
   if (found) return Outcome::Found;
   switch (CancelSwitch::WhyCancelled()) {
-    case CancelSwitch::Reason::Interrupted: return Outcome::Interrupted;
-    case CancelSwitch::Reason::TimedOut: return Outcome::TimedOut;
-    case CancelSwitch::Reason::None: break;
+    case CancelSwitch::Reason::Interrupted:
+      return Outcome::Interrupted;
+    case CancelSwitch::Reason::TimedOut:
+      return Outcome::TimedOut;
+    case CancelSwitch::Reason::None:
+      break;
   }
   const int attempted = after.attempted - before.attempted;
   const int successful = after.successful - before.successful;

@@ -1,11 +1,11 @@
 #include "plugin_loader.h"
 
-#include "host_paths.h"
-
 #include <dlfcn.h>
 
 #include <fstream>
 #include <iterator>
+
+#include "host_paths.h"
 
 namespace host {
 namespace {
@@ -83,8 +83,8 @@ bool PluginLibrary::Load(const std::string& path, std::string& error) {
   PluginInfo info;
   if (!ReadPluginInfo(path, info, error)) return false;
   if (InfoValue(info, "Type") != "search") {
-    error = path + " is a plug-in of type \"" + InfoValue(info, "Type") +
-            "\", not a search plug-in";
+    error =
+        path + " is a plug-in of type \"" + InfoValue(info, "Type") + "\", not a search plug-in";
     return false;
   }
   // dlopen searches the library path for a bare name; a host means the file it was given.

@@ -31,13 +31,19 @@ const std::string kBlock =
     "Author=\"Feldmark\";Desc=\"Search plugin for Tunewell\";InfoUrl=\"https://x.example/p\";###";
 
 TEST(PluginLoader, FindsTheBlockAmongOtherBytes) {
-  const ScratchFile file(std::string("\x7f" "ELF\0\0junk", 9) + kBlock + std::string("\0tail", 5));
+  const ScratchFile file(std::string("\x7f"
+                                     "ELF\0\0junk",
+                                     9) +
+                         kBlock + std::string("\0tail", 5));
   PluginInfo info;
   std::string error;
   ASSERT_TRUE(ReadPluginInfo(file.path(), info, error)) << error;
-  const PluginInfo expected = {{"Name", "Tunewell"},       {"Type", "search"},
-                               {"Version", "2.1.2000.0"},  {"VersionInt", "2.1"},
-                               {"Author", "Feldmark"},     {"Desc", "Search plugin for Tunewell"},
+  const PluginInfo expected = {{"Name", "Tunewell"},
+                               {"Type", "search"},
+                               {"Version", "2.1.2000.0"},
+                               {"VersionInt", "2.1"},
+                               {"Author", "Feldmark"},
+                               {"Desc", "Search plugin for Tunewell"},
                                {"InfoUrl", "https://x.example/p"}};
   EXPECT_EQ(info, expected);
   EXPECT_EQ(InfoValue(info, "Type"), "search");
@@ -58,12 +64,12 @@ TEST(PluginLoader, RefusesFilesWithoutAWellFormedBlock) {
   const std::string cases[] = {
       "",
       "just some bytes",
-      "###_PluginInfo_###",                                  // nothing after the marker
-      "###_PluginInfo_###Name=\"Tunewell\";",                // no closing marker
-      "###_PluginInfo_###Name=\"Tunewell;###",               // unclosed quote
-      "###_PluginInfo_###Name=\"T\"x;###",                   // text after a quoted value
-      "###_PluginInfo_###=search;###",                       // empty key
-      "###_PluginInfo_######",                               // no pairs at all
+      "###_PluginInfo_###",                     // nothing after the marker
+      "###_PluginInfo_###Name=\"Tunewell\";",   // no closing marker
+      "###_PluginInfo_###Name=\"Tunewell;###",  // unclosed quote
+      "###_PluginInfo_###Name=\"T\"x;###",      // text after a quoted value
+      "###_PluginInfo_###=search;###",          // empty key
+      "###_PluginInfo_######",                  // no pairs at all
   };
   for (const std::string& bytes : cases) {
     const ScratchFile file(bytes + std::string(1, '\0'));

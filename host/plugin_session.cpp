@@ -82,9 +82,16 @@ bool PluginSession::SetProperty(const char16_t* name, const std::string& value) 
 void PluginSession::Close() {
   if (object_) {
     const int merged = object_->CallMethod(u"CloseAndMergeLog", nullptr);
-    if (verbose_ != nullptr) std::fprintf(verbose_, "tunewell: CallMethod \"CloseAndMergeLog\": %d\n", merged);
+    if (verbose_ != nullptr)
+      std::fprintf(verbose_, "tunewell: CallMethod \"CloseAndMergeLog\": %d\n", merged);
     // The object may still hold our callback: it goes first, then the host objects.
     object_.reset();
+  }
+  // The plug-in skips RemoveHost when cancelled during a download; say what it left.
+  if (ignore_ && verbose_ != nullptr) {
+    for (const std::string& host : ignore_->Hosts()) {
+      std::fprintf(verbose_, "tunewell: HostIgnore still lists \"%s\"\n", host.c_str());
+    }
   }
   callback_.reset();
   ignore_.reset();

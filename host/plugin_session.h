@@ -25,11 +25,11 @@ struct SessionSettings {
   std::optional<std::string> logDir;
   std::optional<std::string> traceLevel;
   std::optional<std::string> parentLog;
-  std::optional<std::string> cacheDir;   // none: no "LocalCacheFolder"
-  bool cacheDirIsDefault = false;        // a default folder that cannot be made is skipped
+  std::optional<std::string> cacheDir;  // none: no "LocalCacheFolder"
+  bool cacheDirIsDefault = false;       // a default folder that cannot be made is skipped
   std::optional<std::string> proxy;
   float maxDifference = 1.0f;
-  std::FILE* verboseLog = nullptr;       // --verbose: where to show the dealings, else null
+  std::FILE* verboseLog = nullptr;  // --verbose: where to show the dealings, else null
 };
 
 // The plug-in's download statistics ("StatisticDownloadCounter" and its siblings).

@@ -17,7 +17,8 @@ std::string ShortLabel(const std::string& label) {
 }  // namespace
 
 std::string ProgressDisplay::Bar(int done, int total, int width) {
-  const int filled = total <= 0 ? width : static_cast<int>(static_cast<long long>(done) * width / total);
+  const int filled =
+      total <= 0 ? width : static_cast<int>(static_cast<long long>(done) * width / total);
   return "[" + std::string(static_cast<std::size_t>(filled), '#') +
          std::string(static_cast<std::size_t>(width - filled), '.') + "]";
 }

@@ -14,8 +14,10 @@ TEST(ProgressDisplay, BarFillsInProportion) {
     int done, total;
     std::string bar;
   };
-  const Case cases[] = {{0, 20, "[..........]"}, {5, 20, "[##........]"},
-                        {20, 20, "[##########]"}, {3, 0, "[##########]"}};
+  const Case cases[] = {{0, 20, "[..........]"},
+                        {5, 20, "[##........]"},
+                        {20, 20, "[##########]"},
+                        {3, 0, "[##########]"}};
   for (const Case& c : cases) EXPECT_EQ(ProgressDisplay::Bar(c.done, c.total, 10), c.bar);
 }
 

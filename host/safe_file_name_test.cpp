@@ -16,7 +16,7 @@ TEST(SafeFileName, ReplacesWhatAFileSystemReadsSpecially) {
       {"What?", "What_"},
       {"a\\b:c*d\"e<f>g|h", "a_b_c_d_e_f_g_h"},
       {"tab\there\nnew", "tab_here_new"},
-      {"..", "_"},             // would climb out of the folder: leading dot replaced, dot trimmed
+      {"..", "_"},  // would climb out of the folder: leading dot replaced, dot trimmed
       {"../../etc/passwd", "_._.._etc_passwd"},
       {".hidden", "_hidden"},
       {"trailing dots...", "trailing dots"},

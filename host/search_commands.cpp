@@ -58,9 +58,9 @@ SessionSettings SessionSettingsFrom(const Options& options) {
   settings.parentLog = options.parentLog;
   if (!options.noCache) {
     settings.cacheDirIsDefault = !options.cacheDir;
-    settings.cacheDir = options.cacheDir ? options.cacheDir
-                                         : DefaultCacheFolder(std::getenv("XDG_CACHE_HOME"),
-                                                              std::getenv("HOME"));
+    settings.cacheDir =
+        options.cacheDir ? options.cacheDir
+                         : DefaultCacheFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
   }
   settings.proxy = options.proxy;
   settings.maxDifference = options.maxDifference;
@@ -96,7 +96,7 @@ int RunBatchCommand(const Options& options) {
   PluginSession session;
   if (!OpenSession(session, SessionSettingsFrom(options))) return kExitUsage;
   BatchSettings settings{*options.batchFile, *options.outDir, options.BatchDelayMs(),
-                         options.raw,        stderr,           isatty(STDERR_FILENO) == 1};
+                         options.raw,        stderr,          isatty(STDERR_FILENO) == 1};
   BatchResult result;
   if (!RunBatch(session, songs, settings, result, error)) {
     Print("tunewell: " + error + "\n", stderr);

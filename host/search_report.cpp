@@ -113,8 +113,7 @@ std::string RenderJson(const SearchReport& report, bool raw) {
 
 std::string RenderStatistics(const DownloadStatistics& statistics) {
   char buffer[128];
-  std::snprintf(buffer, sizeof buffer,
-                "tunewell: downloads: %d attempted, %d successful, %d ms\n",
+  std::snprintf(buffer, sizeof buffer, "tunewell: downloads: %d attempted, %d successful, %d ms\n",
                 statistics.attempted, statistics.successful, statistics.milliseconds);
   return buffer;
 }

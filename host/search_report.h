@@ -26,10 +26,10 @@ struct SearchReport {
   std::string command;
   std::vector<std::pair<std::string, std::string>> query;  // e.g. {"artist", "..."}
   Outcome outcome = Outcome::NotFound;
-  std::optional<std::string> artistUrl;   // artist
-  std::optional<SongFacts> song;          // song, get
-  std::vector<SongFacts> songs;           // songs
-  std::optional<std::string> lyrics;      // get, lyrics
+  std::optional<std::string> artistUrl;  // artist
+  std::optional<SongFacts> song;         // song, get
+  std::vector<SongFacts> songs;          // songs
+  std::optional<std::string> lyrics;     // get, lyrics
   DownloadStatistics statistics;
 };
 

@@ -63,10 +63,8 @@ struct SearchCommand {
 };
 
 const SearchCommand kSearches[] = {
-    {"artist", {"artist"}, FindArtist},
-    {"songs", {"artist"}, FindSongs},
-    {"song", {"artist", "title"}, FindSong},
-    {"lyrics", {"url"}, FindLyrics},
+    {"artist", {"artist"}, FindArtist},           {"songs", {"artist"}, FindSongs},
+    {"song", {"artist", "title"}, FindSong},      {"lyrics", {"url"}, FindLyrics},
     {"get", {"artist", "title"}, FindSongLyrics},
 };
 

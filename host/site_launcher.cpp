@@ -60,8 +60,8 @@ bool SiteLauncher::Start(const std::string& siteFolder, const std::string& hostN
   std::string portText = std::to_string(port);
   std::string host = hostName;
   std::string python = "python3", portFlag = "--port", hostFlag = "--host-name";
-  const std::vector<char*> argv = {python.data(), script.data(), portFlag.data(), portText.data(),
-                                   hostFlag.data(), host.data(), nullptr};
+  const std::vector<char*> argv = {python.data(),   script.data(), portFlag.data(), portText.data(),
+                                   hostFlag.data(), host.data(),   nullptr};
   const pid_t parent = getpid();
   const pid_t pid = fork();
   if (pid == 0) ExecSite(fds[1], parent, argv);

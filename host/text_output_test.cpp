@@ -11,11 +11,9 @@ TEST(TextOutput, LyricsLoseTheCarriageReturnOfEachLineEndUnlessRaw) {
     std::string lf;
   };
   const Case cases[] = {
-      {"one\r\ntwo", "one\ntwo"},
-      {"one\r\n\r\ntwo\r\n", "one\n\ntwo\n"},
+      {"one\r\ntwo", "one\ntwo"},   {"one\r\n\r\ntwo\r\n", "one\n\ntwo\n"},
       {"lone\rcr", "lone\rcr"},  // only CR LF pairs are line ends here
-      {"trailing\r", "trailing\r"},
-      {"", ""},
+      {"trailing\r", "trailing\r"}, {"", ""},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(LyricsForOutput(c.lyrics, false), c.lf);

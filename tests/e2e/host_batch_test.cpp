@@ -29,9 +29,11 @@ std::vector<e2e::CorpusSong> KnownSongs(std::size_t count) {
     for (const e2e::CorpusSong& song : e2e::LoadCorpus().songs) {
       if (chosen.size() == count) break;
       if (song.lyricsResult != 1 || song.kind != "lyrics") continue;
-      const bool plain = (song.artist + song.title).find_first_not_of(
-                             "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ") ==
-                         std::string::npos;
+      const bool plain =
+          (song.artist + song.title)
+              .find_first_not_of(
+                  "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ") ==
+          std::string::npos;
       if (!plain || (round == 0 && artists.count(song.artist) != 0)) continue;
       if (round == 1 && artists.count(song.artist + "\t" + song.title) != 0) continue;
       artists.insert(song.artist);
@@ -60,9 +62,9 @@ class HostBatch : public ::testing::Test {
   }
 
   RunResult RunBatch(std::vector<std::string> extra) {
-    std::vector<std::string> args = {"--proxy", site_.proxy(), "--no-cache", "get", "--batch",
-                                     dir_.File("batch.tsv"), "--out", dir_.File("out"),
-                                     "--delay", "10"};
+    std::vector<std::string> args = {
+        "--proxy", site_.proxy(),    "--no-cache", "get", "--batch", dir_.File("batch.tsv"),
+        "--out",   dir_.File("out"), "--delay",    "10"};
     args.insert(args.end(), extra.begin(), extra.end());
     return RunHost(args);
   }
@@ -88,7 +90,8 @@ TEST_F(HostBatch, WritesOneFilePerFoundSongAndSumsUp) {
 
   // stderr is not a terminal here: one plain line per song, in file order.
   EXPECT_NE(r.err.find("1/20 found: " + known_[0].artist + " - " + known_[0].title + "\n"),
-            std::string::npos) << r.err;
+            std::string::npos)
+      << r.err;
   EXPECT_NE(r.err.find("4/20 not found: Zzyzx Nobody - No Such Song\n"), std::string::npos)
       << r.err;
   EXPECT_NE(r.err.find("20/20 found: "), std::string::npos) << r.err;
@@ -98,8 +101,9 @@ TEST_F(HostBatch, WritesOneFilePerFoundSongAndSumsUp) {
 TEST_F(HostBatch, JsonCarriesEverySongAndTheSummary) {
   const RunResult r = RunBatch({"--json", "--raw"});
   EXPECT_EQ(r.status, 1) << Describe(r);
-  EXPECT_EQ(e2e::JsonFact(r.out, "d['summary']['found'], d['summary']['not_found'], "
-                                 "d['summary']['failed'], len(d['songs'])"),
+  EXPECT_EQ(e2e::JsonFact(r.out,
+                          "d['summary']['found'], d['summary']['not_found'], "
+                          "d['summary']['failed'], len(d['songs'])"),
             "(17, 3, 0, 20)");
   EXPECT_EQ(e2e::JsonFact(r.out, "[s['status'] for s in d['songs']].count('not found')"), "3");
   EXPECT_EQ(e2e::JsonFact(r.out, "d['songs'][3]['artist'], d['songs'][3]['line']"),
@@ -121,9 +125,9 @@ TEST_F(HostBatch, AllFoundExitsZeroAndUnreachableSiteExitsThree) {
   EXPECT_EQ(ok.status, 0) << Describe(ok);
   EXPECT_EQ(ok.out, "found 2, not found 0, failed 0\n");
 
-  const RunResult down = RunHost({"--proxy", e2e::ClosedProxy(), "--no-cache", "get", "--batch",
-                                  dir_.File("small.tsv"), "--out", dir_.File("down"), "--delay",
-                                  "0"});
+  const RunResult down =
+      RunHost({"--proxy", e2e::ClosedProxy(), "--no-cache", "get", "--batch",
+               dir_.File("small.tsv"), "--out", dir_.File("down"), "--delay", "0"});
   EXPECT_EQ(down.status, 3) << Describe(down);
   EXPECT_EQ(down.out, "found 0, not found 0, failed 2\n");
   EXPECT_TRUE(testing_support::ListFiles(dir_.File("down")).empty());
@@ -131,8 +135,8 @@ TEST_F(HostBatch, AllFoundExitsZeroAndUnreachableSiteExitsThree) {
 
 TEST_F(HostBatch, AMalformedFileIsRefusedBeforeAnySearch) {
   std::ofstream(dir_.File("bad.tsv")) << "Artist\tTitle\nno tab on this line\n";
-  const RunResult r = RunHost({"--proxy", site_.proxy(), "--no-cache", "--stats", "get",
-                               "--batch", dir_.File("bad.tsv"), "--out", dir_.File("bad")});
+  const RunResult r = RunHost({"--proxy", site_.proxy(), "--no-cache", "--stats", "get", "--batch",
+                               dir_.File("bad.tsv"), "--out", dir_.File("bad")});
   EXPECT_EQ(r.status, 2) << Describe(r);
   EXPECT_NE(r.err.find("line 2: expected ARTIST<TAB>TITLE"), std::string::npos) << r.err;
   EXPECT_FALSE(std::filesystem::exists(dir_.File("bad")));

@@ -42,16 +42,15 @@ class HostCommands : public ::testing::Test {
 };
 
 TEST(HostInfo, TextAndJsonCarryTheSameIdentity) {
-  const RunResult text = RunHost({"info"});
+  const RunResult text = RunHost({"--no-cache", "info"});
   ASSERT_EQ(text.status, 0) << Describe(text);
   std::smatch id;
-  ASSERT_TRUE(std::regex_search(text.out, id, std::regex("SourceId=([0-9a-f]{32})\n")))
-      << text.out;
+  ASSERT_TRUE(std::regex_search(text.out, id, std::regex("SourceId=([0-9a-f]{32})\n"))) << text.out;
   for (const char* line : {"Name=Tunewell\n", "Type=search\n", "Version=2.1.2000.0\n",
                            "SourceName=Tunewell\n", "SupportedSearch=2\n"}) {
     EXPECT_NE(text.out.find(line), std::string::npos) << line;
   }
-  const RunResult json = RunHost({"--json", "info"});
+  const RunResult json = RunHost({"--no-cache", "--json", "info"});
   ASSERT_EQ(json.status, 0) << Describe(json);
   EXPECT_EQ(JsonFact(json.out, "d['SourceId']"), id[1].str());
   EXPECT_EQ(JsonFact(json.out, "d['info']['Type']"), "search");
@@ -60,7 +59,8 @@ TEST(HostInfo, TextAndJsonCarryTheSameIdentity) {
 
 TEST(HostInfo, RefusesAFileThatIsNotAPlugin) {
   testing_support::TempDir dir;
-  std::ofstream(dir.File("fake.so")) << "\x7f" "ELF but no information block at all";
+  std::ofstream(dir.File("fake.so")) << "\x7f"
+                                        "ELF but no information block at all";
   std::ofstream(dir.File("tagger.so")) << "###_PluginInfo_###Name=\"X\";Type=tagger;###";
   struct Case {
     std::string plugin;
@@ -133,8 +133,9 @@ TEST_F(HostCommands, SongsListsEveryCorpusSongOfTheArtist) {
   const RunResult json = Run({"--json", "songs", artist});
   ASSERT_EQ(json.status, 0) << Describe(json);
   EXPECT_EQ(JsonFact(json.out, "len(d['songs'])"), std::to_string(songs.size()));
-  EXPECT_EQ(JsonFact(json.out, "''.join(s['title'] + '\\t' + s['url'] + '\\n' for s in d['songs'])"),
-            expected);
+  EXPECT_EQ(
+      JsonFact(json.out, "''.join(s['title'] + '\\t' + s['url'] + '\\n' for s in d['songs'])"),
+      expected);
   EXPECT_EQ(JsonFact(json.out, "set(s['artist'] for s in d['songs'])"), "{'The Lanterns'}");
 }
 
@@ -214,8 +215,9 @@ TEST(HostDownloads, AFailedDownloadWithNothingFoundExitsThree) {
     full.insert(full.begin(), "--json");
     const RunResult j = RunHost(full);
     EXPECT_EQ(j.status, 3);
-    EXPECT_EQ(JsonFact(j.out, "d['status'], d['statistics']['downloads'], "
-                              "d['statistics']['successful']"),
+    EXPECT_EQ(JsonFact(j.out,
+                       "d['status'], d['statistics']['downloads'], "
+                       "d['statistics']['successful']"),
               "('download failed', 1, 0)");
   }
 }

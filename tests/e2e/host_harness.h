@@ -108,7 +108,8 @@ class ChildProcess {
     fd = -1;
   }
 
-  bool WaitFor(const std::string& stream, const std::string& text, std::chrono::milliseconds limit) {
+  bool WaitFor(const std::string& stream, const std::string& text,
+               std::chrono::milliseconds limit) {
     const auto end = Clock::now() + limit;
     while (stream.find(text) == std::string::npos) {
       if (Clock::now() >= end || !Pump(50)) return stream.find(text) != std::string::npos;
@@ -160,8 +161,9 @@ class BundledSite {
  public:
   // delayMs: every answer held back that long; logFile: one JSON line per request.
   explicit BundledSite(int delayMs = 0, const std::string& logFile = "") {
-    std::vector<std::string> argv = {"python3", TUNEWELL_SOURCE_DIR "/site/server.py",
-                                     "--port", "0", "--host-name", TUNEWELL_SITE_HOST_NAME};
+    std::vector<std::string> argv = {"python3",     TUNEWELL_SOURCE_DIR "/site/server.py",
+                                     "--port",      "0",
+                                     "--host-name", TUNEWELL_SITE_HOST_NAME};
     if (delayMs > 0) argv.insert(argv.end(), {"--delay-ms", std::to_string(delayMs)});
     if (!logFile.empty()) argv.insert(argv.end(), {"--log", logFile});
     if (!process_.Start(argv)) return;
@@ -263,8 +265,10 @@ inline const Corpus& LoadCorpus() {
     std::ifstream in(TUNEWELL_SOURCE_DIR "/site/corpus.tsv", std::ios::binary);
     for (std::string line; std::getline(in, line);) {
       const std::vector<std::string> f = SplitTabs(line);
-      if (f.size() == 5 && f[0] == "A") c.artists.push_back({f[1], f[2], f[3] == "1", std::stoi(f[4])});
-      if (f.size() == 7 && f[0] == "S") c.songs.push_back({f[1], f[2], f[3], f[4], std::stoi(f[5]), f[6]});
+      if (f.size() == 5 && f[0] == "A")
+        c.artists.push_back({f[1], f[2], f[3] == "1", std::stoi(f[4])});
+      if (f.size() == 7 && f[0] == "S")
+        c.songs.push_back({f[1], f[2], f[3], f[4], std::stoi(f[5]), f[6]});
     }
     return c;
   }();
