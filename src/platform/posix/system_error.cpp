@@ -48,6 +48,7 @@ constexpr ErrorEntry kErrorTexts[] = {
     {12150, u"The requested header could not be located\r\n"},
     {12152, u"The server returned an invalid or unrecognized response\r\n"},
     {12156, u"The HTTP redirect request failed\r\n"},
+    {12175, u"A security error occurred\r\n"},
 };
 
 thread_local std::uint32_t lastError = 0;
