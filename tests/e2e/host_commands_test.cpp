@@ -144,6 +144,12 @@ TEST_F(HostCommands, SongGetAndLyricsGiveTheCorpusAnswer) {
   const RunResult found = Run({"song", song.artist, song.title});
   ASSERT_EQ(found.status, 0) << Describe(found);
   EXPECT_EQ(found.out, song.title + "\t" + song.url() + "\n");
+  const RunResult foundJson = Run({"--json", "song", song.artist, song.title});
+  ASSERT_EQ(foundJson.status, 0) << Describe(foundJson);
+  EXPECT_EQ(JsonFact(foundJson.out, "d['song']['title'] + '\\t' + d['song']['url']"),
+            song.title + "\t" + song.url());
+  EXPECT_EQ(JsonFact(foundJson.out, "d['song']['artist'], 'lyrics' in d"),
+            "('" + song.artist + "', False)");
 
   const RunResult get = Run({"get", song.artist, song.title});
   ASSERT_EQ(get.status, 0) << Describe(get);
