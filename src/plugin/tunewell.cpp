@@ -49,21 +49,24 @@ int Guarded(const char16_t* slot, Search&& search) {
 
 // Each slot hands the search what it needs of this object, for the length of the call.
 int CTunewell::FindArtist(const WString& artist, WString& artistUrl) {
-  const SearchContext context{*this, hostCallback, artistCache.get(), siteHost, sourceName, sourceId};
+  const SearchContext context{*this, hostCallback, artistCache.get(), siteHost,
+                              sourceName, sourceId};
   return Guarded(u"CTunewell::FindArtist", [&] {
     return search::FindArtist(context, artist, artistUrl);
   });
 }
 
 int CTunewell::FindArtistSongList(const WString& artist, SongList* songs) {
-  const SearchContext context{*this, hostCallback, artistCache.get(), siteHost, sourceName, sourceId};
+  const SearchContext context{*this, hostCallback, artistCache.get(), siteHost,
+                              sourceName, sourceId};
   return Guarded(u"CTunewell::FindArtistSongList", [&] {
     return search::FindArtistSongList(context, artist, songs, 0);
   });
 }
 
 int CTunewell::GetLyrics(const WString& songUrl, WString& lyrics) {
-  const SearchContext context{*this, hostCallback, artistCache.get(), siteHost, sourceName, sourceId};
+  const SearchContext context{*this, hostCallback, artistCache.get(), siteHost,
+                              sourceName, sourceId};
   return Guarded(u"CTunewell::GetLyrics", [&] {
     return search::GetLyrics(context, songUrl, lyrics);
   });
@@ -71,7 +74,8 @@ int CTunewell::GetLyrics(const WString& songUrl, WString& lyrics) {
 
 int CTunewell::FindSong(const WString& artist, const WString& title, SongList* songs,
                         std::uint8_t option) {
-  const SearchContext context{*this, hostCallback, artistCache.get(), siteHost, sourceName, sourceId};
+  const SearchContext context{*this, hostCallback, artistCache.get(), siteHost,
+                              sourceName, sourceId};
   return Guarded(u"CTunewell::FindSong", [&] {
     return search::FindSong(context, artist, title, songs, option);
   });
