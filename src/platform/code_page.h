@@ -72,4 +72,8 @@ class ScopedAnsiCodePage {
   std::uint32_t previous_;
 };
 
+// Frees the converter data kept between conversions. Called when the library unloads, so that
+// nothing stays behind in a conversion library that may be unloaded with it.
+void ReleaseConversionCaches();
+
 }  // namespace platform

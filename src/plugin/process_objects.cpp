@@ -2,11 +2,18 @@
 // is created first and destroyed last, so that the trace log (which closes and merges its file
 // when destroyed) goes before the registry deletes the objects the host left behind.
 #include "diag/trace_log.h"
+#include "platform/code_page.h"
 #include "plugin/instance_registry.h"
 
 namespace {
 
+// Destroyed after everything else: what the objects' teardown may still have converted.
+struct LibraryCaches {
+  ~LibraryCaches() { platform::ReleaseConversionCaches(); }
+};
+
 struct ProcessObjects {
+  LibraryCaches caches;
   CInstanceRegistry registry;
   CTraceLog traceLog;
 

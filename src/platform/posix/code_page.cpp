@@ -203,6 +203,19 @@ WString Precompose(UConverter* cnv, const char16_t* src, std::size_t length) {
 
 }  // namespace
 
+namespace {
+
+int WidenLatin1(const char* src, std::size_t length, char16_t* dst, int dstCapacity) {
+  if (length > static_cast<std::size_t>(INT32_MAX)) return Fail(error::kNotEnoughMemory);
+  const int needed = static_cast<int>(length);
+  if (dstCapacity == 0) return needed;
+  if (needed > dstCapacity) return Fail(error::kInsufficientBuffer);
+  for (std::size_t i = 0; i < length; ++i) dst[i] = static_cast<unsigned char>(src[i]);
+  return needed;
+}
+
+}  // namespace
+
 int MultiByteToWide(std::uint32_t codePage, std::uint32_t flags, const char* src, int srcLength,
                     char16_t* dst, int dstCapacity) {
   if (src == nullptr || srcLength == 0 || srcLength < -1 || dstCapacity < 0 ||
@@ -210,6 +223,14 @@ int MultiByteToWide(std::uint32_t codePage, std::uint32_t flags, const char* src
     return Fail(error::kInvalidParameter);
   }
   codePage = ResolveCodePage(codePage);
+  const std::size_t length =
+      srcLength == -1 ? std::strlen(src) + 1 : static_cast<std::size_t>(srcLength);
+  // Every downloaded page is decoded from ISO 8859-1, whose mapping is the identity: widen the
+  // bytes directly instead of running them through a converter (twice, size then fill).
+  if (codePage == kCpLatin1) {
+    if ((flags & ~AllowedToWideFlags(codePage)) != 0) return Fail(kErrorInvalidFlags);
+    return WidenLatin1(src, length, dst, dstCapacity);
+  }
   ConverterPtr cnv = OpenConverter(codePage);
   if (!cnv) return Fail(error::kInvalidParameter);
   if ((flags & ~AllowedToWideFlags(codePage)) != 0) return Fail(kErrorInvalidFlags);
@@ -219,8 +240,6 @@ int MultiByteToWide(std::uint32_t codePage, std::uint32_t flags, const char* src
   UErrorCode status = U_ZERO_ERROR;
   ucnv_setToUCallBack(cnv.get(), ToWideCallback, &context, nullptr, nullptr, &status);
 
-  const std::size_t length =
-      srcLength == -1 ? std::strlen(src) + 1 : static_cast<std::size_t>(srcLength);
   WString out;
   std::uint32_t errorCode = 0;
   if (!ConvertToWide(cnv.get(), src, length, out, errorCode)) return Fail(errorCode);
@@ -292,5 +311,7 @@ void SetAnsiCodePage(std::uint32_t codePage) {
 }
 
 std::uint32_t GetThreadAnsiCodePage() { return GetAnsiCodePage(); }
+
+void ReleaseConversionCaches() { ucnv_flushCache(); }
 
 }  // namespace platform
