@@ -72,8 +72,8 @@ class ScopedAnsiCodePage {
   std::uint32_t previous_;
 };
 
-// Frees the converter data kept between conversions. Called when the library unloads, so that
-// nothing stays behind in a conversion library that may be unloaded with it.
-void ReleaseConversionCaches();
+// Keeps the conversion library loaded for the rest of the process, so that the converter data it
+// caches is not lost when the plug-in that loaded it is unloaded. Called when the library loads.
+void KeepConversionLibraryLoaded();
 
 }  // namespace platform

@@ -48,4 +48,8 @@ std::uint32_t ReadProfileSectionNames(char16_t* buffer, std::uint32_t size, cons
 bool WriteProfileString(const char16_t* section, const char16_t* key, const char16_t* value,
                         const WString& path);
 
+// Creates the process-wide cache of parsed files now. A library calls it at start-up, before
+// its other process-wide objects, so that the cache outlives every object that may read files.
+void PrepareProfileCache();
+
 }  // namespace platform

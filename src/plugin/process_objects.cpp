@@ -3,17 +3,21 @@
 // when destroyed) goes before the registry deletes the objects the host left behind.
 #include "diag/trace_log.h"
 #include "platform/code_page.h"
+#include "platform/profile.h"
 #include "plugin/instance_registry.h"
 
 namespace {
 
-// Destroyed after everything else: what the objects' teardown may still have converted.
-struct LibraryCaches {
-  ~LibraryCaches() { platform::ReleaseConversionCaches(); }
+// Platform state that must outlive the objects below: made first, so destroyed last.
+struct PlatformState {
+  PlatformState() {
+    platform::KeepConversionLibraryLoaded();
+    platform::PrepareProfileCache();
+  }
 };
 
 struct ProcessObjects {
-  LibraryCaches caches;
+  PlatformState platform;
   CInstanceRegistry registry;
   CTraceLog traceLog;
 

@@ -4,6 +4,8 @@
 // ill-formed input, the composite check, and the ANSI code page setting.
 #include "platform/code_page.h"
 
+#include <dlfcn.h>
+
 #include <unicode/uchar.h>
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
@@ -312,6 +314,14 @@ void SetAnsiCodePage(std::uint32_t codePage) {
 
 std::uint32_t GetThreadAnsiCodePage() { return GetAnsiCodePage(); }
 
-void ReleaseConversionCaches() { ucnv_flushCache(); }
+void KeepConversionLibraryLoaded() {
+  // ICU keeps converter data in caches of its own for the life of the process. Unloaded with the
+  // plug-in, it would take those caches with it, leaking them on every load; kept, they are
+  // reused by the next load.
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<const void*>(&ucnv_open), &info) != 0 && info.dli_fname != nullptr) {
+    dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+  }
+}
 
 }  // namespace platform

@@ -72,9 +72,11 @@ class ParsedFiles {
   std::unordered_map<std::string, Entry> entries_;
 };
 
+// Destroyed when the library unloads (a plug-in must not leave its heap behind); created by
+// the library's start-up before its other process-wide objects, so destroyed after them.
 ParsedFiles& Parsed() {
-  static ParsedFiles* const parsed = new ParsedFiles;  // never destroyed: usable at exit
-  return *parsed;
+  static ParsedFiles parsed;
+  return parsed;
 }
 
 class Descriptor {
@@ -371,5 +373,7 @@ bool WriteProfileString(const char16_t* section, const char16_t* key, const char
   if (value == nullptr) return EditLocked(path, Edit::DeleteKey, section, key, {});
   return EditLocked(path, Edit::Set, section, key, value);
 }
+
+void PrepareProfileCache() { Parsed(); }
 
 }  // namespace platform
