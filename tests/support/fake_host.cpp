@@ -1,5 +1,7 @@
 #include "support/fake_host.h"
 
+#include "platform/code_page.h"
+
 namespace testing_support {
 
 int FakeHostCallback::QueryValue(const WString& name, void* value) {
@@ -46,28 +48,14 @@ void FakeHostIgnore::RemoveHost(const char16_t* host) {
 }
 
 std::string Narrow(const WString& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int needed =
+      platform::WideToMultiByte(platform::kCpUtf8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(needed > 0 ? needed : 0), '\0');
+  if (needed > 0) {
+    platform::WideToMultiByte(platform::kCpUtf8, 0, text.data(), size, out.data(), needed, nullptr,
+                              nullptr);
   }
   return out;
 }
