@@ -27,7 +27,7 @@ std::uint64_t FormatArg::AsUnsigned() const {
 
 namespace {
 
-struct Spec {
+struct Directive {
   bool left = false, plus = false, space = false, zero = false, alt = false;
   int width = 0;
   int precision = -1;
@@ -50,9 +50,9 @@ class Formatter {
         out_ += *p_++;
         continue;
       }
-      Spec spec = ParseSpec();
-      if (spec.conversion == 0) break;  // format ends inside a conversion
-      Convert(spec);
+      Directive directive = ParseDirective();
+      if (directive.conversion == 0) break;  // format ends inside a conversion
+      Convert(directive);
     }
     return std::move(out_);
   }
@@ -71,24 +71,24 @@ class Formatter {
     return n;
   }
 
-  Spec ParseSpec() {
-    Spec spec;
+  Directive ParseDirective() {
+    Directive directive;
     for (;; ++p_) {
-      if (*p_ == u'-') spec.left = true;
-      else if (*p_ == u'+') spec.plus = true;
-      else if (*p_ == u' ') spec.space = true;
-      else if (*p_ == u'0') spec.zero = true;
-      else if (*p_ == u'#') spec.alt = true;
+      if (*p_ == u'-') directive.left = true;
+      else if (*p_ == u'+') directive.plus = true;
+      else if (*p_ == u' ') directive.space = true;
+      else if (*p_ == u'0') directive.zero = true;
+      else if (*p_ == u'#') directive.alt = true;
       else break;
     }
-    spec.width = NumberOrStar();
-    if (spec.width < 0) {
-      spec.left = true;
-      spec.width = -spec.width;
+    directive.width = NumberOrStar();
+    if (directive.width < 0) {
+      directive.left = true;
+      directive.width = -directive.width;
     }
     if (*p_ == u'.') {
       ++p_;
-      spec.precision = NumberOrStar();
+      directive.precision = NumberOrStar();
     }
     // Length modifiers carry no information here: arguments know their own size.
     for (;;) {
@@ -102,18 +102,18 @@ class Formatter {
         break;
       }
     }
-    if (*p_ != 0) spec.conversion = *p_++;
-    return spec;
+    if (*p_ != 0) directive.conversion = *p_++;
+    return directive;
   }
 
-  void Pad(const WString& body, const Spec& spec, bool numeric) {
-    const int fill = spec.width - static_cast<int>(body.size());
+  void Pad(const WString& body, const Directive& directive, bool numeric) {
+    const int fill = directive.width - static_cast<int>(body.size());
     if (fill <= 0) {
       out_ += body;
-    } else if (spec.left) {
+    } else if (directive.left) {
       out_ += body;
       out_.append(static_cast<std::size_t>(fill), u' ');
-    } else if (numeric && spec.zero && spec.precision < 0) {
+    } else if (numeric && directive.zero && directive.precision < 0) {
       // Zeros go after the sign or prefix.
       std::size_t lead = 0;
       if (!body.empty() && (body[0] == u'-' || body[0] == u'+' || body[0] == u' ')) lead = 1;
@@ -140,8 +140,8 @@ class Formatter {
     return text;
   }
 
-  void Integer(const Spec& spec, const FormatArg& arg) {
-    const char16_t c = spec.conversion;
+  void Integer(const Directive& directive, const FormatArg& arg) {
+    const char16_t c = directive.conversion;
     const bool isSigned = (c == u'd' || c == u'i');
     bool negative = false;
     std::uint64_t magnitude;
@@ -155,74 +155,74 @@ class Formatter {
     }
     const unsigned base = (c == u'x' || c == u'X' || c == u'p') ? 16 : (c == u'o' ? 8 : 10);
     WString digits = Digits(magnitude, base, c == u'X' || c == u'p');
-    if (spec.precision == 0 && magnitude == 0) digits.clear();
-    if (spec.precision > static_cast<int>(digits.size())) {
-      digits.insert(0, static_cast<std::size_t>(spec.precision) - digits.size(), u'0');
+    if (directive.precision == 0 && magnitude == 0) digits.clear();
+    if (directive.precision > static_cast<int>(digits.size())) {
+      digits.insert(0, static_cast<std::size_t>(directive.precision) - digits.size(), u'0');
     }
     if (c == u'p') {
       if (digits.size() < 2 * sizeof(void*)) digits.insert(0, 2 * sizeof(void*) - digits.size(), u'0');
     }
     WString sign;
     if (negative) sign = u"-";
-    else if (isSigned && spec.plus) sign = u"+";
-    else if (isSigned && spec.space) sign = u" ";
-    if (spec.alt && magnitude != 0 && (c == u'x' || c == u'X')) sign += c == u'x' ? u"0x" : u"0X";
-    if (spec.alt && c == u'o' && (digits.empty() || digits[0] != u'0')) digits.insert(0, 1, u'0');
-    Pad(sign + digits, spec, true);
+    else if (isSigned && directive.plus) sign = u"+";
+    else if (isSigned && directive.space) sign = u" ";
+    if (directive.alt && magnitude != 0 && (c == u'x' || c == u'X')) sign += c == u'x' ? u"0x" : u"0X";
+    if (directive.alt && c == u'o' && (digits.empty() || digits[0] != u'0')) digits.insert(0, 1, u'0');
+    Pad(sign + digits, directive, true);
   }
 
-  void Floating(const Spec& spec, const FormatArg& arg) {
+  void Floating(const Directive& directive, const FormatArg& arg) {
     char format[16] = "%";
     std::size_t n = 1;
-    if (spec.plus) format[n++] = '+';
-    if (spec.space) format[n++] = ' ';
-    if (spec.alt) format[n++] = '#';
+    if (directive.plus) format[n++] = '+';
+    if (directive.space) format[n++] = ' ';
+    if (directive.alt) format[n++] = '#';
     format[n++] = '.';
     format[n++] = '*';
-    format[n++] = static_cast<char>(spec.conversion);
+    format[n++] = static_cast<char>(directive.conversion);
     format[n] = 0;
-    const int precision = spec.precision < 0 ? 6 : spec.precision;
+    const int precision = directive.precision < 0 ? 6 : directive.precision;
     char buffer[512];
     const int written = std::snprintf(buffer, sizeof buffer, format, precision, arg.floating());
     WString body;
     for (int i = 0; i < written && i < static_cast<int>(sizeof buffer) - 1; ++i) body += static_cast<char16_t>(buffer[i]);
-    Pad(body, spec, true);
+    Pad(body, directive, true);
   }
 
-  void Text(const Spec& spec, const FormatArg& arg) {
+  void Text(const Directive& directive, const FormatArg& arg) {
     WString body;
     if (arg.kind() == FormatArg::Kind::Wide) {
       body = arg.wide();
     } else {
       for (const char* s = arg.narrow(); *s != 0; ++s) body += static_cast<char16_t>(static_cast<unsigned char>(*s));
     }
-    if (spec.precision >= 0 && body.size() > static_cast<std::size_t>(spec.precision)) {
-      body.resize(static_cast<std::size_t>(spec.precision));
+    if (directive.precision >= 0 && body.size() > static_cast<std::size_t>(directive.precision)) {
+      body.resize(static_cast<std::size_t>(directive.precision));
     }
-    Pad(body, spec, false);
+    Pad(body, directive, false);
   }
 
-  void Convert(const Spec& spec) {
+  void Convert(const Directive& directive) {
     const FormatArg* arg = NextArg();
     if (arg == nullptr) return;
     using Kind = FormatArg::Kind;
-    switch (spec.conversion) {
+    switch (directive.conversion) {
       case u'd': case u'i': case u'u': case u'x': case u'X': case u'o':
-        if (arg->kind() == Kind::Signed || arg->kind() == Kind::Unsigned) Integer(spec, *arg);
+        if (arg->kind() == Kind::Signed || arg->kind() == Kind::Unsigned) Integer(directive, *arg);
         break;
       case u'p':
-        if (arg->kind() == Kind::Pointer) Integer(spec, *arg);
+        if (arg->kind() == Kind::Pointer) Integer(directive, *arg);
         break;
       case u'c': case u'C':
         if (arg->kind() == Kind::Signed || arg->kind() == Kind::Unsigned) {
-          Pad(WString(1, static_cast<char16_t>(arg->AsUnsigned())), spec, false);
+          Pad(WString(1, static_cast<char16_t>(arg->AsUnsigned())), directive, false);
         }
         break;
       case u's': case u'S':
-        if (arg->kind() == Kind::Wide || arg->kind() == Kind::Narrow) Text(spec, *arg);
+        if (arg->kind() == Kind::Wide || arg->kind() == Kind::Narrow) Text(directive, *arg);
         break;
       case u'f': case u'F': case u'e': case u'E': case u'g': case u'G':
-        if (arg->kind() == Kind::Floating) Floating(spec, *arg);
+        if (arg->kind() == Kind::Floating) Floating(directive, *arg);
         break;
       default:
         break;
