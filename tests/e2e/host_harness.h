@@ -22,6 +22,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/corpus.h"
+
 namespace e2e {
 
 using Clock = std::chrono::steady_clock;
@@ -196,84 +198,10 @@ inline std::string ClosedProxy() {
   return proxy;
 }
 
-struct CorpusSong {
-  std::string artist, title, path, kind;
-  int lyricsResult = 0;
-  std::string lyrics;  // CR LF, as GetLyrics gives it
-  std::string url() const { return std::string(TUNEWELL_SITE_HOST_NAME) + path; }
-};
-
-struct CorpusArtist {
-  std::string name, path;
-  bool leadingCharOk = false;
-  int songCount = 0;
-  std::string url() const { return std::string(TUNEWELL_SITE_HOST_NAME) + path; }
-};
-
-struct Corpus {
-  std::vector<CorpusArtist> artists;
-  std::vector<CorpusSong> songs;
-
-  const CorpusArtist* Artist(const std::string& name) const {
-    for (const CorpusArtist& a : artists) {
-      if (a.name == name) return &a;
-    }
-    return nullptr;
-  }
-  std::vector<CorpusSong> SongsOf(const std::string& artist) const {
-    std::vector<CorpusSong> found;
-    for (const CorpusSong& s : songs) {
-      if (s.artist == artist) found.push_back(s);
-    }
-    return found;
-  }
-  const CorpusSong* Song(const std::string& artist, const std::string& title) const {
-    for (const CorpusSong& s : songs) {
-      if (s.artist == artist && s.title == title) return &s;
-    }
-    return nullptr;
-  }
-};
-
-inline std::string UnescapeField(const std::string& field) {
-  std::string out;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] != '\\' || i + 1 == field.size()) {
-      out += field[i];
-      continue;
-    }
-    const char next = field[++i];
-    out += next == 't' ? '\t' : next == 'r' ? '\r' : next == 'n' ? '\n' : next;
-  }
-  return out;
-}
-
-inline std::vector<std::string> SplitTabs(const std::string& line) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
-    fields.push_back(UnescapeField(line.substr(start, tab - start)));
-  }
-  fields.push_back(UnescapeField(line.substr(start)));
-  return fields;
-}
-
-// site/corpus.tsv, the answers the site is built to give.
-inline const Corpus& LoadCorpus() {
-  static const Corpus corpus = [] {
-    Corpus c;
-    std::ifstream in(TUNEWELL_SOURCE_DIR "/site/corpus.tsv", std::ios::binary);
-    for (std::string line; std::getline(in, line);) {
-      const std::vector<std::string> f = SplitTabs(line);
-      if (f.size() == 5 && f[0] == "A")
-        c.artists.push_back({f[1], f[2], f[3] == "1", std::stoi(f[4])});
-      if (f.size() == 7 && f[0] == "S")
-        c.songs.push_back({f[1], f[2], f[3], f[4], std::stoi(f[5]), f[6]});
-    }
-    return c;
-  }();
-  return corpus;
-}
+using testing_support::Corpus;
+using testing_support::CorpusArtist;
+using testing_support::CorpusSong;
+using testing_support::LoadCorpus;
 
 // The value of a Python expression over the JSON document `d`, printed with str(): for
 // example JsonFact(out, "d['song']['title']"). "<invalid JSON: ...>" when it does not parse.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "servers/server_process.h"
+#include "support/corpus.h"
 #include "support/fake_host.h"
 #include "support/temp_dir.h"
 #include "tunewell/plugin_interface.h"
@@ -23,28 +24,9 @@ using testing_support::Narrow;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
 using testing_support::VectorSongList;
+using testing_support::Widen;
 
 const std::string kSiteHost = TUNEWELL_SITE_HOST_NAME;
-
-WString Widen(const std::string& utf8) {
-  WString text;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const unsigned char lead = static_cast<unsigned char>(utf8[i]);
-    const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    char32_t c = length == 1 ? lead : lead & (0x3F >> (length - 1));
-    for (int k = 1; k < length && i + k < utf8.size(); ++k) {
-      c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    }
-    if (c >= 0x10000) {
-      text += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      text += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      text += static_cast<char16_t>(c);
-    }
-    i += length;
-  }
-  return text;
-}
 
 // ---------------------------------------------------------------------------------------
 // The corpus, as site/corpus/build.py flattened it.
@@ -64,33 +46,16 @@ struct CorpusArtist {
   std::vector<CorpusSong> songs;
 };
 
-std::string Unescape(const std::string& field) {
-  std::string out;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] != '\\' || i + 1 == field.size()) {
-      out += field[i];
-      continue;
-    }
-    const char next = field[++i];
-    out += next == 't' ? '\t' : next == 'r' ? '\r' : next == 'n' ? '\n' : next;
-  }
-  return out;
-}
-
+// The corpus's artists, each with its songs, in wide text as the plug-in answers.
 std::vector<CorpusArtist> ReadCorpus() {
+  const testing_support::Corpus& corpus = testing_support::LoadCorpus();
   std::vector<CorpusArtist> artists;
-  std::istringstream lines(ReadFileBytes(TUNEWELL_SOURCE_DIR "/site/corpus.tsv"));
-  for (std::string line; std::getline(lines, line);) {
-    std::vector<std::string> fields;
-    std::istringstream parts(line);
-    for (std::string field; std::getline(parts, field, '\t');) fields.push_back(Unescape(field));
-    if (fields.size() == 5 && fields[0] == "A") {
-      artists.push_back({Widen(fields[1]), Widen(fields[2]), fields[3] == "1", {}});
-    } else if (fields.size() >= 6 && fields[0] == "S" && !artists.empty()) {
-      artists.back().songs.push_back({Widen(fields[2]), Widen(fields[3]), fields[4],
-                                      std::stoi(fields[5]),
-                                      fields.size() > 6 ? Widen(fields[6]) : WString()});
+  for (const auto& a : corpus.artists) {
+    CorpusArtist artist{Widen(a.name), Widen(a.path), a.leadingCharOk, {}};
+    for (const auto& s : corpus.SongsOf(a.name)) {
+      artist.songs.push_back({Widen(s.title), Widen(s.path), s.kind, s.lyricsResult, Widen(s.lyrics)});
     }
+    artists.push_back(std::move(artist));
   }
   return artists;
 }
