@@ -27,10 +27,11 @@ WString AppendSeparator(const WString& folder) {
 
 }  // namespace
 
-CTraceLog::CTraceLog() = default;
+// The writer exists from the start, so that setting the level needs no lock of the log's.
+CTraceLog::CTraceLog() : writer_(std::make_unique<CTraceWriter>()) {}
 
 CTraceLog::~CTraceLog() {
-  if (writer_) writer_->Shutdown();
+  writer_->Shutdown();
   try {
     CloseAndMergeLog();
   } catch (...) {
@@ -43,11 +44,7 @@ CTraceLog* CTraceLog::Global() { return globalLog.load(); }
 
 CTraceLog* CTraceLog::SetGlobal(CTraceLog* log) { return globalLog.exchange(log); }
 
-CTraceWriter& CTraceLog::Writer() {
-  platform::CriticalSectionLock guard(lock_);
-  if (!writer_) writer_ = std::make_unique<CTraceWriter>();
-  return *writer_;
-}
+CTraceWriter& CTraceLog::Writer() { return *writer_; }
 
 void CTraceLog::Configure(const WString& folder, const WString& name, int level) {
   platform::CriticalSectionLock guard(lock_);

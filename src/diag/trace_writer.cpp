@@ -1,11 +1,24 @@
 #include "diag/trace_writer.h"
 
+#include <string>
+
 #include "platform/process.h"
 
 namespace {
 
 constexpr char16_t kByteOrderMark = 0xFEFF;
 constexpr std::uint32_t kSpinWaitMs = 25;
+
+// Trace files are UTF-16 little-endian whatever the machine's byte order.
+std::string LittleEndian(WStringView text) {
+  std::string bytes;
+  bytes.reserve(text.size() * 2);
+  for (char16_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
 
 }  // namespace
 
@@ -88,7 +101,8 @@ void CTraceWriter::OpenNewFile() {
     return;  // the line is lost; the next one tries again
   }
   try {
-    file->Write(&kByteOrderMark, sizeof kByteOrderMark);
+    const std::string mark = LittleEndian(WStringView(&kByteOrderMark, 1));
+    file->Write(mark.data(), mark.size());
   } catch (const platform::FileError&) {
     return;
   }
@@ -112,7 +126,10 @@ void CTraceWriter::WriteLine(int level, const char16_t* format,
     line += platform::FormatWide(format, args);
     line += u"\r\n";
     // The debugger output has no channel on this platform; the file is the only copy.
-    if (file_) file_->Write(line.data(), line.size() * sizeof(char16_t));
+    if (file_) {
+      const std::string bytes = LittleEndian(line);
+      file_->Write(bytes.data(), bytes.size());
+    }
   } catch (...) {
     // A line that cannot be written is lost; writing never fails towards the caller.
   }

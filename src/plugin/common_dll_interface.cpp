@@ -27,6 +27,14 @@ WString ModuleChecksum() {
   return {};
 }
 
+// An exception inside a slot becomes a refusal; the log hears of it if it can still take a line.
+void TraceSlotFailure(const char16_t* slot, const WString& name) noexcept {
+  try {
+    TraceWrite(CTraceLog::Error, WString(u"CCommonDllInterface::") + slot + u" - exception for: " + name);
+  } catch (...) {
+  }
+}
+
 }  // namespace
 
 template <class TInterface>
@@ -59,6 +67,7 @@ int CCommonDllInterface<TInterface>::SetProperty(const WString& name, const WStr
     }
     TraceWrite(CTraceLog::Warning, prefix + u" - Can not be set.");
   } catch (...) {
+    TraceSlotFailure(u"SetProperty", name);
   }
   return 0;
 }
@@ -93,6 +102,7 @@ int CCommonDllInterface<TInterface>::GetProperty(const WString& name, void* resu
     }
     TraceWrite(CTraceLog::Error, u"CCommonDllInterface::Property not found: " + name);
   } catch (...) {
+    TraceSlotFailure(u"GetProperty", name);
   }
   return 0;
 }
@@ -106,6 +116,7 @@ int CCommonDllInterface<TInterface>::CallMethod(const WString& name, void* /*arg
     }
     TraceWrite(CTraceLog::Error, u"CCommonDllInterface::CallMethod - Method not found: " + name);
   } catch (...) {
+    TraceSlotFailure(u"CallMethod", name);
   }
   return 0;
 }

@@ -29,27 +29,33 @@ std::int32_t DownloadWithoutThrowing(const WString& url, WString& page, const WS
 
 template <class TInterface>
 int CCommonDllInterface<TInterface>::DownloadPage(const WString& url, WString& page) {
-  page.clear();
-  if (IsCancelled()) return 0;
-  CHostCallback* host = this->hostCallback;
-  WString proxy;
-  if (host != nullptr) host->QueryValue(u"HttpProxy", &proxy);  // its result does not matter
-  ++downloadCounter;
+  try {
+    page.clear();
+    if (IsCancelled()) return 0;
+    CHostCallback* host = this->hostCallback;
+    WString proxy;
+    if (host != nullptr) host->QueryValue(u"HttpProxy", &proxy);  // its result does not matter
+    ++downloadCounter;
 
-  // The host's object is used only when the host says it supplied one.
-  CHostIgnore* ignore = nullptr;
-  if (host != nullptr && host->QueryValue(u"HostIgnore", &ignore) == 0) ignore = nullptr;
-  if (ignore != nullptr && !IsCancelled()) ignore->AddHost(BypassHostName(url).c_str(), 1);
+    // The host's object is used only when the host says it supplied one.
+    CHostIgnore* ignore = nullptr;
+    if (host != nullptr && host->QueryValue(u"HostIgnore", &ignore) == 0) ignore = nullptr;
+    if (ignore != nullptr && !IsCancelled()) ignore->AddHost(BypassHostName(url).c_str(), 1);
 
-  const std::uint32_t start = platform::GetTickCount();
-  const std::int32_t result = DownloadWithoutThrowing(url, page, proxy, codePage);
-  const std::uint32_t elapsed = platform::GetTickCount() - start;  // wraps like the tick count
-  totalDownloadTime =
-      static_cast<std::int32_t>(static_cast<std::uint32_t>(totalDownloadTime) + elapsed);
-  if (result != 0) ++successfulDownloads;
+    const std::uint32_t start = platform::GetTickCount();
+    const std::int32_t result = DownloadWithoutThrowing(url, page, proxy, codePage);
+    const std::uint32_t elapsed = platform::GetTickCount() - start;  // wraps like the tick count
+    totalDownloadTime =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(totalDownloadTime) + elapsed);
+    if (result != 0) ++successfulDownloads;
 
-  if (ignore != nullptr && !IsCancelled()) ignore->RemoveHost(BypassHostName(url).c_str());
-  return result;
+    if (ignore != nullptr && !IsCancelled()) ignore->RemoveHost(BypassHostName(url).c_str());
+    return result;
+  } catch (...) {
+    // The host may call this slot directly: nothing may reach it, not even a lack of memory.
+    page.clear();
+    return 0;
+  }
 }
 
 template int CCommonDllInterface<CLyricsDllInterface>::DownloadPage(const WString&, WString&);

@@ -1,5 +1,5 @@
 // The plug-in's one export and its information block.
-#include <new>
+#include <memory>
 
 #include "plugin/instance_registry.h"
 #include "plugin/tunewell.h"
@@ -19,9 +19,9 @@ extern "C" [[gnu::used]] const char kTunewellPluginInfo[] =
 
 extern "C" [[gnu::visibility("default")]] CLyricsDllInterface* GetDllInterface() {
   try {
-    auto* object = new CTunewell();
-    CInstanceRegistry::Instance().Add(object);
-    return object;
+    auto object = std::make_unique<CTunewell>();
+    CInstanceRegistry::Instance().Add(object.get());
+    return object.release();
   } catch (...) {
     return nullptr;
   }

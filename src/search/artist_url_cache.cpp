@@ -90,12 +90,12 @@ bool CArtistUrlCache::IsStorableName(const WString& name) {
 }
 
 std::int32_t CArtistUrlCache::WriteArtistUrl(const WString& name, const WString& url) {
+  WString path;
+  if (!GetCacheFileName(name, path)) return 0;  // reports a name without a leading character
   if (!IsStorableName(name)) {
     TraceWrite(CTraceLog::Debug, u"WriteArtistUrl to LocalCache fails for: " + name);
     return 0;
   }
-  WString path;
-  if (!GetCacheFileName(name, path)) return 0;
   bool written = false;
   {
     platform::CriticalSectionLock guard(lock);
