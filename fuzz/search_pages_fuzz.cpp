@@ -165,7 +165,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const WString title = TakeLine(page);
 
   const std::filesystem::path root = fuzz::TempFolder::Path() / "cache";
+  // A fresh cache for every input; the cache makes its own two levels below the root.
   std::filesystem::remove_all(root);
+  std::filesystem::create_directories(root);
   CArtistUrlCache cache(fuzz::WidePath(root), kSourceName, kSourceId);
   Host host;
   PagePlugin plugin(page);
