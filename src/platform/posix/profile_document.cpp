@@ -120,17 +120,20 @@ ProfileDocument ProfileDocument::Parse(const std::string& bytes) {
     return document.utf16_ ? DecodeUtf16(bytes.data() + at, 2)[0]
                            : static_cast<char16_t>(static_cast<unsigned char>(bytes[at]));
   };
+  // A stray byte after the last whole unit of a UTF-16 file is no text: it is not read, and a
+  // write leaves it out, so that whatever the write appends starts on a whole unit.
+  const std::size_t end =
+      document.utf16_ && bytes.size() % 2 != 0 ? bytes.size() - 1 : bytes.size();
   std::size_t at = document.utf16_ ? 2 : 0;
-  while (at < bytes.size()) {
+  while (at < end) {
     const std::size_t start = at;
-    while (at + unit <= bytes.size() && !IsBreak(unitAt(at))) at += unit;
+    while (at + unit <= end && !IsBreak(unitAt(at))) at += unit;
     const std::size_t contentEnd = at;
-    if (at + unit <= bytes.size()) {
+    if (at + unit <= end) {
       const bool carriageReturn = unitAt(at) == u'\r';
       at += unit;
-      if (carriageReturn && at + unit <= bytes.size() && unitAt(at) == u'\n') at += unit;
+      if (carriageReturn && at + unit <= end && unitAt(at) == u'\n') at += unit;
     }
-    if (at + unit > bytes.size()) at = bytes.size();  // a stray odd byte stays with its line
     Line line;
     line.raw = bytes.substr(start, at - start);
     const char* content = bytes.data() + start;

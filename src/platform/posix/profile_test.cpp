@@ -338,6 +338,12 @@ TEST(Profile, Utf16FilesStayUtf16) {
   ASSERT_TRUE(Write(path, u"\u0416", u"K", u"\u0436"));
   EXPECT_EQ(ReadFileBytes(path),
             "\xFF\xFE"s + utf16(u"[Mot\u00F6rhead]\r\nK=\u20AC\r\n[\u0416]\r\nK=\u0436\r\n"));
+
+  // A stray byte after the last whole unit is no text: a write leaves it out rather than
+  // appending behind it, where every new line would be one byte out of step.
+  WriteBytes(path, "\xFF\xFE"s + utf16(u"[a]\n") + "x");
+  ASSERT_TRUE(Write(path, u"\u00C9lise", u"Url", u"v"));
+  EXPECT_EQ(ReadFileBytes(path), "\xFF\xFE"s + utf16(u"[a]\n[\u00C9lise]\r\nUrl=v\r\n"));
 }
 
 TEST(Profile, AnsiFilesUseTheAnsiCodePage) {
