@@ -98,7 +98,7 @@ struct AsciiClasses {
       }
     }
     for (int c = '0'; c <= '9'; ++c) of[c] = CNameDistance::Digit;
-    of[' '] = of[0x08] = of[0x0B] = CNameDistance::Space;
+    of[0x20] = of[0x08] = of[0x0B] = CNameDistance::Space;  // space, backspace, vertical tab
     of[0] = CNameDistance::Gap;
   }
 };
