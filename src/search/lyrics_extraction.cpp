@@ -1,6 +1,7 @@
 #include "search/lyrics_extraction.h"
 
 #include "search/artist_lookup.h"
+#include "search/text_replace.h"
 #include "text/html_entities.h"
 
 namespace search {
@@ -11,21 +12,6 @@ constexpr WStringView kLineEnd = u"\r\n";
 constexpr const char16_t* kBreakTags[] = {u"<br>", u"<BR>", u"<br />", u"<br/>"};
 
 bool IsLineEnd(char16_t c) { return c == u'\r' || c == u'\n'; }
-
-// Replaces every occurrence, left to right, without looking again at what it inserts.
-void ReplaceAll(WString& text, WStringView from, WStringView to) {
-  std::size_t at = text.find(from);
-  if (at == WString::npos) return;
-  WString result;
-  std::size_t done = 0;
-  for (; at != WString::npos; at = text.find(from, done)) {
-    result.append(text, done, at - done);
-    result.append(to);
-    done = at + from.size();
-  }
-  result.append(text, done, WString::npos);
-  text = std::move(result);
-}
 
 // The marker with one line-end character before or behind it, in the order they are merged.
 WString Touching(char16_t lineEnd, bool before) {

@@ -4,6 +4,7 @@
 #include "search/artist_lookup.h"
 #include "search/name_distance.h"
 #include "search/search_query.h"
+#include "search/text_replace.h"
 #include "text/html_entities.h"
 #include "text/regex_search.h"
 
@@ -11,18 +12,6 @@ namespace search {
 namespace {
 
 constexpr WStringView kLyricsSuffix = u" Lyrics";
-
-// Every occurrence, left to right, without looking again at what the removal joins.
-void RemoveAll(WString& text, WStringView part) {
-  WString kept;
-  std::size_t from = 0;
-  for (std::size_t at; (at = text.find(part, from)) != WString::npos; from = at + part.size()) {
-    kept.append(text, from, at - from);
-  }
-  if (from == 0) return;
-  kept.append(text, from, WString::npos);
-  text = std::move(kept);
-}
 
 SongEntry MakeEntry(const SearchContext& context, const WString& title, const WString& artist,
                     const WString& url) {
@@ -47,7 +36,7 @@ bool AppendSongLinks(const SearchContext& context, const WString& artist, const 
     matches.GetGroup(1, link);
     matches.GetGroup(2, title);
     DecodeHtmlEntities(title);
-    RemoveAll(title, kLyricsSuffix);
+    ReplaceAll(title, kLyricsSuffix, u"");
     // The artist page's links are relative to the site root and carry no leading slash.
     songs.Append(MakeEntry(context, title, artist, context.siteHost + u"/" + link));
   }
