@@ -53,17 +53,27 @@ int AnsiToWide(const char* bytes, char16_t* buffer, int capacity, int codePage) 
   return written > 0 ? written - 1 : 0;
 }
 
+namespace {
+
+// Grows a conversion's heap buffer to `needed` units when `capacity` is smaller; false when
+// memory runs out.
+template <class T>
+bool EnsureCapacity(CTemplateSmartPtrArray<T>& buffer, int& capacity, int needed) {
+  if (capacity >= needed) return true;
+  try {
+    buffer.Grow(static_cast<std::size_t>(needed));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  capacity = needed;
+  return true;
+}
+
+}  // namespace
+
 int AnsiToWideBuffer(const char* bytes, CTemplateSmartPtrArray<char16_t>& buffer, int capacity,
                      int codePage) {
-  const int needed = GetWideLength(bytes, codePage);
-  if (capacity < needed) {
-    try {
-      buffer.Grow(static_cast<std::size_t>(needed));
-    } catch (const std::bad_alloc&) {
-      return 0;
-    }
-    capacity = needed;
-  }
+  if (!EnsureCapacity(buffer, capacity, GetWideLength(bytes, codePage))) return 0;
   return AnsiToWide(bytes, buffer.Get(), capacity, codePage);
 }
 
@@ -82,14 +92,6 @@ int WideToAnsi(const char16_t* text, char* buffer, int capacity, int codePage, c
 
 int WideToAnsiBuffer(const char16_t* text, CTemplateSmartPtrArray<char>& buffer, int capacity,
                      int codePage, char replacement) {
-  const int needed = GetAnsiLength(text, codePage);
-  if (capacity < needed) {
-    try {
-      buffer.Grow(static_cast<std::size_t>(needed));
-    } catch (const std::bad_alloc&) {
-      return 0;
-    }
-    capacity = needed;
-  }
+  if (!EnsureCapacity(buffer, capacity, GetAnsiLength(text, codePage))) return 0;
   return WideToAnsi(text, buffer.Get(), capacity, codePage, replacement);
 }
