@@ -33,12 +33,22 @@ std::vector<std::string> SplitTabs(const std::string& line) {
 
 }  // namespace
 
-bool PickSampleSong(const std::string& tsvText, CorpusSong& song) {
+std::vector<std::vector<std::string>> ReadCorpusRecords(const std::string& tsvText) {
+  std::vector<std::vector<std::string>> records;
   std::istringstream in(tsvText);
   for (std::string line; std::getline(in, line);) {
-    const std::vector<std::string> f = SplitTabs(line);
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> fields = SplitTabs(line);
+    for (std::string& field : fields) field = Unescape(field);
+    records.push_back(std::move(fields));
+  }
+  return records;
+}
+
+bool PickSampleSong(const std::string& tsvText, CorpusSong& song) {
+  for (const std::vector<std::string>& f : ReadCorpusRecords(tsvText)) {
     if (f.size() == 7 && f[0] == "S" && f[5] == "1") {
-      song = {Unescape(f[1]), Unescape(f[2]), Unescape(f[6])};
+      song = {f[1], f[2], f[6]};
       return true;
     }
   }

@@ -4,8 +4,13 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace host {
+
+// The records of corpus.tsv's text, each as its fields with the \\ \t \r \n escapes undone;
+// comment lines (starting with "#") are left out.
+std::vector<std::vector<std::string>> ReadCorpusRecords(const std::string& tsvText);
 
 struct CorpusSong {
   std::string artist;

@@ -1,37 +1,12 @@
 #include "support/corpus.h"
 
 #include <fstream>
+#include <iterator>
 
+#include "corpus_sample.h"
 #include "platform/code_page.h"
 
 namespace testing_support {
-namespace {
-
-// The file writes backslash, tab, CR and LF inside a field as \\ \t \r \n.
-std::string Unescape(const std::string& field) {
-  std::string out;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] != '\\' || i + 1 == field.size()) {
-      out += field[i];
-      continue;
-    }
-    const char next = field[++i];
-    out += next == 't' ? '\t' : next == 'r' ? '\r' : next == 'n' ? '\n' : next;
-  }
-  return out;
-}
-
-std::vector<std::string> SplitTabs(const std::string& line) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
-    fields.push_back(Unescape(line.substr(start, tab - start)));
-  }
-  fields.push_back(Unescape(line.substr(start)));
-  return fields;
-}
-
-}  // namespace
 
 std::string CorpusSong::url() const { return TUNEWELL_SITE_HOST + path; }
 std::string CorpusArtist::url() const { return TUNEWELL_SITE_HOST + path; }
@@ -62,8 +37,8 @@ const Corpus& LoadCorpus() {
   static const Corpus corpus = [] {
     Corpus c;
     std::ifstream in(TUNEWELL_SOURCE_DIR "/site/corpus.tsv", std::ios::binary);
-    for (std::string line; std::getline(in, line);) {
-      const std::vector<std::string> f = SplitTabs(line);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (const std::vector<std::string>& f : host::ReadCorpusRecords(text)) {
       if (f.size() == 5 && f[0] == "A") c.artists.push_back({f[1], f[2], f[3] == "1", std::stoi(f[4])});
       if (f.size() == 7 && f[0] == "S") c.songs.push_back({f[1], f[2], f[3], f[4], std::stoi(f[5]), f[6]});
     }
