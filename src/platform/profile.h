@@ -18,6 +18,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "tunewell/wstring.h"
 
@@ -47,6 +49,28 @@ std::uint32_t ReadProfileSectionNames(char16_t* buffer, std::uint32_t size, cons
 // otherwise. Deleting what does not exist succeeds without touching the file.
 bool WriteProfileString(const char16_t* section, const char16_t* key, const char16_t* value,
                         const WString& path);
+
+// One key = value of a section, for WriteProfileStrings.
+struct ProfileValue {
+  WString section;
+  WString key;
+  WString value;
+};
+
+// Sets every entry as WriteProfileString would, in order, under one lock and with at most one
+// replacement of the file: a writer of many entries pays for the file once. All or nothing:
+// false with the last error set when any entry is refused (87, nothing written) or the file
+// cannot be written.
+bool WriteProfileStrings(const std::vector<ProfileValue>& values, const WString& path);
+
+// Calls visit with each section name of the file, in file order, as ReadProfileSectionNames
+// lists them, until it returns false; no buffer to size. False (last error set) when the file
+// cannot be read; a missing file gives error 2.
+bool VisitProfileSectionNames(const WString& path, const std::function<bool(WStringView)>& visit);
+
+// Whether the text would read back as written (the refusal rule of WriteProfileString). Pure;
+// the same on every platform.
+bool IsWritableProfileText(const char16_t* section, const char16_t* key, const char16_t* value);
 
 // Creates the process-wide cache of parsed files now. A library calls it at start-up, before
 // its other process-wide objects, so that the cache outlives every object that may read files.

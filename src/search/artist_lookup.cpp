@@ -44,13 +44,14 @@ Candidate ReadCandidate(const SearchContext& context, const CRegexSearch& matche
 
 // Walks the search results in page order and keeps the first of the closest candidates below
 // the threshold in artistUrl. Every candidate seen goes to the cache, chosen or not, so that a
-// later lookup of a neighbour on the same page needs no search. True when one was chosen and
-// the host did not cancel.
+// later lookup of a neighbour on the same page needs no search; the page's entries reach the
+// files together when the walk ends. True when one was chosen and the host did not cancel.
 bool ChooseCandidate(const SearchContext& context, const WString& artistName,
                      const WString& page, float threshold, WString& artistUrl) {
   CRegexSearch matches;
   if (!matches.Init(page, kArtistPattern, true)) return false;
   const CNameDistance measure(0);
+  const CArtistUrlCache::WritePass pass(context.artistCache);
   float best = threshold;
   bool chosen = false;
   while (matches.FindNext()) {

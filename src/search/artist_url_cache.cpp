@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "diag/trace_log.h"
+#include "platform/case_map.h"
 #include "platform/file.h"
 #include "platform/profile.h"
 #include "platform/system_error.h"
@@ -14,6 +15,28 @@ namespace {
 
 constexpr char16_t kSeparator = u'/';
 constexpr char16_t kUrlKey[] = u"ArtistUrl";
+constexpr char16_t kWriteFails[] = u"WriteArtistUrl to LocalCache fails for: ";
+
+// A name as the cache files match it: trimmed, every unit upper-case mapped.
+WString FoldedName(WStringView name) {
+  WString folded(TrimName(name));
+  for (char16_t& c : folded) c = platform::ToUpper(c);
+  return folded;
+}
+
+// The names a section name gives when read from the zero-separated list the profile layer
+// fills: a name holding a zero unit (a hand-edited file) reads as several, and an empty one
+// ends the list. False once visit or the list stops.
+template <typename Visit>
+bool VisitListedNames(WStringView section, const Visit& visit) {
+  for (;;) {
+    const std::size_t zero = section.find(u'\0');
+    const WStringView piece = section.substr(0, zero);
+    if (piece.empty() || !visit(piece)) return false;
+    if (zero == WStringView::npos) return true;
+    section.remove_prefix(zero + 1);
+  }
+}
 
 }  // namespace
 
@@ -50,7 +73,24 @@ std::int32_t CArtistUrlCache::GetCacheFileName(const WString& name, WString& pat
   return 1;
 }
 
-std::int32_t CArtistUrlCache::ReadUrl(const WString& path, const WString& section, WString& url) {
+// The first queued entry of that file whose name the files would match with name.
+const CArtistUrlCache::QueuedUrl* CArtistUrlCache::FindQueued(const WString& path,
+                                                             WStringView name) const {
+  if (queued.empty()) return nullptr;
+  const WString folded = FoldedName(name);
+  for (const QueuedUrl& entry : queued) {
+    if (entry.folded == folded && entry.path == path) return &entry;
+  }
+  return nullptr;
+}
+
+// The address as a read of the file would give it: a queued one first, since it is newer.
+std::int32_t CArtistUrlCache::ReadUrl(const WString& path, const WString& section,
+                                      WString& url) const {
+  if (const QueuedUrl* entry = FindQueued(path, section)) {
+    url.assign(entry->url, 0, kUrlBufferSize - 1);
+    return url.empty() ? 0 : 1;
+  }
   char16_t buffer[kUrlBufferSize];
   const std::uint32_t length =
       platform::ReadProfileString(section.c_str(), kUrlKey, u"", buffer, kUrlBufferSize, path);
@@ -64,20 +104,31 @@ std::int32_t CArtistUrlCache::ReadArtistUrl(const WString& name, WString& url, f
   platform::CriticalSectionLock guard(lock);
   if (ReadUrl(path, name, url)) return 1;
 
-  std::vector<WString> sections;
-  ReadSectionNames(path, sections);
+  // Every section in file order, then the queued names the file does not hold yet (a queued
+  // name it holds was offered already, with the same distance, and the earlier one wins).
   const CNameDistance measure(0);
-  const WString* closest = nullptr;
-  for (const WString& section : sections) {
-    const float distance = measure.Distance(name, section);
+  WString closest;
+  bool found = false;
+  const auto offer = [&](WStringView section) {
+    const float distance = measure.DistanceBelow(name, section, threshold);
     if (distance < threshold) {
-      closest = &section;
+      closest.assign(section);
       threshold = distance;
-      if (distance == 0.0f) break;
+      found = true;
+      if (distance == 0.0f) return false;
     }
+    return true;
+  };
+  bool going = true;
+  platform::VisitProfileSectionNames(path, [&](WStringView section) {
+    going = VisitListedNames(section, offer);
+    return going;
+  });
+  for (std::size_t i = 0; going && i < queued.size(); ++i) {
+    if (queued[i].path == path) going = offer(queued[i].name);
   }
-  if (closest == nullptr) return 0;
-  return ReadUrl(path, *closest, url) && !url.empty() ? 1 : 0;
+  if (!found) return 0;
+  return ReadUrl(path, closest, url) && !url.empty() ? 1 : 0;
 }
 
 // Names come from the lyrics site. A line break, another control character or a bracket in a
@@ -92,20 +143,73 @@ bool CArtistUrlCache::IsStorableName(const WString& name) {
 std::int32_t CArtistUrlCache::WriteArtistUrl(const WString& name, const WString& url) {
   WString path;
   if (!GetCacheFileName(name, path)) return 0;  // reports a name without a leading character
-  if (!IsStorableName(name)) {
-    TraceWrite(CTraceLog::Debug, u"WriteArtistUrl to LocalCache fails for: " + name);
+  // Refused before queueing, so that one bad entry never costs a pass its good ones.
+  if (!IsStorableName(name) || !platform::IsWritableProfileText(name.c_str(), kUrlKey,
+                                                                url.c_str())) {
+    TraceWrite(CTraceLog::Debug, WString(kWriteFails) + name);
     return 0;
   }
   bool written = false;
   {
     platform::CriticalSectionLock guard(lock);
+    if (passDepth > 0) {
+      Queue(path, name, url);
+      return 1;
+    }
     written = platform::WriteProfileString(name.c_str(), kUrlKey, url.c_str(), path);
   }
   if (!written) {
-    TraceWrite(CTraceLog::Debug, u"WriteArtistUrl to LocalCache fails for: " + name);
+    TraceWrite(CTraceLog::Debug, WString(kWriteFails) + name);
     return 0;
   }
   return 1;
+}
+
+// A later write of the same name replaces the queued address where it stands, as the file
+// keeps a section where it first appeared.
+void CArtistUrlCache::Queue(const WString& path, const WString& name, const WString& url) {
+  for (QueuedUrl& entry : queued) {
+    if (entry.path == path && entry.folded == FoldedName(name)) {
+      entry.url = url;
+      return;
+    }
+  }
+  queued.push_back({path, name, FoldedName(name), url});
+}
+
+void CArtistUrlCache::BeginWritePass() {
+  platform::CriticalSectionLock guard(lock);
+  ++passDepth;
+}
+
+void CArtistUrlCache::EndWritePass() {
+  platform::CriticalSectionLock guard(lock);
+  if (passDepth > 0 && --passDepth == 0) WriteQueued();
+}
+
+CArtistUrlCache::~CArtistUrlCache() {
+  platform::CriticalSectionLock guard(lock);
+  WriteQueued();
+}
+
+// One write per file, its entries in the order they were queued. Called with the lock held.
+void CArtistUrlCache::WriteQueued() {
+  std::vector<QueuedUrl> pending;
+  pending.swap(queued);
+  std::vector<bool> done(pending.size(), false);
+  for (std::size_t first = 0; first < pending.size(); ++first) {
+    if (done[first]) continue;
+    std::vector<platform::ProfileValue> values;
+    std::vector<std::size_t> members;
+    for (std::size_t i = first; i < pending.size(); ++i) {
+      if (done[i] || pending[i].path != pending[first].path) continue;
+      values.push_back({pending[i].name, kUrlKey, pending[i].url});
+      members.push_back(i);
+      done[i] = true;
+    }
+    if (platform::WriteProfileStrings(values, pending[first].path)) continue;
+    for (const std::size_t i : members) TraceWrite(CTraceLog::Debug, WString(kWriteFails) + pending[i].name);
+  }
 }
 
 void CArtistUrlCache::ReadSectionNames(const WString& path, std::vector<WString>& names) {

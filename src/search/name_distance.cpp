@@ -1,6 +1,7 @@
 #include "search/name_distance.h"
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "platform/case_map.h"
@@ -54,7 +55,8 @@ struct Position {
 // exists in [0, pos] and in [1, pos], and a closing one in [pos, last] and in [pos, last - 1].
 void MarkInside(WStringView name, std::vector<Position>& positions) {
   const std::size_t n = name.size();
-  std::vector<std::uint8_t> closeAfter(n + 1, 0);  // bit 0: up to last; bit 1: before last
+  thread_local std::vector<std::uint8_t> closeAfter;
+  closeAfter.assign(n + 1, 0);  // bit 0: up to last; bit 1: before last
   for (const BracketPair pair : kBracketPairs) {
     closeAfter[n] = 0;
     for (std::size_t q = n; q-- > 0;) {
@@ -75,8 +77,8 @@ void MarkInside(WStringView name, std::vector<Position>& positions) {
   }
 }
 
-std::vector<Position> Prepare(WStringView name, bool caseSensitive, float factor) {
-  std::vector<Position> out(name.size());
+void Prepare(WStringView name, bool caseSensitive, float factor, std::vector<Position>& out) {
+  out.resize(name.size());
   for (std::size_t i = 0; i < name.size(); ++i) {
     const char16_t c = name[i];
     const float gap = CNameDistance::CharCost(c, 0);
@@ -84,7 +86,16 @@ std::vector<Position> Prepare(WStringView name, bool caseSensitive, float factor
               gap, gap * factor};
   }
   MarkInside(name, out);
-  return out;
+}
+
+// The smallest cost of inserting or deleting one character anywhere: with the default factor
+// a space inside brackets, 0.5. Every alignment of names whose lengths differ by d makes at
+// least d such edits, and float sums of costs this size are exact, so d times it is a true
+// lower bound of the distance.
+float CheapestGap(float factor) {
+  float cheapest = kCostTable[4];
+  for (int c = 0; c < 4; ++c) cheapest = std::min(cheapest, kCostTable[5 * c + 4]);
+  return std::max(0.0f, std::min(cheapest, cheapest * factor));
 }
 
 // The class of each ASCII character, built once from the class rules.
@@ -138,19 +149,40 @@ float CNameDistance::Distance(const WString& first, const WString& second) const
   return Distance(first.c_str(), second.c_str());
 }
 
+float CNameDistance::Distance(const char16_t* first, const char16_t* second) const {
+  return DistanceBelow(first ? first : u"", second ? second : u"",
+                       std::numeric_limits<float>::infinity());
+}
+
 // The edit-distance matrix kept two rows at a time. Each cell costs O(1): the bracket answer
 // of a cell depends only on its two positions, and those are prepared once per name. The costs
-// are the same float products the literal algorithm forms, so the sums agree bit for bit.
-float CNameDistance::Distance(const char16_t* first, const char16_t* second) const {
+// are the same float products the literal algorithm forms, so the sums agree bit for bit. The
+// buffers are the thread's own and kept between calls: a scan over a large cache file makes
+// no allocation per candidate.
+float CNameDistance::DistanceBelow(WStringView first, WStringView second, float bound) const {
+  const WStringView trimmedFirst = TrimName(first);
+  const WStringView trimmedSecond = TrimName(second);
+  const std::size_t lengthGap = trimmedFirst.size() > trimmedSecond.size()
+                                    ? trimmedFirst.size() - trimmedSecond.size()
+                                    : trimmedSecond.size() - trimmedFirst.size();
+  // With the default factor the bound is a multiple of 0.5 and exact; a hair of slack keeps the
+  // skip safe should a caller set a factor whose products round.
+  const float cheapest = CheapestGap(bracketFactor);
+  const float lowerBound =
+      static_cast<float>(lengthGap) * cheapest * (cheapest == 0.5f ? 1.0f : 1.0f - 1e-5f);
+  if (lowerBound >= bound) return lowerBound;
+
   const bool sensitive = caseSensitive != 0;
-  const std::vector<Position> s =
-      Prepare(TrimName(first ? first : u""), sensitive, bracketFactor);
-  const std::vector<Position> t =
-      Prepare(TrimName(second ? second : u""), sensitive, bracketFactor);
+  thread_local std::vector<Position> s;
+  thread_local std::vector<Position> t;
+  thread_local std::vector<float> previous;
+  thread_local std::vector<float> current;
+  Prepare(trimmedFirst, sensitive, bracketFactor, s);
+  Prepare(trimmedSecond, sensitive, bracketFactor, t);
   float reducedTable[25];
   for (int k = 0; k < 25; ++k) reducedTable[k] = kCostTable[k] * bracketFactor;
-  std::vector<float> previous(t.size() + 1);
-  std::vector<float> current(t.size() + 1);
+  previous.resize(t.size() + 1);
+  current.resize(t.size() + 1);
   previous[0] = 0.0f;
   for (std::size_t j = 1; j <= t.size(); ++j) previous[j] = previous[j - 1] + t[j - 1].gapCost;
   for (std::size_t i = 1; i <= s.size(); ++i) {
@@ -161,6 +193,7 @@ float CNameDistance::Distance(const char16_t* first, const char16_t* second) con
     // than reloaded from the row, the whole distance runs in about half the time (measured).
     float left = previous[0] + a.gapCost;
     current[0] = left;
+    float rowMin = left;
     for (std::size_t j = 1; j <= t.size(); ++j) {
       const Position& b = t[j - 1];
       const bool same = a.key == b.key;
@@ -171,8 +204,10 @@ float CNameDistance::Distance(const char16_t* first, const char16_t* second) con
       const float insert = reduced ? b.reducedGap : b.gapCost;
       left = std::min(std::min(previous[j - 1] + replace, previous[j] + remove), left + insert);
       current[j] = left;
+      rowMin = std::min(rowMin, left);
     }
     std::swap(previous, current);
+    if (rowMin >= bound) return rowMin;
   }
   return previous[t.size()];
 }

@@ -26,6 +26,12 @@ class CNameDistance {
   // as an empty name.
   float Distance(const char16_t* first, const char16_t* second) const;
   float Distance(const WString& first, const WString& second) const;
+  // Distance(first, second) when that is strictly below bound, else some value at or above
+  // bound, found with less work: a pair whose lengths differ by more than the bound allows is
+  // not compared at all, and the table stops at the first row whose every cell has reached the
+  // bound (costs are never negative, so no later cell comes back under it). For scanning many
+  // candidates against a running best; the views may hold any units, zeros included.
+  float DistanceBelow(WStringView first, WStringView second, float bound) const;
 
   // The class of one character; the value 0 is the gap (no character).
   static int CharClass(char16_t c);

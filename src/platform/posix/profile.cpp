@@ -10,19 +10,23 @@
 #include <atomic>
 #include <cerrno>
 #include <memory>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/file.h"
-#include "platform/posix/profile_document.h"
+#include "platform/profile_document.h"
 #include "platform/system_error.h"
 
 namespace platform {
 namespace {
 
+// Documents are made mutable and shared as const: a writer that takes the only reference out
+// of the cache may edit it in place.
 using DocumentPtr = std::shared_ptr<const ProfileDocument>;
+using EditablePtr = std::shared_ptr<ProfileDocument>;
 
 // What identifies one version of a file: writers always replace the file by a new inode, so
 // a changed file shows a new inode, size or time.
@@ -52,6 +56,17 @@ class ParsedFiles {
     const auto found = entries_.find(path);
     if (found == entries_.end() || !(found->second.stamp == stamp)) return nullptr;
     return found->second.document;
+  }
+  // Removes the document from the cache and hands it over when it is current. No reader can
+  // reach it any more, so when no reader still holds it the caller may edit it in place.
+  DocumentPtr Take(const std::string& path, const FileStamp& stamp) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    const auto found = entries_.find(path);
+    if (found == entries_.end()) return nullptr;
+    DocumentPtr document = std::move(found->second.document);
+    const bool current = found->second.stamp == stamp;
+    entries_.erase(found);
+    return current ? document : nullptr;
   }
   void Store(const std::string& path, const FileStamp& stamp, DocumentPtr document) {
     std::lock_guard<std::mutex> guard(mutex_);
@@ -143,7 +158,7 @@ DocumentPtr LoadOpen(const std::string& path, int fd, const struct stat& st) {
     SetLastErrorCode(ErrorFromErrno(errno));
     return nullptr;
   }
-  auto document = std::make_shared<const ProfileDocument>(ProfileDocument::Parse(bytes));
+  DocumentPtr document = std::make_shared<ProfileDocument>(ProfileDocument::Parse(std::move(bytes)));
   Parsed().Store(path, stamp, document);
   return document;
 }
@@ -247,49 +262,82 @@ bool Replace(const std::string& native, const struct stat& old, const DocumentPt
   return true;
 }
 
-enum class Edit { Set, DeleteKey, DeleteSection };
+enum class EditKind { Set, DeleteKey, DeleteSection };
 
-bool EditLocked(const WString& path, Edit edit, WStringView section, WStringView key,
-                WStringView value) {
-  const std::string native = PathToNative(path);
-  struct stat st {};
-  const Descriptor fd(OpenLocked(native, edit == Edit::Set, st));
-  if (fd.get() < 0) {
-    // Nothing to delete from a file that does not exist.
-    return edit != Edit::Set && GetLastErrorCode() == error::kFileNotFound;
+struct Edit {
+  EditKind kind;
+  WStringView section;
+  WStringView key;
+  WStringView value;
+};
+
+bool Apply(ProfileDocument& document, const Edit& edit) {
+  switch (edit.kind) {
+    case EditKind::Set: return document.SetValue(edit.section, edit.key, edit.value);
+    case EditKind::DeleteKey: return document.DeleteKey(edit.section, edit.key);
+    case EditKind::DeleteSection: return document.DeleteSection(edit.section);
   }
-  // Under the lock the file is always read afresh: a stale document written back would lose
-  // another writer's change, and the read costs no more than the write that follows.
-  std::string bytes;
-  if (!ReadAll(fd.get(), bytes)) {
-    SetLastErrorCode(ErrorFromErrno(errno));
-    return false;
-  }
-  auto edited = std::make_shared<ProfileDocument>(ProfileDocument::Parse(bytes));
-  bool changed = false;
-  switch (edit) {
-    case Edit::Set: changed = edited->SetValue(section, key, value); break;
-    case Edit::DeleteKey: changed = edited->DeleteKey(section, key); break;
-    case Edit::DeleteSection: changed = edited->DeleteSection(section); break;
-  }
-  return !changed || Replace(native, st, edited);
+  return false;
 }
 
-bool HasLineBreak(WStringView text) { return text.find_first_of(u"\r\n") != WStringView::npos; }
+// Whether a set would leave the document as it is. Deletions always go the locked way: they
+// are rare, and a key line without "=" holds no value yet is still there to delete.
+bool ChangesNothing(const ProfileDocument& document, const Edit& edit) {
+  WString value;
+  return edit.kind == EditKind::Set && document.FindValue(edit.section, edit.key, value) &&
+         value == edit.value;
+}
 
-// Text that would not read back as written: a line break anywhere splits the line, and a key
-// holding "=" or starting like a header or a comment changes what the line is.
-bool IsWritable(const char16_t* section, const char16_t* key, const char16_t* value) {
-  if (section == nullptr || TrimProfileText(section).empty() || HasLineBreak(section)) {
-    return false;
+// True when the file is parsed and current in memory and no edit would change it: the
+// commonest write of the artist cache, which sees the same names again and again, then takes
+// no lock and touches no file. A writer that changes the file meanwhile is no different from
+// one that came just after this call.
+bool KnownUnchanged(const std::string& native, const std::vector<Edit>& edits) {
+  struct stat st {};
+  if (::stat(native.c_str(), &st) != 0) return false;
+  const DocumentPtr known = Parsed().Find(native, FileStamp::Of(st));
+  return known != nullptr &&
+         std::all_of(edits.begin(), edits.end(),
+                     [&](const Edit& edit) { return ChangesNothing(*known, edit); });
+}
+
+// The document of the locked file, to be edited: the parsed one when the file is unchanged
+// since it was parsed (taken in place when nobody else holds it), else read afresh. Under the
+// lock a stale document must never be written back: it would lose another writer's change.
+EditablePtr LoadForEdit(const std::string& native, int fd, const struct stat& st) {
+  if (DocumentPtr known = Parsed().Take(native, FileStamp::Of(st))) {
+    if (known.use_count() == 1) return std::const_pointer_cast<ProfileDocument>(known);
+    return std::make_shared<ProfileDocument>(*known);
   }
-  if (key == nullptr) return true;
-  const WStringView trimmedKey = TrimProfileText(key);
-  if (trimmedKey.empty() || HasLineBreak(key) || trimmedKey.find(u'=') != WStringView::npos ||
-      trimmedKey[0] == u'[' || trimmedKey[0] == u';') {
-    return false;
+  std::string bytes;
+  if (!ReadAll(fd, bytes)) {
+    SetLastErrorCode(ErrorFromErrno(errno));
+    return nullptr;
   }
-  return value == nullptr || !HasLineBreak(value);
+  return std::make_shared<ProfileDocument>(ProfileDocument::Parse(std::move(bytes)));
+}
+
+// Applies the edits in order under the file's lock, replacing the file once if any changed it.
+bool EditLocked(const WString& path, const std::vector<Edit>& edits) {
+  const std::string native = PathToNative(path);
+  if (KnownUnchanged(native, edits)) return true;
+  const bool creates = std::any_of(edits.begin(), edits.end(),
+                                   [](const Edit& edit) { return edit.kind == EditKind::Set; });
+  struct stat st {};
+  const Descriptor fd(OpenLocked(native, creates, st));
+  if (fd.get() < 0) {
+    // Nothing to delete from a file that does not exist.
+    return !creates && GetLastErrorCode() == error::kFileNotFound;
+  }
+  const EditablePtr edited = LoadForEdit(native, fd.get(), st);
+  if (edited == nullptr) return false;
+  bool changed = false;
+  for (const Edit& edit : edits) changed = Apply(*edited, edit) || changed;
+  if (!changed) {
+    Parsed().Store(native, FileStamp::Of(st), edited);
+    return true;
+  }
+  return Replace(native, st, edited);
 }
 
 std::uint32_t CopyText(WStringView text, char16_t* buffer, std::uint32_t size) {
@@ -307,27 +355,43 @@ std::uint32_t EmptyList(char16_t* buffer, std::uint32_t size) {
 
 // Names, each terminated, and a final terminator. A list that does not fit with room to spare
 // is cut inside its last name and reported as size - 2, Windows' sign of truncation.
-std::uint32_t CopyList(const std::vector<WStringView>& names, char16_t* buffer,
-                       std::uint32_t size) {
-  if (size == 0) return 0;
-  if (names.empty()) return EmptyList(buffer, size);
-  std::size_t room = size - 1;  // the final terminator is always kept
-  char16_t* out = buffer;
-  for (const WStringView name : names) {
+class ListCopier {
+ public:
+  ListCopier(char16_t* buffer, std::uint32_t size) : buffer_(buffer), size_(size), out_(buffer) {}
+  // Adds one name; false once the list is full and cut.
+  bool Add(WStringView name) {
     const std::size_t needed = name.size() + 1;
-    if (needed >= room) {
-      if (size < 2) break;  // no room for even a cut name: an empty list, not size - 2
-      out = std::copy_n(name.data(), room - 1, out);
-      *out++ = 0;
-      *out = 0;
-      return size - 2;
+    if (needed >= room_) {
+      if (size_ < 2) return false;  // no room for even a cut name: an empty list, not size - 2
+      out_ = std::copy_n(name.data(), room_ - 1, out_);
+      *out_++ = 0;
+      *out_ = 0;
+      cut_ = true;
+      return false;
     }
-    out = std::copy_n(name.data(), name.size(), out);
-    *out++ = 0;
-    room -= needed;
+    out_ = std::copy_n(name.data(), name.size(), out_);
+    *out_++ = 0;
+    room_ -= needed;
+    return true;
   }
-  *out = 0;
-  return static_cast<std::uint32_t>(out - buffer);
+  std::uint32_t Finish() {
+    if (cut_) return size_ - 2;
+    if (out_ == buffer_) return EmptyList(buffer_, size_);
+    *out_ = 0;
+    return static_cast<std::uint32_t>(out_ - buffer_);
+  }
+
+ private:
+  char16_t* buffer_;
+  std::uint32_t size_;
+  char16_t* out_;
+  std::size_t room_ = size_ - 1;  // the final terminator is always kept
+  bool cut_ = false;
+};
+
+std::vector<Edit> OneEdit(EditKind kind, WStringView section, WStringView key,
+                          WStringView value) {
+  return {Edit{kind, section, key, value}};
 }
 
 }  // namespace
@@ -339,17 +403,18 @@ std::uint32_t ReadProfileString(const char16_t* section, const char16_t* key,
   if (size == 0 || buffer == nullptr) return 0;
   const DocumentPtr document = LoadForRead(path);
   if (key == nullptr) {
-    return document ? CopyList(document->KeyNames(section), buffer, size)
-                    : EmptyList(buffer, size);
+    if (document == nullptr) return EmptyList(buffer, size);
+    ListCopier list(buffer, size);
+    document->VisitKeyNames(section, [&](WStringView name) { return list.Add(name); });
+    return list.Finish();
   }
-  if (document != nullptr) {
-    if (const WString* found = document->FindValue(section, key)) {
-      WStringView value = *found;
-      if (value.size() >= 2 && value.front() == u'"' && value.back() == u'"') {
-        value = value.substr(1, value.size() - 2);
-      }
-      return CopyText(value, buffer, size);
+  WString found;
+  if (document != nullptr && document->FindValue(section, key, found)) {
+    WStringView value = found;
+    if (value.size() >= 2 && value.front() == u'"' && value.back() == u'"') {
+      value = value.substr(1, value.size() - 2);
     }
+    return CopyText(value, buffer, size);
   }
   WStringView fallback = defaultValue ? defaultValue : u"";
   while (!fallback.empty() && fallback.back() == u' ') fallback.remove_suffix(1);
@@ -360,18 +425,41 @@ std::uint32_t ReadProfileSectionNames(char16_t* buffer, std::uint32_t size, cons
   if (size == 0 || buffer == nullptr) return 0;
   const DocumentPtr document = LoadForRead(path);
   if (document == nullptr) return EmptyList(buffer, size);
-  return CopyList(document->SectionNames(), buffer, size);
+  ListCopier list(buffer, size);
+  document->VisitSectionNames([&](WStringView name) { return list.Add(name); });
+  return list.Finish();
+}
+
+bool VisitProfileSectionNames(const WString& path,
+                              const std::function<bool(WStringView)>& visit) {
+  const DocumentPtr document = LoadForRead(path);
+  if (document == nullptr) return false;
+  document->VisitSectionNames(visit);
+  return true;
 }
 
 bool WriteProfileString(const char16_t* section, const char16_t* key, const char16_t* value,
                         const WString& path) {
-  if (!IsWritable(section, key, value)) {
+  if (!IsWritableProfileText(section, key, value)) {
     SetLastErrorCode(error::kInvalidParameter);
     return false;
   }
-  if (key == nullptr) return EditLocked(path, Edit::DeleteSection, section, {}, {});
-  if (value == nullptr) return EditLocked(path, Edit::DeleteKey, section, key, {});
-  return EditLocked(path, Edit::Set, section, key, value);
+  if (key == nullptr) return EditLocked(path, OneEdit(EditKind::DeleteSection, section, {}, {}));
+  if (value == nullptr) return EditLocked(path, OneEdit(EditKind::DeleteKey, section, key, {}));
+  return EditLocked(path, OneEdit(EditKind::Set, section, key, value));
+}
+
+bool WriteProfileStrings(const std::vector<ProfileValue>& values, const WString& path) {
+  std::vector<Edit> edits;
+  edits.reserve(values.size());
+  for (const ProfileValue& entry : values) {
+    if (!IsWritableProfileText(entry.section.c_str(), entry.key.c_str(), entry.value.c_str())) {
+      SetLastErrorCode(error::kInvalidParameter);
+      return false;
+    }
+    edits.push_back({EditKind::Set, entry.section, entry.key, entry.value});
+  }
+  return edits.empty() || EditLocked(path, edits);
 }
 
 void PrepareProfileCache() { Parsed(); }
