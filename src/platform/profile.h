@@ -17,6 +17,7 @@
 // Any thread may call these functions. Failures set the calling thread's last error.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -64,9 +65,12 @@ struct ProfileValue {
 bool WriteProfileStrings(const std::vector<ProfileValue>& values, const WString& path);
 
 // Calls visit with each section name of the file, in file order, as ReadProfileSectionNames
-// lists them, until it returns false; no buffer to size. False (last error set) when the file
-// cannot be read; a missing file gives error 2.
-bool VisitProfileSectionNames(const WString& path, const std::function<bool(WStringView)>& visit);
+// lists them, until it returns false; no buffer to size. Names shorter than minLength or longer
+// than maxLength units are skipped, unless they hold a zero unit (the list would show such a
+// name as several). False (last error set) when the file cannot be read; a missing file gives
+// error 2.
+bool VisitProfileSectionNames(const WString& path, const std::function<bool(WStringView)>& visit,
+                              std::size_t minLength = 0, std::size_t maxLength = SIZE_MAX);
 
 // Whether the text would read back as written (the refusal rule of WriteProfileString). Pure;
 // the same on every platform.

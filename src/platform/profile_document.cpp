@@ -16,18 +16,17 @@ constexpr std::size_t kCompactionFloor = 64 * 1024;
 bool IsProfileSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 bool IsBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
 
-bool IsAscii(const char* data, std::size_t length) {
-  return std::all_of(data, data + length, [](char c) { return (c & 0x80) == 0; });
-}
-
 // ANSI bytes to UTF-16. ASCII is the same in every ANSI code page and needs no converter; an
 // unusable code page falls back to one unit per byte rather than losing the line.
 void DecodeAnsi(const char* data, std::size_t length, WString& text) {
   text.resize(length);
-  if (IsAscii(data, length)) {
-    std::copy(data, data + length, text.begin());
-    return;
+  unsigned char high = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    const unsigned char byte = static_cast<unsigned char>(data[i]);
+    high |= byte;
+    text[i] = byte;
   }
+  if ((high & 0x80) == 0) return;
   // No byte sequence yields more UTF-16 units than it has bytes.
   const int written = MultiByteToWide(kCpAcp, 0, data, static_cast<int>(length), text.data(),
                                       static_cast<int>(length));
@@ -160,12 +159,28 @@ ProfileDocument ProfileDocument::Parse(std::string bytes) {
     line.start = static_cast<std::uint32_t>(start);
     line.length = static_cast<std::uint32_t>(at - start);
     line.breakBytes = static_cast<std::uint8_t>(at - contentEnd);
-    document.DecodeContent(line, text);
-    line.kind = Classify(text).kind;
+    line.kind = document.KindOf(line);
     document.lines_.push_back(line);
   }
   document.Index();
   return document;
+}
+
+// What Classify would say of the line's kind, from its first unit that is not white space
+// alone: no decoding needed. A byte above 0x7F in an ANSI file starts a character that is
+// neither white space nor "[" nor ";" in any ANSI code page.
+ProfileDocument::Kind ProfileDocument::KindOf(const Line& line) const {
+  const std::size_t unit = utf16_ ? 2 : 1;
+  const std::size_t end = line.start + line.length - line.breakBytes;
+  for (std::size_t at = line.start; at + unit <= end; at += unit) {
+    const char16_t c = utf16_ ? Utf16At(bytes_.data() + at)
+                              : static_cast<char16_t>(static_cast<unsigned char>(bytes_[at]));
+    if (IsProfileSpace(c)) continue;
+    if (c == u'[') return Kind::Header;
+    if (c == u';') return Kind::Comment;
+    return Kind::Key;
+  }
+  return Kind::Blank;
 }
 
 std::string ProfileDocument::Bytes() const {
@@ -236,27 +251,41 @@ ProfileDocument::Line ProfileDocument::Append(WStringView text, bool withBreak) 
     line.breakBytes = static_cast<std::uint8_t>(bytes_.size() - before);
   }
   line.length = static_cast<std::uint32_t>(bytes_.size() - line.start);
-  line.kind = Classify(text).kind;
+  line.kind = KindOf(line);
   return line;
 }
 
 void ProfileDocument::Index() {
   sections_.clear();
   firstSection_.clear();
+  const std::size_t headers = static_cast<std::size_t>(
+      std::count_if(lines_.begin(), lines_.end(),
+                    [](const Line& line) { return line.kind == Kind::Header; }));
+  sections_.reserve(headers);
+  firstSection_.reserve(headers);
+  WString text;
   for (std::size_t i = 0; i < lines_.size(); ++i) {
-    if (lines_[i].kind == Kind::Header) IndexSection(static_cast<std::uint32_t>(i));
+    if (lines_[i].kind == Kind::Header) IndexSection(static_cast<std::uint32_t>(i), text);
   }
 }
 
 // Adds the section whose header is headerLine, which follows every section indexed so far.
-void ProfileDocument::IndexSection(std::uint32_t headerLine) {
+// text is scratch space, kept by the caller across calls.
+void ProfileDocument::IndexSection(std::uint32_t headerLine, WString& text) {
   if (!sections_.empty()) sections_.back().end = headerLine;
-  const WString name = NameOf(lines_[headerLine]);
-  const bool first = FindSection(name) == UINT32_MAX;
-  sections_.push_back({headerLine, static_cast<std::uint32_t>(lines_.size())});
-  if (first) {
-    firstSection_.emplace(FoldedHash(name), static_cast<std::uint32_t>(sections_.size() - 1));
+  DecodeContent(lines_[headerLine], text);
+  const WStringView name = Classify(text).name;
+  const std::uint64_t hash = FoldedHash(name);
+  bool first = true;
+  const auto [from, to] = firstSection_.equal_range(hash);
+  for (auto it = from; it != to && first; ++it) {
+    first = !EqualFolded(NameOf(lines_[sections_[it->second].header]), name);
   }
+  const std::uint32_t length = name.find(u'\0') == WStringView::npos
+                                  ? static_cast<std::uint32_t>(name.size())
+                                  : kAnyLength;
+  sections_.push_back({headerLine, static_cast<std::uint32_t>(lines_.size()), length});
+  if (first) firstSection_.emplace(hash, static_cast<std::uint32_t>(sections_.size() - 1));
 }
 
 // The index in sections_ of the first section of that name, or UINT32_MAX.
@@ -330,9 +359,14 @@ bool ProfileDocument::FindValue(WStringView section, WStringView key, WString& v
   return true;
 }
 
-void ProfileDocument::VisitSectionNames(const NameVisitor& visit) const {
+void ProfileDocument::VisitSectionNames(const NameVisitor& visit, std::size_t minLength,
+                                        std::size_t maxLength) const {
   WString text;
   for (const Section& section : sections_) {
+    if (section.nameLength != kAnyLength &&
+        (section.nameLength < minLength || section.nameLength > maxLength)) {
+      continue;
+    }
     DecodeContent(lines_[section.header], text);
     const WStringView name = Classify(text).name;
     if (!name.empty() && !visit(name)) return;
@@ -357,7 +391,8 @@ bool ProfileDocument::SetValue(WStringView section, WStringView key, WStringView
     // A new section goes at the end: indexed as it stands, without a pass over the file.
     if (!lines_.empty()) EnsureBreakAfter(lines_.size() - 1);
     lines_.push_back(Append(WString(u"[") + WString(TrimProfileText(section)) + u"]", true));
-    IndexSection(static_cast<std::uint32_t>(lines_.size() - 1));
+    WString text;
+    IndexSection(static_cast<std::uint32_t>(lines_.size() - 1), text);
     lines_.push_back(Append(WString(TrimProfileText(key)) + u"=" + WString(value), true));
     sections_.back().end = static_cast<std::uint32_t>(lines_.size());
     CompactIfWasteful();

@@ -35,8 +35,10 @@ class ProfileDocument {
   // The raw value (trimmed, quotes kept) of key in the first section of that name. False when
   // the section or key is missing or the key's line has no "=".
   bool FindValue(WStringView section, WStringView key, WString& value) const;
-  // Section names in file order, empty names left out.
-  void VisitSectionNames(const NameVisitor& visit) const;
+  // Section names in file order, empty names left out; with a length range, only names of
+  // that many units (and every name holding a zero unit), the others skipped undecoded.
+  void VisitSectionNames(const NameVisitor& visit, std::size_t minLength = 0,
+                         std::size_t maxLength = SIZE_MAX) const;
   // Key names of the first section of that name, in file order, empty names left out.
   void VisitKeyNames(WStringView section, const NameVisitor& visit) const;
 
@@ -54,9 +56,11 @@ class ProfileDocument {
     Kind kind = Kind::Blank;
   };
   struct Section {
-    std::uint32_t header;  // index of the header line
-    std::uint32_t end;     // index past its last line
+    std::uint32_t header;      // index of the header line
+    std::uint32_t end;         // index past its last line
+    std::uint32_t nameLength;  // units of its name; kAnyLength when the name holds a zero
   };
+  static constexpr std::uint32_t kAnyLength = UINT32_MAX;
   // What a line's text says, as views into that text.
   struct Parts {
     Kind kind = Kind::Blank;
@@ -66,12 +70,13 @@ class ProfileDocument {
   };
 
   static Parts Classify(WStringView text);
+  Kind KindOf(const Line& line) const;
   void DecodeContent(const Line& line, WString& text) const;
   WString NameOf(const Line& line) const;
   Line Append(WStringView text, bool withBreak);
   std::string Encode(WStringView text) const;
   void Index();
-  void IndexSection(std::uint32_t headerLine);
+  void IndexSection(std::uint32_t headerLine, WString& text);
   std::uint32_t FindSection(WStringView name) const;
   std::size_t FindKeyLine(const Section& section, WStringView key, Parts* found,
                           WString& text) const;

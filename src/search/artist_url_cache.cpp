@@ -119,11 +119,18 @@ std::int32_t CArtistUrlCache::ReadArtistUrl(const WString& name, WString& url, f
     }
     return true;
   };
+  // Names too far off in length cannot come under the threshold: the file skips them
+  // undecoded. The range narrows no further as the threshold falls; the distance does the rest.
+  const std::size_t length = TrimName(name).size();
+  const std::size_t gap = measure.MaxLengthGap(threshold);
   bool going = true;
-  platform::VisitProfileSectionNames(path, [&](WStringView section) {
-    going = VisitListedNames(section, offer);
-    return going;
-  });
+  platform::VisitProfileSectionNames(
+      path,
+      [&](WStringView section) {
+        going = VisitListedNames(section, offer);
+        return going;
+      },
+      gap < length ? length - gap : 0, gap < SIZE_MAX - length ? length + gap : SIZE_MAX);
   for (std::size_t i = 0; going && i < queued.size(); ++i) {
     if (queued[i].path == path) going = offer(queued[i].name);
   }

@@ -58,6 +58,8 @@ void MarkInside(WStringView name, std::vector<Position>& positions) {
   thread_local std::vector<std::uint8_t> closeAfter;
   closeAfter.assign(n + 1, 0);  // bit 0: up to last; bit 1: before last
   for (const BracketPair pair : kBracketPairs) {
+    // Most names hold no brackets at all: nothing can be inside a pair that never closes.
+    if (name.find(pair.close) == WStringView::npos) continue;
     closeAfter[n] = 0;
     for (std::size_t q = n; q-- > 0;) {
       closeAfter[q] = closeAfter[q + 1];
@@ -77,13 +79,19 @@ void MarkInside(WStringView name, std::vector<Position>& positions) {
   }
 }
 
+// ASCII folds without the platform's tables; the result is the same.
+char16_t Fold(char16_t c) {
+  if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+  return platform::ToUpper(c);
+}
+
 void Prepare(WStringView name, bool caseSensitive, float factor, std::vector<Position>& out) {
   out.resize(name.size());
   for (std::size_t i = 0; i < name.size(); ++i) {
     const char16_t c = name[i];
-    const float gap = CNameDistance::CharCost(c, 0);
-    out[i] = {caseSensitive ? c : platform::ToUpper(c), CNameDistance::CharClass(c), false,
-              gap, gap * factor};
+    const int charClass = CNameDistance::CharClass(c);
+    const float gap = kCostTable[5 * charClass + CNameDistance::Gap];
+    out[i] = {caseSensitive ? c : Fold(c), charClass, false, gap, gap * factor};
   }
   MarkInside(name, out);
 }
@@ -96,6 +104,14 @@ float CheapestGap(float factor) {
   float cheapest = kCostTable[4];
   for (int c = 0; c < 4; ++c) cheapest = std::min(cheapest, kCostTable[5 * c + 4]);
   return std::max(0.0f, std::min(cheapest, cheapest * factor));
+}
+
+// A lower bound of the distance of names whose trimmed lengths differ by gap. With the default
+// factor it is a multiple of 0.5 and exact; a hair of slack keeps it safe should a caller set a
+// factor whose products round.
+float LengthGapBound(std::size_t gap, float factor) {
+  const float cheapest = CheapestGap(factor);
+  return static_cast<float>(gap) * cheapest * (cheapest == 0.5f ? 1.0f : 1.0f - 1e-5f);
 }
 
 // The class of each ASCII character, built once from the class rules.
@@ -145,6 +161,17 @@ bool CNameDistance::InBrackets(WStringView s, WStringView t, std::size_t i, std:
   return false;
 }
 
+std::size_t CNameDistance::MaxLengthGap(float bound) const {
+  if (!(bound < std::numeric_limits<float>::infinity())) return SIZE_MAX;
+  const float cheapest = CheapestGap(bracketFactor);
+  if (cheapest <= 0.0f) return SIZE_MAX;
+  // The first gap whose bound reaches the limit, found by stepping from an estimate.
+  std::size_t gap = static_cast<std::size_t>(std::max(0.0f, bound / cheapest));
+  while (gap > 0 && LengthGapBound(gap, bracketFactor) >= bound) --gap;
+  while (LengthGapBound(gap + 1, bracketFactor) < bound) ++gap;
+  return gap;
+}
+
 float CNameDistance::Distance(const WString& first, const WString& second) const {
   return Distance(first.c_str(), second.c_str());
 }
@@ -165,19 +192,26 @@ float CNameDistance::DistanceBelow(WStringView first, WStringView second, float 
   const std::size_t lengthGap = trimmedFirst.size() > trimmedSecond.size()
                                     ? trimmedFirst.size() - trimmedSecond.size()
                                     : trimmedSecond.size() - trimmedFirst.size();
-  // With the default factor the bound is a multiple of 0.5 and exact; a hair of slack keeps the
-  // skip safe should a caller set a factor whose products round.
-  const float cheapest = CheapestGap(bracketFactor);
-  const float lowerBound =
-      static_cast<float>(lengthGap) * cheapest * (cheapest == 0.5f ? 1.0f : 1.0f - 1e-5f);
+  const float lowerBound = LengthGapBound(lengthGap, bracketFactor);
   if (lowerBound >= bound) return lowerBound;
 
   const bool sensitive = caseSensitive != 0;
+  // A scan compares one wanted name with many candidates: its preparation is kept for the
+  // next call, keyed by its text and the settings.
+  thread_local WString preparedName;
+  thread_local bool preparedSensitive = false;
+  thread_local float preparedFactor = 0.0f;
   thread_local std::vector<Position> s;
   thread_local std::vector<Position> t;
   thread_local std::vector<float> previous;
   thread_local std::vector<float> current;
-  Prepare(trimmedFirst, sensitive, bracketFactor, s);
+  if (preparedName != trimmedFirst || preparedSensitive != sensitive ||
+      preparedFactor != bracketFactor) {
+    Prepare(trimmedFirst, sensitive, bracketFactor, s);
+    preparedName.assign(trimmedFirst);
+    preparedSensitive = sensitive;
+    preparedFactor = bracketFactor;
+  }
   Prepare(trimmedSecond, sensitive, bracketFactor, t);
   float reducedTable[25];
   for (int k = 0; k < 25; ++k) reducedTable[k] = kCostTable[k] * bracketFactor;

@@ -32,6 +32,9 @@ class CNameDistance {
   // bound (costs are never negative, so no later cell comes back under it). For scanning many
   // candidates against a running best; the views may hold any units, zeros included.
   float DistanceBelow(WStringView first, WStringView second, float bound) const;
+  // The largest difference of trimmed lengths that DistanceBelow may still find below bound:
+  // candidates further off in length need not be looked at.
+  std::size_t MaxLengthGap(float bound) const;
 
   // The class of one character; the value 0 is the gap (no character).
   static int CharClass(char16_t c);

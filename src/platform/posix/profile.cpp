@@ -430,11 +430,11 @@ std::uint32_t ReadProfileSectionNames(char16_t* buffer, std::uint32_t size, cons
   return list.Finish();
 }
 
-bool VisitProfileSectionNames(const WString& path,
-                              const std::function<bool(WStringView)>& visit) {
+bool VisitProfileSectionNames(const WString& path, const std::function<bool(WStringView)>& visit,
+                              std::size_t minLength, std::size_t maxLength) {
   const DocumentPtr document = LoadForRead(path);
   if (document == nullptr) return false;
-  document->VisitSectionNames(visit);
+  document->VisitSectionNames(visit, minLength, maxLength);
   return true;
 }
 
