@@ -183,15 +183,20 @@ ProfileDocument::Kind ProfileDocument::KindOf(const Line& line) const {
   return Kind::Blank;
 }
 
-std::string ProfileDocument::Bytes() const {
-  std::size_t total = utf16_ ? 2 : 0;
-  for (const Line& line : lines_) total += line.length;
-  std::string bytes;
-  bytes.reserve(total);
-  if (utf16_) bytes.append(kUtf16Bom, 2);
-  for (const Line& line : lines_) bytes.append(bytes_, line.start, line.length);
-  return bytes;
+std::vector<std::string_view> ProfileDocument::ByteRuns() const {
+  std::vector<std::string_view> runs;
+  if (utf16_) runs.emplace_back(kUtf16Bom, 2);
+  const std::string_view all(bytes_);
+  for (std::size_t i = 0; i < lines_.size();) {
+    const std::size_t start = lines_[i].start;
+    std::size_t end = start + lines_[i].length;
+    // Lines parsed together, or appended together, follow each other in bytes_.
+    for (++i; i < lines_.size() && lines_[i].start == end; ++i) end += lines_[i].length;
+    runs.push_back(all.substr(start, end - start));
+  }
+  return runs;
 }
+
 
 // A header is "[" name "]" with the name running to the last "]"; comments start with ";";
 // anything else is a key, split at the first "=" (a key without "=" has no value).

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -29,8 +30,9 @@ class ProfileDocument {
   ProfileDocument() = default;
   // Reads the bytes of a file: UTF-16 LE after FF FE, else the ANSI code page.
   static ProfileDocument Parse(std::string bytes);
-  // The file's bytes, byte-order mark included.
-  std::string Bytes() const;
+  // The file's bytes, byte-order mark included, as runs of consecutive bytes held by the
+  // document (valid until its next edit): a writer passes them on without gathering a copy.
+  std::vector<std::string_view> ByteRuns() const;
 
   // The raw value (trimmed, quotes kept) of key in the first section of that name. False when
   // the section or key is missing or the key's line has no "=".

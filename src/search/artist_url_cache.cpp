@@ -106,11 +106,13 @@ std::int32_t CArtistUrlCache::ReadArtistUrl(const WString& name, WString& url, f
 
   // Every section in file order, then the queued names the file does not hold yet (a queued
   // name it holds was offered already, with the same distance, and the earlier one wins).
+  // The name as the distance reads it: up to its first zero unit, if any.
+  const WStringView wanted(name.c_str());
   const CNameDistance measure(0);
   WString closest;
   bool found = false;
   const auto offer = [&](WStringView section) {
-    const float distance = measure.DistanceBelow(name, section, threshold);
+    const float distance = measure.DistanceBelow(wanted, section, threshold);
     if (distance < threshold) {
       closest.assign(section);
       threshold = distance;
@@ -121,7 +123,7 @@ std::int32_t CArtistUrlCache::ReadArtistUrl(const WString& name, WString& url, f
   };
   // Names too far off in length cannot come under the threshold: the file skips them
   // undecoded. The range narrows no further as the threshold falls; the distance does the rest.
-  const std::size_t length = TrimName(name).size();
+  const std::size_t length = TrimName(wanted).size();
   const std::size_t gap = measure.MaxLengthGap(threshold);
   bool going = true;
   platform::VisitProfileSectionNames(

@@ -5,11 +5,15 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 #include "diag/trace_log.h"
 #include "platform/file.h"
+#include "platform/profile.h"
+#include "search/name_distance.h"
 #include "support/temp_dir.h"
 #include "support/trace_capture.h"
 
@@ -20,6 +24,7 @@ using testing_support::TempDir;
 using testing_support::TraceCapture;
 
 WString Wide(const std::string& text) { return platform::PathFromNative(text); }
+std::string Narrow(const WString& text) { return std::string(text.begin(), text.end()); }
 
 // A cache rooted in a fresh folder, with the folder names the plug-in would pass.
 struct CacheFixture {
@@ -261,44 +266,179 @@ TEST(ArtistUrlCache, FilesAreOrdinaryIniText) {
             "Air \xC3\xA9t\xC3\xA9|site.test/air.html\n");
 }
 
-// Two processes filling the same cache file at once: every entry of both is there afterwards.
+// Two processes filling the same cache file at once, entry by entry or in passes of 50 as the
+// artist search writes them: every entry of both is there afterwards.
 TEST(ArtistUrlCache, TwoProcessesShareOneFile) {
-  CacheFixture f;
-  constexpr int kPerWriter = 500;
-  auto name = [](int writer, int i) { return Wide("M" + std::to_string(writer * 10000 + i)); };
-  auto url = [](int writer, int i) {
-    return Wide("site.test/m/" + std::to_string(writer) + "/" + std::to_string(i));
-  };
-  pid_t children[2];
-  for (int w = 0; w < 2; ++w) {
-    children[w] = ::fork();
-    ASSERT_GE(children[w], 0);
-    if (children[w] == 0) {
-      CArtistUrlCache own(f.dir.wpath(), u"Tunewell", u"0123abcd");
-      for (int i = 0; i < kPerWriter; ++i) {
-        if (own.WriteArtistUrl(name(w, i), url(w, i)) != 1) ::_exit(1);
+  const struct {
+    int passes;
+    int perPass;  // 1: no pass, each write on its own
+  } cases[] = {{500, 1}, {200, 50}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.perPass);
+    CacheFixture f;
+    const int perWriter = c.passes * c.perPass;
+    auto name = [](int writer, int i) { return Wide("M" + std::to_string(writer * 100000 + i)); };
+    auto url = [](int writer, int i) {
+      return Wide("site.test/m/" + std::to_string(writer) + "/" + std::to_string(i));
+    };
+    pid_t children[2];
+    for (int w = 0; w < 2; ++w) {
+      children[w] = ::fork();
+      ASSERT_GE(children[w], 0);
+      if (children[w] == 0) {
+        CArtistUrlCache own(f.dir.wpath(), u"Tunewell", u"0123abcd");
+        for (int p = 0; p < c.passes; ++p) {
+          const CArtistUrlCache::WritePass pass(c.perPass > 1 ? &own : nullptr);
+          for (int i = p * c.perPass; i < (p + 1) * c.perPass; ++i) {
+            if (own.WriteArtistUrl(name(w, i), url(w, i)) != 1) ::_exit(1);
+          }
+        }
+        ::_exit(0);
       }
-      ::_exit(0);
+    }
+    for (pid_t child : children) {
+      int status = 0;
+      ASSERT_EQ(::waitpid(child, &status, 0), child);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    std::vector<WString> sections;
+    CArtistUrlCache::ReadSectionNames(Wide(f.FileFor("M")), sections);
+    EXPECT_EQ(sections.size(), 2u * perWriter);
+    // No temporary file is left beside the cache file.
+    EXPECT_EQ(testing_support::ListFiles(f.dir.path() + "/Tunewell/0123abcd"),
+              std::vector<std::string>{"M.ARTISTCACHE"});
+    for (int w = 0; w < 2; ++w) {
+      for (int i = 0; i < perWriter; ++i) {
+        WString found;
+        EXPECT_EQ(f.cache.ReadArtistUrl(name(w, i), found, 0.0f), 1);
+        EXPECT_EQ(found, url(w, i));
+      }
     }
   }
-  for (pid_t child : children) {
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// Within a pass the object's own reads see its queued entries, exact and similar, while other
+// objects see the files as they were; the end of the pass (or of the object) writes them, each
+// file once, a name written twice keeping its first spelling and its last address.
+TEST(ArtistUrlCache, PassQueuesWritesUntilItEnds) {
+  CacheFixture f;
+  CArtistUrlCache other(f.dir.wpath(), u"Tunewell", u"0123abcd");
+  ASSERT_EQ(f.cache.WriteArtistUrl(u"Abba", u"old"), 1);
+  auto read = [](CArtistUrlCache& cache, const char16_t* name, float threshold) {
+    WString url;
+    return cache.ReadArtistUrl(name, url, threshold) ? url : u"-";
+  };
+  {
+    const CArtistUrlCache::WritePass pass(&f.cache);
+    {
+      const CArtistUrlCache::WritePass inner(&f.cache);
+      EXPECT_EQ(f.cache.WriteArtistUrl(u"Abba", u"new"), 1);
+      EXPECT_EQ(f.cache.WriteArtistUrl(u"Aqua", u"aqua"), 1);
+      EXPECT_EQ(f.cache.WriteArtistUrl(u"aqua ", u"aqua2"), 1);
+      EXPECT_EQ(f.cache.WriteArtistUrl(u"Blur", u"blur"), 1);
+      EXPECT_EQ(f.cache.WriteArtistUrl(u"Bad\nName", u"x"), 0);  // refused at once
+    }
+    EXPECT_EQ(read(f.cache, u"ABBA", 1.0f), u"new");
+    EXPECT_EQ(read(f.cache, u"Aqu", 71.0f), u"aqua2");  // a queued name only, found as similar
+    EXPECT_EQ(read(f.cache, u"Abb", 71.0f), u"new");    // a file name with a queued address
+    EXPECT_EQ(read(other, u"Abba", 1.0f), u"old");
+    EXPECT_EQ(read(other, u"Aqua", 1.0f), u"-");
+    EXPECT_EQ(ReadFileBytes(f.FileFor("A")), "[Abba]\r\nArtistUrl=old\r\n");
   }
-  std::vector<WString> sections;
-  CArtistUrlCache::ReadSectionNames(Wide(f.FileFor("M")), sections);
-  EXPECT_EQ(sections.size(), 2u * kPerWriter);
-  // No temporary file is left beside the cache file.
-  EXPECT_EQ(testing_support::ListFiles(f.dir.path() + "/Tunewell/0123abcd"),
-            std::vector<std::string>{"M.ARTISTCACHE"});
-  for (int w = 0; w < 2; ++w) {
-    for (int i = 0; i < kPerWriter; ++i) {
-      WString found;
-      EXPECT_EQ(f.cache.ReadArtistUrl(name(w, i), found, 0.0f), 1);
-      EXPECT_EQ(found, url(w, i));
+  EXPECT_EQ(ReadFileBytes(f.FileFor("A")),
+            "[Abba]\r\nArtistUrl=new\r\n[Aqua]\r\nArtistUrl=aqua2\r\n");
+  EXPECT_EQ(read(other, u"Blur", 1.0f), u"blur");
+  {
+    CArtistUrlCache dying(f.dir.wpath(), u"Tunewell", u"0123abcd");
+    dying.BeginWritePass();
+    EXPECT_EQ(dying.WriteArtistUrl(u"Cher", u"cher"), 1);
+  }
+  EXPECT_EQ(read(other, u"Cher", 1.0f), u"cher");
+}
+
+// The similar lookup skips sections by length and stops tables early; it must choose exactly
+// as the full scan over the listed section names does, on files any editor could have written:
+// brackets, punctuation, case twins, duplicates, zero units, names of every length.
+TEST(ArtistUrlCache, PrunedLookupAgreesWithFullScan) {
+  const WString alphabet = u"abcdeSsAB   .,-'&!()[]{}<>019";
+  std::mt19937 rng(4711);
+  auto randomName = [&](std::size_t maxLength) {
+    WString name = u"S";
+    for (std::size_t k = rng() % maxLength; k > 0; --k) name += alphabet[rng() % alphabet.size()];
+    return name;
+  };
+  // A close relative: a few random edits, so that some lookups land below the threshold.
+  auto mutate = [&](WString name) {
+    for (int k = static_cast<int>(rng() % 3); k > 0; --k) {
+      const std::size_t at = 1 + rng() % name.size();
+      const char16_t c = alphabet[rng() % alphabet.size()];
+      switch (rng() % 3) {
+        case 0: name.insert(at, 1, c); break;
+        case 1: if (at < name.size()) name.erase(at, 1); break;
+        default: if (at < name.size()) name[at] = c;
+      }
+    }
+    return name;
+  };
+  const float thresholds[] = {0.5f, 1.0f, 5.0f, 20.0f, 70.5f, 150.0f, 1000.0f};
+  const CNameDistance measure(0);
+  int disagreements = 0;
+  for (int trial = 0; trial < 120; ++trial) {
+    CacheFixture f;
+    std::vector<WString> names;
+    std::string bytes;
+    for (int i = 0, count = static_cast<int>(rng() % 300); i < count; ++i) {
+      WString name =
+          names.empty() || rng() % 4 ? randomName(24) : mutate(names[rng() % names.size()]);
+      if (rng() % 50 == 0) name.insert(1 + rng() % name.size(), 1, u'\0');
+      names.push_back(name);
+      std::string narrow(name.begin(), name.end());
+      bytes += "[" + narrow + "]\r\nArtistUrl=u/" + std::to_string(i) + "\r\n";
+    }
+    std::filesystem::create_directories(f.dir.path() + "/Tunewell/0123abcd");
+    std::ofstream(f.FileFor("S"), std::ios::binary) << bytes;
+    const WString path = Wide(f.FileFor("S"));
+    for (int q = 0; q < 15; ++q) {
+      const WString wanted =
+          names.empty() || q % 3 == 0 ? randomName(24) : mutate(names[rng() % names.size()]);
+      const float given = thresholds[rng() % std::size(thresholds)];
+      float threshold = given;
+      // The reference: exact read, else every listed name in order with the full distance.
+      char16_t buffer[CArtistUrlCache::kUrlBufferSize];
+      WString expected;
+      if (platform::ReadProfileString(wanted.c_str(), u"ArtistUrl", u"", buffer,
+                                      CArtistUrlCache::kUrlBufferSize, path) > 0) {
+        expected = buffer;
+      } else {
+        std::vector<WString> sections;
+        CArtistUrlCache::ReadSectionNames(path, sections);
+        const WString* closest = nullptr;
+        for (const WString& section : sections) {
+          const float distance = measure.Distance(wanted, section);
+          if (distance < threshold) {
+            closest = &section;
+            threshold = distance;
+            if (distance == 0.0f) break;
+          }
+        }
+        if (closest != nullptr &&
+            platform::ReadProfileString(closest->c_str(), u"ArtistUrl", u"", buffer,
+                                        CArtistUrlCache::kUrlBufferSize, path) > 0) {
+          expected = buffer;
+        }
+      }
+      WString url;
+      const int result = f.cache.ReadArtistUrl(wanted, url, given);
+      if (result != (expected.empty() ? 0 : 1) || (result == 1 && url != expected)) {
+        if (++disagreements <= 5) {
+          ADD_FAILURE() << "trial " << trial << " query " << q << " threshold " << given
+                        << ": got " << result << " " << Narrow(url) << ", expected "
+                        << Narrow(expected);
+        }
+      }
     }
   }
+  EXPECT_EQ(disagreements, 0);
 }
 
 }  // namespace

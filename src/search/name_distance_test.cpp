@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <random>
 
@@ -162,7 +163,9 @@ TEST(NameDistance, BracketsReduceOnlyDifferingCells) {
 }
 
 // The fast matrix must reproduce the literal algorithm bit for bit: the same float sums, the
-// same rounding, the same bracket answers.
+// same rounding, the same bracket answers. The bounded form must give that same value whenever
+// it is below the bound and never claim a value below the bound otherwise, and no pair within
+// the bound may differ in length by more than MaxLengthGap allows.
 TEST(NameDistance, FastAgreesWithLiteralOnRandomPairs) {
   const WString alphabet =
       u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789   .,-'&!?/"
@@ -184,13 +187,30 @@ TEST(NameDistance, FastAgreesWithLiteralOnRandomPairs) {
     const CNameDistance& measure = (k % 4 == 0) ? sensitive : insensitive;
     const float fast = measure.Distance(a, b);
     const float literal = LiteralNameDistance(measure, a.c_str(), b.c_str());
-    if (std::bit_cast<std::uint32_t>(fast) != std::bit_cast<std::uint32_t>(literal)) {
+    // Bounds around the value itself (ties included) and the callers' usual 1.0.
+    const float bounds[] = {literal, std::nextafter(literal, 1e9f), literal * 0.5f, 1.0f,
+                            static_cast<float>(k % 300)};
+    const float bound = bounds[k % 5];
+    const float below = measure.DistanceBelow(a, b, bound);
+    const bool boundHolds = literal < bound ? std::bit_cast<std::uint32_t>(below) ==
+                                                  std::bit_cast<std::uint32_t>(literal)
+                                            : below >= bound;
+    const std::size_t lengths[] = {TrimName(a).size(), TrimName(b).size()};
+    const std::size_t gap = lengths[0] > lengths[1] ? lengths[0] - lengths[1]
+                                                    : lengths[1] - lengths[0];
+    const bool gapHolds = !(literal < bound) || gap <= measure.MaxLengthGap(bound);
+    if (std::bit_cast<std::uint32_t>(fast) != std::bit_cast<std::uint32_t>(literal) ||
+        !boundHolds || !gapHolds) {
       if (++mismatches <= 5) {
-        ADD_FAILURE() << "pair " << k << ": fast " << fast << ", literal " << literal;
+        ADD_FAILURE() << "pair " << k << ": fast " << fast << ", literal " << literal
+                      << ", below " << bound << ": " << below << ", gap " << gap;
       }
     }
   }
   EXPECT_EQ(mismatches, 0);
+  // Every gap costs at least a space inside brackets: with the callers' 1.0 only one is left.
+  EXPECT_EQ(insensitive.MaxLengthGap(1.0f), 1u);
+  EXPECT_EQ(insensitive.MaxLengthGap(1.01f), 2u);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -136,7 +137,7 @@ bool ReadAll(int fd, std::string& bytes) {
   }
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
+bool WriteAll(int fd, std::string_view bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -147,6 +148,11 @@ bool WriteAll(int fd, const std::string& bytes) {
     done += static_cast<std::size_t>(put);
   }
   return true;
+}
+
+bool WriteRuns(int fd, const std::vector<std::string_view>& runs) {
+  return std::all_of(runs.begin(), runs.end(),
+                     [fd](std::string_view run) { return WriteAll(fd, run); });
 }
 
 // The document of an open file, from memory when the file is unchanged since it was parsed.
@@ -248,7 +254,7 @@ bool Replace(const std::string& native, const struct stat& old, const DocumentPt
   bool done = fd.get() >= 0;
   if (done) {
     done = ::fchmod(fd.get(), old.st_mode & 07777) == 0 &&
-           WriteAll(fd.get(), document->Bytes()) && StampNow(fd.get()) &&
+           WriteRuns(fd.get(), document->ByteRuns()) && StampNow(fd.get()) &&
            ::rename(temporary.c_str(), native.c_str()) == 0;
   }
   if (!done) {
