@@ -245,6 +245,16 @@ TEST(Profile, WritesReadBackThroughTheCache) {
   }
   ASSERT_TRUE(Write(path, u"S", u"K", nullptr));
   EXPECT_EQ(Read(path, u"S", u"K", u"none").text, u"none");
+  // Many replacements of one long value in one process: the parsed copy drops the old bytes
+  // now and then, and the file and its reading stay right throughout.
+  for (int i = 0; i < 300; ++i) {
+    const WString value = Wide(std::to_string(i) + std::string(1000, 'v'));
+    ASSERT_TRUE(Write(path, u"S", u"K", value.c_str()));
+    ASSERT_TRUE(Write(path, Wide("T" + std::to_string(i % 7)).c_str(), u"K", u"t"));
+    ASSERT_EQ(Read(path, u"S", u"K", u"", 2048).text, value);
+  }
+  EXPECT_EQ(ReadFileBytes(path).size(), std::string("[S]\r\nK=299\r\n").size() + 1000 +
+                                           7 * std::string("[T0]\r\nK=t\r\n").size());
 }
 
 TEST(Profile, SeesChangesMadeByOtherPrograms) {
@@ -275,6 +285,15 @@ TEST(Profile, UnchangedValueLeavesFileAlone) {
   EXPECT_EQ(Inode(path), first);
   ASSERT_TRUE(Write(path, u"S", u"K", u"w"));
   EXPECT_NE(Inode(path), first);  // a change replaces the file
+  // Many entries at once: unchanged ones leave the file alone, and any change replaces it
+  // once with all of them applied in order.
+  const ino_t second = Inode(path);
+  ASSERT_TRUE(platform::WriteProfileStrings({{u"S", u"K", u"w"}, {u"s", u"k", u"w"}}, Wide(path)));
+  EXPECT_EQ(Inode(path), second);
+  ASSERT_TRUE(platform::WriteProfileStrings(
+      {{u"S", u"K", u"x"}, {u"New", u"K", u"1"}, {u"new", u"K", u"2"}, {u"S", u"J", u"y"}},
+      Wide(path)));
+  EXPECT_EQ(ReadFileBytes(path), "[S]\r\nK=x\r\nJ=y\r\n[New]\r\nK=2\r\n");
 }
 
 TEST(Profile, KeepsPermissions) {
@@ -309,6 +328,11 @@ TEST(Profile, RefusesTextThatWouldNotReadBack) {
     platform::SetLastErrorCode(0);
     EXPECT_FALSE(Write(path, c.section, c.key, c.value));
     EXPECT_EQ(platform::GetLastErrorCode(), platform::error::kInvalidParameter);
+    // Among other entries, a refused one stops the whole write.
+    if (c.section != nullptr && c.key != nullptr) {
+      EXPECT_FALSE(platform::WriteProfileStrings(
+          {{u"S", u"K", u"changed"}, {c.section, c.key, c.value}}, Wide(path)));
+    }
   }
   EXPECT_EQ(ReadFileBytes(path), "[S]\r\nK=keep\r\n");
 }
@@ -410,20 +434,28 @@ WString ArtistUrl(int writer, int index) {
               std::string(2000, 'x'));
 }
 
-// Child process body: writes `count` artists, reporting each index on `report` once its write
+// Child process body: writes `count` artists, `batch` at a time (one by one, or many in one
+// write as a search pass does), reporting the last index of each write on `report` once it
 // has returned. Never returns.
-[[noreturn]] void WriterProcess(const std::string& path, int writer, int count, int report) {
-  for (int i = 0; i < count; ++i) {
-    const bool ok = Write(path, ArtistName(writer, i).c_str(), u"ArtistUrl",
-                          ArtistUrl(writer, i).c_str());
+[[noreturn]] void WriterProcess(const std::string& path, int writer, int count, int batch,
+                                int report) {
+  for (int first = 0; first < count; first += batch) {
+    std::vector<platform::ProfileValue> values;
+    for (int i = first; i < first + batch; ++i) {
+      values.push_back({ArtistName(writer, i), u"ArtistUrl", ArtistUrl(writer, i)});
+    }
+    const bool ok = batch == 1 ? Write(path, values[0].section.c_str(), u"ArtistUrl",
+                                       values[0].value.c_str())
+                               : platform::WriteProfileStrings(values, Wide(path));
     if (!ok) ::_exit(2);
-    if (report >= 0 && ::write(report, &i, sizeof i) != sizeof i) ::_exit(3);
+    const int last = first + batch - 1;
+    if (report >= 0 && ::write(report, &last, sizeof last) != sizeof last) ::_exit(3);
   }
   ::_exit(0);
 }
 
 // A writer killed at an arbitrary moment leaves a whole file holding every entry whose write
-// had returned, and its lock goes with it.
+// had returned, and its lock goes with it; the same for writers of 50 entries at a time.
 TEST(ProfileProcesses, KilledWriterLeavesWholeFile) {
   TempDir dir;
   const std::string path = dir.File("K.ARTISTCACHE");
@@ -435,7 +467,7 @@ TEST(ProfileProcesses, KilledWriterLeavesWholeFile) {
     ASSERT_GE(child, 0);
     if (child == 0) {
       ::close(pipeFds[0]);
-      WriterProcess(path, round, 1000000, pipeFds[1]);
+      WriterProcess(path, round, 1000000, round % 2 == 0 ? 1 : 50, pipeFds[1]);
     }
     ::close(pipeFds[1]);
     int index = -1;
