@@ -143,10 +143,14 @@ const FormatRow kFormats[] = {
 };
 
 // TagLib takes many a non-audio file for a tagless MP3; one without a readable audio stream
-// is not a music file to write into.
-bool HoldsAudio(TagLib::File& file) {
+// is not a music file to write into. An Ogg file cut inside its header packets still shows a
+// sample rate, but no page with a sample position: rewriting its headers would drop the cut
+// packet's bytes.
+bool HoldsAudio(TagLib::File& file, AudioFormat format) {
   const TagLib::AudioProperties* properties = file.audioProperties();
-  return file.isValid() && properties != nullptr && properties->sampleRate() > 0;
+  if (!file.isValid() || properties == nullptr || properties->sampleRate() <= 0) return false;
+  const bool ogg = format == AudioFormat::OggVorbis || format == AudioFormat::OggOpus;
+  return !ogg || properties->lengthInMilliseconds() > 0;
 }
 
 }  // namespace
@@ -160,7 +164,7 @@ bool AudioTags::Open(TagLib::IOStream& stream, AudioFormat format, std::string& 
   for (const FormatRow& row : kFormats) {
     if (row.format == format) file_.reset(row.open(stream));
   }
-  if (file_ && HoldsAudio(*file_)) return true;
+  if (file_ && HoldsAudio(*file_, format)) return true;
   file_.reset();
   error = std::string("not a valid ") + AudioFormatName(format) + " file";
   return false;
