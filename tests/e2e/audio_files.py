@@ -132,7 +132,7 @@ def tag_mp4(path, artist, title, extras):
 def make(folder, spec):
     work = tempfile.mkdtemp()
     try:
-        with open(spec, encoding="utf-8") as lines:
+        with open(spec, encoding="utf-8", errors="surrogateescape") as lines:
             for line in lines:
                 fields = line.rstrip("\n").split("\t")
                 name, fmt, artist, title = fields[:4]
@@ -258,7 +258,7 @@ def state(folder):
 
 def read_expected(path):
     expected = {}
-    with open(path, encoding="utf-8") as lines:
+    with open(path, encoding="utf-8", errors="surrogateescape") as lines:
         for line in lines:
             name, lyrics, language = line.rstrip("\n").split("\t")
             expected[name] = (lyrics.replace("\\n", "\n"), language)
@@ -314,7 +314,7 @@ def kill_check(folder, originals, expected_file):
             counts["original"] += 1
             continue
         try:
-            lyrics = file_state(path)["lyrics"]
+            lyrics = file_state(os.fsdecode(path))["lyrics"]
             whole = frames(path) == frames(original)
         except Exception as error:
             lyrics, whole = "unreadable: %s" % error, False
