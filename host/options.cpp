@@ -20,16 +20,16 @@ const char* const kUsage =
     "                        (default 250); a progress bar on stderr when it is a terminal, a\n"
     "                        line per song otherwise, and a summary at the end\n"
     "  tag [--force] [--dry-run] [--delay MS] PATH...\n"
-    "                        store lyrics in music files: each FILE named, and every music\n"
-    "                        file under each FOLDER (recursively, sorted; links to folders\n"
-    "                        and hidden entries are skipped). Formats: MP3, WAV and AIFF (ID3v2\n"
-    "                        USLT), FLAC, Ogg Vorbis and Opus (Vorbis comment LYRICS), MP4/M4A\n"
-    "                        (\xC2\xA9lyr). Artist and title come from the tags, else from a\n"
-    "                        file name ARTIST - TITLE.ext; a file that holds lyrics is skipped\n"
-    "                        unless --force; --dry-run searches but writes nothing. Files are\n"
-    "                        replaced through a copy, so a killed run damages none. Progress\n"
-    "                        as for get --batch, and a summary: tagged, had lyrics, not found,\n"
-    "                        failed\n"
+    "                        store lyrics in music files: each FILE named and every music file\n"
+    "                        under each FOLDER (recursively, sorted; links to folders and\n"
+    "                        hidden entries are skipped). MP3, WAV, AIFF: ID3v2 USLT; FLAC,\n"
+    "                        Ogg Vorbis, Opus: Vorbis comment LYRICS; M4A/MP4: \xC2\xA9lyr.\n"
+    "                        Artist and title come from the tags, else from a file name\n"
+    "                        ARTIST - TITLE.ext. A file holding lyrics is skipped unless\n"
+    "                        --force; --dry-run searches but writes nothing. Each file is\n"
+    "                        replaced through a flushed copy, so a killed run damages none.\n"
+    "                        Progress as for get --batch; the summary counts tagged, had\n"
+    "                        lyrics, not found, failed\n"
     "  show FILE...          print the lyrics stored in music files (or say there are none)\n"
     "  song ARTIST TITLE     print the best match as TITLE<TAB>URL (FindSong)\n"
     "  songs ARTIST          print the artist's songs, one TITLE<TAB>URL per line\n"
@@ -59,7 +59,8 @@ const char* const kUsage =
     "                        the start: the search stops and the exit status is 1 (site: the\n"
     "                        site is stopped then)\n"
     "  --json                one JSON document on stdout instead of text\n"
-    "  --raw                 keep the plug-in's CR LF line ends (default: LF)\n"
+    "  --raw                 keep the plug-in's CR LF line ends (default: LF; not with tag\n"
+    "                        or show)\n"
     "  --stats               the download statistics on stderr at the end\n"
     "  --verbose             the host's dealings with the plug-in on stderr: properties set,\n"
     "                        \"HostIgnore\" AddHost/RemoveHost calls, the log merge\n"
@@ -240,6 +241,9 @@ bool CheckCombinations(const Options& o, std::string& error) {
     return Fail(error, "--delay belongs to get --batch and tag");
   }
   if ((o.force || o.dryRun) && !tag) return Fail(error, "--force and --dry-run belong to tag");
+  if (o.raw && (tag || o.command == "show")) {
+    return Fail(error, "--raw does not go with tag or show: music files hold LF line ends");
+  }
   if (batch != o.outDir.has_value()) return Fail(error, "--batch and --out go together");
   if (o.delayMs && !batch && !tag) return Fail(error, "--delay needs --batch");
   if (o.port && o.command != "site") return Fail(error, "--port belongs to the site command");

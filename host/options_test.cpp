@@ -109,6 +109,7 @@ TEST(Options, RefusesWhatCannotWork) {
       {Words({"show", "--force", "a.mp3"}), "--force and --dry-run belong to tag"},
       {Words({"get", "A", "B", "--dry-run"}), "--force and --dry-run belong to tag"},
       {Words({"show", "--delay", "5", "a.mp3"}), "--delay belongs to get --batch and tag"},
+      {Words({"tag", "--raw", "a.mp3"}), "--raw does not go with tag or show"},
       {Words({"get", "--batch", "f"}), "--batch and --out go together"},
       {Words({"get", "--out", "d", "A", "B"}), "--batch and --out go together"},
       {Words({"get", "A", "B", "--delay", "5"}), "--delay needs --batch"},
