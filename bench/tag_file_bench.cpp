@@ -74,7 +74,8 @@ void BM_PlainCopy(benchmark::State& state) {
   const std::string copy = path + ".copy";
   for (auto _ : state) {
     std::string bytes(fs::file_size(path), '\0');
-    std::ifstream(path, std::ios::binary).read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ifstream(path, std::ios::binary)
+        .read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     const int fd = open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0 || write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
         fsync(fd) != 0) {

@@ -143,7 +143,8 @@ std::string Label(const TagFileResult& one) {
 
 std::string NamesFrom(const TagFileResult& one) {
   if (!one.named) return {};
-  const int fromName = (one.names.artistFromFileName ? 1 : 0) + (one.names.titleFromFileName ? 1 : 0);
+  const int fromName =
+      (one.names.artistFromFileName ? 1 : 0) + (one.names.titleFromFileName ? 1 : 0);
   return fromName == 0 ? "tags" : fromName == 2 ? "file name" : "tags and file name";
 }
 

@@ -41,7 +41,8 @@ VORBIS_FORMATS = ("flac", "ogg", "opus")
 
 
 def run(*args):
-    return subprocess.run(args, check=True, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+    return subprocess.run(args, check=True, stdout=subprocess.PIPE,
+                          stderr=subprocess.DEVNULL).stdout
 
 
 def encode(fmt, work):
