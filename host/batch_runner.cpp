@@ -74,9 +74,7 @@ std::string Label(const BatchSong& song) { return song.artist + " - " + song.tit
 }  // namespace
 
 int BatchResult::ExitStatus() const {
-  if (stoppedBy != Outcome::Found) return kExitNotFound;
-  if (failed > 0) return kExitDownloadFailed;
-  return notFound > 0 ? kExitNotFound : kExitFound;
+  return RunExitStatus(stoppedBy != Outcome::Found, failed, notFound);
 }
 
 bool RunBatch(PluginSession& session, const std::vector<BatchSong>& songs,

@@ -1,5 +1,5 @@
 // The commands of `tunewell`, each run from parsed options to an exit status: info, the
-// searches (get, song, songs, artist, lyrics), get --batch, site and demo. Results go to
+// searches (get, song, songs, artist, lyrics), get --batch, tag, show, site and demo. Results go to
 // stdout (text or one JSON document), messages and --stats to stderr. Called once from main
 // on the main thread, after the CancelSwitch is installed.
 #pragma once
@@ -16,6 +16,10 @@ SessionSettings SessionSettingsFrom(const Options& options);
 int RunInfoCommand(const Options& options);
 int RunSearchCommand(const Options& options);
 int RunBatchCommand(const Options& options);
+// tag: exit status as for get --batch; 2 when a PATH does not exist or is not a music file.
+int RunTagCommand(const Options& options);
+// show: 0 when every file holds lyrics, 1 otherwise.
+int RunShowCommand(const Options& options);
 int RunSiteCommand(const Options& options);
 int RunDemoCommand(const Options& options);
 

@@ -22,6 +22,7 @@ constexpr CommandEntry kCommands[] = {
     {"song", host::RunSearchCommand},   {"songs", host::RunSearchCommand},
     {"artist", host::RunSearchCommand}, {"lyrics", host::RunSearchCommand},
     {"site", host::RunSiteCommand},     {"demo", host::RunDemoCommand},
+    {"tag", host::RunTagCommand},       {"show", host::RunShowCommand},
 };
 
 }  // namespace

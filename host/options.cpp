@@ -19,6 +19,18 @@ const char* const kUsage =
     "                        to DIR/ARTIST - TITLE.txt, waiting MS milliseconds between songs\n"
     "                        (default 250); a progress bar on stderr when it is a terminal, a\n"
     "                        line per song otherwise, and a summary at the end\n"
+    "  tag [--force] [--dry-run] [--delay MS] PATH...\n"
+    "                        store lyrics in music files: each FILE named and every music file\n"
+    "                        under each FOLDER (recursively, sorted; links to folders and\n"
+    "                        hidden entries are skipped). MP3, WAV, AIFF: ID3v2 USLT; FLAC,\n"
+    "                        Ogg Vorbis, Opus: Vorbis comment LYRICS; M4A/MP4: \xC2\xA9lyr.\n"
+    "                        Artist and title come from the tags, else from a file name\n"
+    "                        ARTIST - TITLE.ext. A file holding lyrics is skipped unless\n"
+    "                        --force; --dry-run searches but writes nothing. Each file is\n"
+    "                        replaced through a flushed copy, so a killed run damages none.\n"
+    "                        Progress as for get --batch; the summary counts tagged, had\n"
+    "                        lyrics, not found, failed\n"
+    "  show FILE...          print the lyrics stored in music files (or say there are none)\n"
     "  song ARTIST TITLE     print the best match as TITLE<TAB>URL (FindSong)\n"
     "  songs ARTIST          print the artist's songs, one TITLE<TAB>URL per line\n"
     "                        (FindArtistSongList)\n"
@@ -47,7 +59,8 @@ const char* const kUsage =
     "                        the start: the search stops and the exit status is 1 (site: the\n"
     "                        site is stopped then)\n"
     "  --json                one JSON document on stdout instead of text\n"
-    "  --raw                 keep the plug-in's CR LF line ends (default: LF)\n"
+    "  --raw                 keep the plug-in's CR LF line ends (default: LF; not with tag\n"
+    "                        or show)\n"
     "  --stats               the download statistics on stderr at the end\n"
     "  --verbose             the host's dealings with the plug-in on stderr: properties set,\n"
     "                        \"HostIgnore\" AddHost/RemoveHost calls, the log merge\n"
@@ -59,7 +72,9 @@ const char* const kUsage =
     "\n"
     "Exit status: 0 found; 1 not found, cancelled or timed out; 2 usage error or unusable\n"
     "plug-in; 3 a download failed and nothing was found. A batch exits 0 when every song was\n"
-    "found, 3 when any download failed, 1 otherwise.\n";
+    "found, 3 when any download failed, 1 otherwise; tag likewise (a file that had lyrics\n"
+    "counts as found, one that could not be read or written as failed). show exits 0 when\n"
+    "every file holds lyrics, 1 otherwise.\n";
 
 // One option: its name, whether it takes a value, and what it does with it. A false result
 // means the value is malformed; the parser then names the option and the value.
@@ -166,6 +181,8 @@ const std::vector<OptionRule>& Rules() {
          o.port = port;
          return true;
        }},
+      {"--force", false, [](Options& o, const std::string&) { return o.force = true; }},
+      {"--dry-run", false, [](Options& o, const std::string&) { return o.dryRun = true; }},
       {"--help", false, [](Options& o, const std::string&) { return o.help = true; }},
       {"-h", false, [](Options& o, const std::string&) { return o.help = true; }},
       {"--version", false, [](Options& o, const std::string&) { return o.version = true; }},
@@ -180,18 +197,25 @@ const OptionRule* FindRule(std::string_view name) {
   return nullptr;
 }
 
-// The positional arguments each command takes.
+// The positional arguments each command takes: exactly that many, or at least that many.
 struct CommandShape {
   std::string_view name;
   std::size_t arguments;
+  bool orMore;
   std::string_view synopsis;
 };
 
 constexpr CommandShape kCommands[] = {
-    {"get", 2, "get ARTIST TITLE"}, {"song", 2, "song ARTIST TITLE"},
-    {"songs", 1, "songs ARTIST"},   {"artist", 1, "artist ARTIST"},
-    {"lyrics", 1, "lyrics URL"},    {"info", 0, "info"},
-    {"site", 0, "site [--port N]"}, {"demo", 0, "demo"},
+    {"get", 2, false, "get ARTIST TITLE"},
+    {"song", 2, false, "song ARTIST TITLE"},
+    {"songs", 1, false, "songs ARTIST"},
+    {"artist", 1, false, "artist ARTIST"},
+    {"lyrics", 1, false, "lyrics URL"},
+    {"info", 0, false, "info"},
+    {"site", 0, false, "site [--port N]"},
+    {"demo", 0, false, "demo"},
+    {"tag", 1, true, "tag [--force] [--dry-run] [--delay MS] PATH..."},
+    {"show", 1, true, "show FILE..."},
 };
 
 const CommandShape* FindCommand(std::string_view name) {
@@ -209,11 +233,19 @@ bool Fail(std::string& error, std::string message) {
 // Options that belong to one command, or that need another option, checked once all are read.
 bool CheckCombinations(const Options& o, std::string& error) {
   const bool batch = o.batchFile.has_value();
-  if ((batch || o.outDir || o.delayMs) && o.command != "get") {
-    return Fail(error, "--batch, --out and --delay belong to the get command");
+  const bool tag = o.command == "tag";
+  if ((batch || o.outDir) && o.command != "get") {
+    return Fail(error, "--batch and --out belong to the get command");
+  }
+  if (o.delayMs && o.command != "get" && !tag) {
+    return Fail(error, "--delay belongs to get --batch and tag");
+  }
+  if ((o.force || o.dryRun) && !tag) return Fail(error, "--force and --dry-run belong to tag");
+  if (o.raw && (tag || o.command == "show")) {
+    return Fail(error, "--raw does not go with tag or show: music files hold LF line ends");
   }
   if (batch != o.outDir.has_value()) return Fail(error, "--batch and --out go together");
-  if (o.delayMs && !batch) return Fail(error, "--delay needs --batch");
+  if (o.delayMs && !batch && !tag) return Fail(error, "--delay needs --batch");
   if (o.port && o.command != "site") return Fail(error, "--port belongs to the site command");
   if (o.noCache && o.cacheDir) return Fail(error, "--no-cache and --cache-dir exclude each other");
   if ((o.traceLevel || o.parentLog) && !o.logDir) {
@@ -229,6 +261,7 @@ bool CheckArguments(const Options& o, std::string& error) {
   const CommandShape* shape = FindCommand(o.command);
   if (shape == nullptr) return Fail(error, "unknown command " + o.command);
   const std::size_t wanted = o.batchFile ? 0 : shape->arguments;
+  if (shape->orMore && o.arguments.size() >= wanted) return true;
   if (o.arguments.size() == wanted) {
     // An empty title would turn FindSong into an artist listing: that is the songs command.
     if ((o.command == "get" || o.command == "song") && wanted == 2 && o.arguments[1].empty()) {

@@ -31,7 +31,10 @@ struct Options {
   // get --batch FILE --out DIR [--delay MS]
   std::optional<std::string> batchFile;
   std::optional<std::string> outDir;
-  std::optional<int> delayMs;
+  std::optional<int> delayMs;  // also tag
+  // tag [--force] [--dry-run] PATH...
+  bool force = false;
+  bool dryRun = false;
   // site --port N
   std::optional<int> port;
 

@@ -31,6 +31,9 @@ TEST(Options, AcceptsEachCommandWithItsArguments) {
       // options after the command, and "--" for names that begin with a dash
       {Words({"artist", "--json", "--", "-ziq"}), "artist", Words({"-ziq"})},
       {Words({"get", "--batch", "f.tsv", "--out", "d"}), "get", {}},
+      {Words({"tag", "--force", "--dry-run", "--delay", "0", "a.mp3", "music"}), "tag",
+       Words({"a.mp3", "music"})},
+      {Words({"show", "a.mp3", "b.flac"}), "show", Words({"a.mp3", "b.flac"})},
   };
   for (const Case& c : cases) {
     Options options;
@@ -101,6 +104,12 @@ TEST(Options, RefusesWhatCannotWork) {
       {Words({"--proxy", "127.0.0.1:1", "demo"}), "leave out --proxy"},
       {Words({"--no-cache", "--cache-dir", "c", "info"}), "exclude each other"},
       {Words({"song", "A", "B", "--batch", "f", "--out", "d"}), "belong to the get command"},
+      {Words({"tag"}), "tag [--force] [--dry-run] [--delay MS] PATH..."},
+      {Words({"show"}), "show FILE..."},
+      {Words({"show", "--force", "a.mp3"}), "--force and --dry-run belong to tag"},
+      {Words({"get", "A", "B", "--dry-run"}), "--force and --dry-run belong to tag"},
+      {Words({"show", "--delay", "5", "a.mp3"}), "--delay belongs to get --batch and tag"},
+      {Words({"tag", "--raw", "a.mp3"}), "--raw does not go with tag or show"},
       {Words({"get", "--batch", "f"}), "--batch and --out go together"},
       {Words({"get", "--out", "d", "A", "B"}), "--batch and --out go together"},
       {Words({"get", "A", "B", "--delay", "5"}), "--delay needs --batch"},
@@ -136,6 +145,8 @@ TEST(Options, HelpNamesEveryOptionAndCommand) {
                            "info",
                            "site [--port N]",
                            "demo",
+                           "tag [--force] [--dry-run] [--delay MS] PATH...",
+                           "show FILE...",
                            "--batch FILE",
                            "--out DIR",
                            "--delay MS",

@@ -32,6 +32,12 @@ int ExitStatusFor(Outcome outcome) { return RowOf(outcome).exitStatus; }
 
 std::string_view OutcomeName(Outcome outcome) { return RowOf(outcome).name; }
 
+int RunExitStatus(bool cancelled, int failed, int notFound) {
+  if (cancelled) return kExitNotFound;
+  if (failed > 0) return kExitDownloadFailed;
+  return notFound > 0 ? kExitNotFound : kExitFound;
+}
+
 Outcome Classify(bool found, const DownloadStatistics& before, const DownloadStatistics& after) {
   if (found) return Outcome::Found;
   switch (CancelSwitch::WhyCancelled()) {

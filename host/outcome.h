@@ -20,6 +20,10 @@ int ExitStatusFor(Outcome outcome);
 // "found", "not found", "download failed", "interrupted", "timed out".
 std::string_view OutcomeName(Outcome outcome);
 
+// The exit status of a run over many songs (get --batch, tag): 1 when cancelled; else 3 when
+// any song failed; else 1 when any was not found; else 0.
+int RunExitStatus(bool cancelled, int failed, int notFound);
+
 // What a finished plug-in call amounts to: found wins; then a cancellation (read from the
 // CancelSwitch); then a failed download, when the statistics gathered during the call show
 // fewer successes than attempts; else not found.

@@ -1,6 +1,7 @@
 // How the plug-in's texts are shown on the command line: lyrics with LF line ends unless the
 // user asked for the plug-in's own CR LF (--raw), and one-line fields (titles, addresses in
 // TITLE<TAB>URL lines) kept on one line so that each output line stays one record.
+// Lyrics as they go into a music file's tags, and file paths as the report shows them.
 // Pure functions; any thread.
 #pragma once
 
@@ -12,5 +13,11 @@ namespace host {
 std::string LyricsForOutput(const std::string& lyrics, bool raw);
 // The text with every tab, CR, LF and other control character replaced by a space.
 std::string OneLineField(const std::string& text);
+// The lyrics as a music file stores them: LF line ends, no trailing blank lines (nor a final
+// line end).
+std::string LyricsForTag(const std::string& lyrics);
+// A path as the report shows it: valid UTF-8 as it is, each byte of an invalid sequence and
+// each control character as \xNN, so that a name in another encoding stays one readable line.
+std::string PrintablePath(const std::string& path);
 
 }  // namespace host

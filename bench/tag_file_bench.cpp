@@ -1,0 +1,96 @@
+// The host's own work per file in `tunewell tag` (read the tags, then store the lyrics: the
+// file read into memory, TagLib's write there, the read-back, the flushed copy renamed over
+// the file) against a plain copy of the same file (read, write a new file beside it, flush),
+// on a 10 MB MP3 and a 30 MB FLAC made once by lame and flac from sox's noise. The ratio of
+// the two times is the figure to read: the site's answers, not this, should bound a run.
+// Needs sox, lame and flac (the test encoders); the files are kept in the build folder.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "lyrics_store.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kLyrics =
+    "I carried the salty chimney up to the harbour wall\nDon't you turn me at midnight\n"
+    "Every pocket I remembered was quiet\nEvery suitcase I counted was faded\n\n"
+    "Oh, Shining Home\nSing me Shining Home all summer long";
+
+struct Sample {
+  const char* name;
+  host::AudioFormat format;
+  const char* make;  // shell command, run in the sample folder
+};
+
+// Noise hardly compresses, so the seconds give the size: 262 s at 320 kbit/s is 10 MB of MP3;
+// 320 s of 16-bit stereo noise at half volume is about 30 MB of FLAC.
+const Sample kSamples[] = {
+    {"noise.mp3", host::AudioFormat::Mp3,
+     "sox -n -r 44100 -c 2 -b 16 mp3.wav synth 262 whitenoise vol 0.5 && "
+     "lame --quiet -b 320 --ta Kestrel --tt Rain mp3.wav noise.mp3 && rm mp3.wav"},
+    {"noise.flac", host::AudioFormat::Flac,
+     "sox -n -r 44100 -c 2 -b 16 flac.wav synth 320 whitenoise vol 0.5 && "
+     "flac -s -T ARTIST=Kestrel -T TITLE=Rain -o noise.flac flac.wav && rm flac.wav"},
+};
+
+std::string SamplePath(const Sample& sample) {
+  const fs::path folder = fs::current_path() / "tag_bench_files";
+  fs::create_directories(folder);
+  const fs::path path = folder / sample.name;
+  if (!fs::exists(path)) {
+    const std::string command = "cd '" + folder.string() + "' && " + sample.make;
+    if (std::system(command.c_str()) != 0) return {};
+  }
+  return path.string();
+}
+
+void BM_TagFile(benchmark::State& state) {
+  const Sample& sample = kSamples[state.range(0)];
+  const std::string path = SamplePath(sample);
+  if (path.empty()) return state.SkipWithError("cannot make the sample (sox, lame, flac?)");
+  for (auto _ : state) {
+    host::FileTags tags;
+    std::string error;
+    if (!host::ReadFileTags(path, sample.format, tags, error) ||
+        !host::StoreLyrics(path, sample.format, kLyrics, error)) {
+      return state.SkipWithError(error.c_str());
+    }
+  }
+  state.SetLabel(std::to_string(fs::file_size(path) >> 20) + " MB " + sample.name);
+}
+
+void BM_PlainCopy(benchmark::State& state) {
+  const Sample& sample = kSamples[state.range(0)];
+  const std::string path = SamplePath(sample);
+  if (path.empty()) return state.SkipWithError("cannot make the sample (sox, lame, flac?)");
+  const std::string copy = path + ".copy";
+  for (auto _ : state) {
+    std::string bytes(fs::file_size(path), '\0');
+    std::ifstream(path, std::ios::binary)
+        .read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    const int fd = open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0 || write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
+        fsync(fd) != 0) {
+      if (fd >= 0) close(fd);
+      return state.SkipWithError("cannot copy");
+    }
+    close(fd);
+  }
+  fs::remove(copy);
+  state.SetLabel(std::to_string(fs::file_size(path) >> 20) + " MB " + sample.name);
+}
+
+BENCHMARK(BM_TagFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainCopy)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

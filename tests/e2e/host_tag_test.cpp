@@ -1,0 +1,311 @@
+// `tunewell tag` and `tunewell show` with the real plug-in against the bundled site, on real
+// audio files that the encoders make at test time (tests/e2e/audio_files.py): the lyrics of
+// every format read back by TagLib (show) and by mutagen, audio and other tags unchanged,
+// --force, --dry-run, files that cannot be tagged, and runs killed at random moments.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+
+#include "e2e/host_harness.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using e2e::RunHost;
+using e2e::RunResult;
+namespace fs = std::filesystem;
+
+std::string Describe(const RunResult& r) {
+  return "status " + std::to_string(r.status) + " signal " + std::to_string(r.signal) +
+         "\nstdout: " + r.out.substr(0, 3000) + "\nstderr: " + r.err.substr(0, 3000);
+}
+
+// The lyrics as a music file must hold them: LF line ends, no trailing line end.
+std::string Stored(const std::string& corpusLyrics) {
+  std::string text = e2e::Lf(corpusLyrics);
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
+std::string Escaped(std::string text) {
+  for (std::size_t at; (at = text.find('\n')) != std::string::npos;) text.replace(at, 1, "\\n");
+  return text;
+}
+
+// Found songs with plain names, each artist/title pair once.
+std::vector<e2e::CorpusSong> PlainSongs() {
+  std::vector<e2e::CorpusSong> songs;
+  std::set<std::string> seen;
+  for (const e2e::CorpusSong& song : e2e::LoadCorpus().songs) {
+    const bool plain = (song.artist + song.title)
+                           .find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                              "0123456789 ") == std::string::npos;
+    if (song.lyricsResult == 1 && song.kind == "lyrics" && plain &&
+        seen.insert(song.artist + "\t" + song.title).second) {
+      songs.push_back(song);
+    }
+  }
+  return songs;
+}
+
+RunResult Audio(const std::vector<std::string>& args) {
+  std::vector<std::string> argv = {"/usr/bin/python3",
+                                   TUNEWELL_SOURCE_DIR "/tests/e2e/audio_files.py"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  e2e::ChildProcess child;
+  if (!child.Start(argv)) return {};
+  return child.Wait();
+}
+
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  std::map<std::string, std::string> bytes;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) {
+      bytes[entry.path().string()] = testing_support::ReadFileBytes(entry.path().string());
+    }
+  }
+  return bytes;
+}
+
+// One music file to make: its name, format, mutagen extras, and the USLT language the tagged
+// file must show (ID3v2 formats).
+struct FileRow {
+  std::string name, format, extras, language;
+};
+
+class HostTag : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(site_.ok());
+    songs_ = PlainSongs();
+    ASSERT_GE(songs_.size(), 20u);
+  }
+
+  // Makes the files, song i for row i; writes the expected lyrics per file name.
+  void Make(const std::string& folder, const std::vector<FileRow>& rows) {
+    std::ofstream spec(dir_.File("spec.tsv")), expected(dir_.File("expected.tsv"));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const e2e::CorpusSong& song = songs_[i % songs_.size()];
+      const bool noTags = rows[i].extras.find("notags") != std::string::npos;
+      const std::string name = noTags ? song.artist + " - " + song.title + "." + rows[i].format
+                                      : rows[i].name;
+      spec << name << "\t" << rows[i].format << "\t" << song.artist << "\t" << song.title << "\t"
+           << rows[i].extras << "\n";
+      expected << name << "\t" << Escaped(Stored(song.lyrics)) << "\t" << rows[i].language
+               << "\n";
+      lyricsOf_[name] = Stored(song.lyrics);
+    }
+    spec.close();
+    const RunResult made = Audio({"make", folder, dir_.File("spec.tsv")});
+    ASSERT_EQ(made.status, 0) << made.err;
+  }
+
+  RunResult Tag(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--proxy", site_.proxy(), "--no-cache", "tag", "--delay", "0"});
+    return RunHost(args);
+  }
+
+  e2e::BundledSite site_;
+  testing_support::TempDir dir_;
+  std::vector<e2e::CorpusSong> songs_;
+  std::map<std::string, std::string> lyricsOf_;  // by file name
+};
+
+TEST_F(HostTag, EveryFormatGetsItsLyricsAndKeepsItsAudioAndTags) {
+  const std::vector<FileRow> rows = {
+      {"id3v24.mp3", "mp3", "id3v24,album,picture", "eng"},
+      {"id3v23.mp3", "mp3", "id3v23,album,picture", "eng"},
+      {"", "mp3", "notags", "eng"},  // named ARTIST - TITLE.mp3
+      {"wave.wav", "wav", "album", "eng"},
+      {"aiff.aiff", "aiff", "id3v23,picture", "eng"},
+      {"flac.flac", "flac", "album,picture", ""},
+      {"vorbis.ogg", "ogg", "album,picture", ""},
+      {"opus.opus", "opus", "album,picture", ""},
+      {"mp4.m4a", "m4a", "album,picture", ""},
+      // these hold lyrics already: kept by default, replaced with --force
+      {"old deu.mp3", "mp3", "id3v23,album,lyrics=deu", "deu"},
+      {"old unsynced.flac", "flac", "album,unsynced", ""},
+      {"old.m4a", "m4a", "album,lyrics=x", ""},
+  };
+  const std::string music = dir_.File("music");
+  ASSERT_NO_FATAL_FAILURE(Make(music, rows));
+  const RunResult before = Audio({"state", music});
+  ASSERT_EQ(before.status, 0) << before.err;
+  std::ofstream(dir_.File("before.json")) << before.out;
+  const auto original = Snapshot(music);
+
+  const RunResult first = Tag({music});
+  EXPECT_EQ(first.status, 0) << Describe(first);
+  EXPECT_EQ(first.out, "tagged 9, had lyrics 3, not found 0, failed 0\n") << Describe(first);
+  EXPECT_NE(first.err.find("9/12 skipped (has lyrics): " + music + "/old.m4a\n"),
+            std::string::npos)
+      << first.err;
+  EXPECT_NE(first.err.find(" (artist and title from the file name)\n"), std::string::npos)
+      << first.err;
+  for (const char* kept : {"/old deu.mp3", "/old unsynced.flac", "/old.m4a"}) {
+    EXPECT_EQ(testing_support::ReadFileBytes(music + kept), original.at(music + kept)) << kept;
+  }
+
+  const auto tagged = Snapshot(music);
+  const RunResult dry = Tag({"--dry-run", "--force", music});
+  EXPECT_EQ(dry.status, 0) << Describe(dry);
+  EXPECT_EQ(dry.out, "would tag 12, had lyrics 0, not found 0, failed 0\n") << Describe(dry);
+  EXPECT_TRUE(Snapshot(music) == tagged) << "a dry run changed a file";
+
+  const RunResult forced = Tag({"--force", "--json", music});
+  EXPECT_EQ(forced.status, 0) << Describe(forced);
+  EXPECT_EQ(e2e::JsonFact(forced.out, "d['summary']['tagged'], d['files'][0]['names_from']"),
+            "(12, 'file name')");
+
+  // mutagen's reading: the lyrics, one USLT frame of the right language, the ID3v2 version,
+  // artist, title, album, pictures and decoded audio as before.
+  const RunResult checked =
+      Audio({"check", music, dir_.File("before.json"), dir_.File("expected.tsv")});
+  std::string allOk;
+  for (const auto& [name, lyrics] : lyricsOf_) allOk += name + ": ok\n";
+  EXPECT_EQ(checked.out, allOk) << checked.err;
+
+  // TagLib's reading, through show.
+  std::vector<std::string> files = {"show"};
+  std::string shown;
+  for (const auto& [name, lyrics] : lyricsOf_) {
+    files.push_back(music + "/" + name);
+    shown += (shown.empty() ? "" : "\n") + ("==> " + music + "/" + name + " <==\n") + lyrics + "\n";
+  }
+  const RunResult show = RunHost(files);
+  EXPECT_EQ(show.status, 0) << Describe(show);
+  EXPECT_EQ(show.out, shown);
+}
+
+// Root ignores permission bits: an immutable file or folder refuses root too.
+bool MakeReadOnly(const std::string& path) {
+  if (geteuid() != 0) return chmod(path.c_str(), fs::is_directory(path) ? 0555 : 0444) == 0;
+  e2e::ChildProcess chattr;
+  return chattr.Start({"chattr", "+i", path}) && chattr.Wait().status == 0;
+}
+
+void MakeWritable(const std::string& path) {
+  if (geteuid() == 0) {
+    e2e::ChildProcess chattr;
+    if (chattr.Start({"chattr", "-i", path})) chattr.Wait();
+  }
+  chmod(path.c_str(), fs::is_directory(path) ? 0755 : 0644);
+}
+
+// Makes the paths writable again however the test ends, so that its folder can be removed.
+struct WritableAgain {
+  std::vector<std::string> paths;
+  ~WritableAgain() {
+    for (const std::string& path : paths) MakeWritable(path);
+  }
+};
+
+TEST_F(HostTag, FilesThatCannotBeTaggedAreReportedAndTheRunGoesOn) {
+  const std::string music = dir_.File("music");
+  ASSERT_NO_FATAL_FAILURE(Make(music, {{"a read-only.mp3", "mp3", "", "eng"},
+                                       {"caf\xE9.flac", "flac", "", ""},
+                                       {"locked/in a read-only folder.mp3", "mp3", "", "eng"},
+                                       {"truncated.ogg", "ogg", "picture", ""},
+                                       {"z last.opus", "opus", "", ""},
+                                       {".hidden.mp3", "mp3", "", "eng"}}));
+  std::ofstream(music + "/not audio.mp3") << "a text file, whatever its name says\n";
+  fs::resize_file(music + "/truncated.ogg", 1000);  // cut inside its header packets
+  fs::create_directory_symlink(music + "/locked", music + "/linked folder");
+  const WritableAgain locked{{music + "/a read-only.mp3", music + "/locked"}};
+  for (const std::string& path : locked.paths) {
+    if (!MakeReadOnly(path)) {
+      GTEST_SKIP() << "chattr +i failed: this file system cannot make files immutable for root";
+    }
+  }
+  const auto before = Snapshot(music);
+
+  const RunResult r = Tag({"--json", music});
+
+  EXPECT_EQ(r.status, 3) << Describe(r);
+  const std::string lines[] = {
+      "1/6 failed: read-only file (",
+      music + "/a read-only.mp3\n",
+      "2/6 tagged: " + music + "/caf\\xE9.flac\n",
+      "3/6 failed: folder not writable (",
+      music + "/locked/in a read-only folder.mp3\n",
+      "4/6 failed: not a valid MP3 file: " + music + "/not audio.mp3\n",
+      "5/6 failed: not a valid Ogg Vorbis file: " + music + "/truncated.ogg\n",
+      "6/6 tagged: " + music + "/z last.opus\n",
+  };
+  std::size_t at = 0;
+  for (const std::string& line : lines) {
+    const std::size_t found = r.err.find(line, at);
+    EXPECT_NE(found, std::string::npos) << "missing or out of order: " << line << "\n" << r.err;
+    if (found != std::string::npos) at = found + line.size();
+  }
+  EXPECT_EQ(e2e::JsonFact(r.out, "d['summary']['tagged'], d['summary']['failed'], "
+                                 "d['files'][1]['path'].endswith('caf\\\\xE9.flac')"),
+            "(2, 4, True)");
+  const auto after = Snapshot(music);
+  for (const auto& [path, bytes] : before) {
+    const bool taggable = path.find("caf") != std::string::npos ||
+                          path.find("z last") != std::string::npos;
+    EXPECT_EQ(after.at(path) == bytes, !taggable) << path;
+  }
+  EXPECT_EQ(after.size(), before.size()) << "a temporary file was left behind";
+}
+
+TEST_F(HostTag, RunsStoppedAtRandomMomentsLeaveEveryFileWholeOrTagged) {
+  std::vector<FileRow> rows;
+  for (int i = 0; i < 200; ++i) {
+    const bool mp3 = i % 2 == 0;
+    rows.push_back({std::to_string(1000 + i) + (mp3 ? ".mp3" : ".flac"), mp3 ? "mp3" : "flac",
+                    "album,picture", "eng"});
+  }
+  const std::string music = dir_.File("music"), originals = dir_.File("originals");
+  ASSERT_NO_FATAL_FAILURE(Make(music, rows));
+  fs::copy(music, originals);
+  const auto check = [&] {
+    return Audio({"kill-check", music, originals, dir_.File("expected.tsv")}).out;
+  };
+
+  // Ctrl-C first: the file under way is finished, the run stops cleanly, nothing is left over.
+  {
+    e2e::ChildProcess host;
+    ASSERT_TRUE(host.Start({TUNEWELL_HOST_PATH, "--proxy", site_.proxy(), "--no-cache", "tag",
+                            "--delay", "0", music}));
+    ASSERT_TRUE(host.WaitForStderr("5/200 ", std::chrono::seconds(30)));
+    host.Signal(SIGINT);
+    const RunResult r = host.Wait();
+    EXPECT_EQ(r.status, 1) << Describe(r);
+    EXPECT_NE(r.out.find("; interrupted, "), std::string::npos) << Describe(r);
+    const std::string state = check();
+    EXPECT_NE(state.find(", temporary 0\n"), std::string::npos) << state;
+    EXPECT_EQ(state.find("BAD"), std::string::npos) << state;
+  }
+
+  const unsigned seed = std::random_device{}();
+  std::mt19937 random(seed);
+  // A whole run takes about a second here: short windows spread the kills over it.
+  for (int trial = 0; trial < 8; ++trial) {
+    e2e::ChildProcess host;
+    ASSERT_TRUE(host.Start({TUNEWELL_HOST_PATH, "--proxy", site_.proxy(), "--no-cache", "tag",
+                            "--delay", "0", music}));
+    ASSERT_TRUE(host.WaitForStderr("1/200 ", std::chrono::seconds(30)));
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 150)(random)));
+    host.Signal(SIGKILL);
+    const RunResult r = host.Wait();
+    const std::string state = check();
+    EXPECT_EQ(state.find("BAD"), std::string::npos) << "seed " << seed << "\n" << state;
+    std::printf("trial %d (%s): %s", trial, r.signal == SIGKILL ? "killed" : "ended",
+                state.c_str());
+  }
+
+  // The next whole run clears what the killed ones left and tags the rest.
+  const RunResult last = Tag({music});
+  EXPECT_EQ(last.status, 0) << Describe(last);
+  EXPECT_EQ(check(), "original 0, tagged 200, temporary 0\n");
+}
+
+}  // namespace
