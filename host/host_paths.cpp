@@ -5,7 +5,6 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
-#include <vector>
 
 namespace host {
 
@@ -17,6 +16,19 @@ std::string ExecutableFolder() {
   return exe.substr(0, exe.find_last_of('/') + 1);
 }
 
+std::vector<std::string> PluginCandidates(const std::string& exeFolder) {
+  if (exeFolder.empty()) return {};
+  return {exeFolder + "libtunewell.so", exeFolder + "../lib/tunewell/libtunewell.so"};
+}
+
+std::vector<std::string> SiteCandidates(const std::string& exeFolder, const char* siteDirVariable) {
+  if (siteDirVariable != nullptr && siteDirVariable[0] != '\0') {
+    return {siteDirVariable};  // an explicit choice: no fallback behind it
+  }
+  if (exeFolder.empty()) return {};
+  return {exeFolder + "site", exeFolder + "../share/tunewell/site"};
+}
+
 std::optional<std::string> DefaultCacheFolder(const char* xdgCacheHome, const char* home) {
   // The XDG rules ignore a relative XDG_CACHE_HOME.
   if (xdgCacheHome != nullptr && xdgCacheHome[0] == '/')
@@ -26,23 +38,13 @@ std::optional<std::string> DefaultCacheFolder(const char* xdgCacheHome, const ch
 }
 
 bool FindSiteFolder(std::string& folder, std::string& error) {
-  std::vector<std::string> candidates;
-  if (const char* dir = std::getenv("TUNEWELL_SITE_DIR"); dir != nullptr && dir[0] != '\0') {
-    candidates.push_back(dir);  // an explicit choice: no fallback behind it
-  } else {
-    const std::string exe = ExecutableFolder();
-    if (!exe.empty()) {
-      candidates.push_back(exe + "site");
-      candidates.push_back(exe + "../share/tunewell/site");
-    }
-#ifdef TUNEWELL_SOURCE_DIR
-    candidates.push_back(TUNEWELL_SOURCE_DIR "/site");
-#endif
-  }
+  const std::vector<std::string> candidates =
+      SiteCandidates(ExecutableFolder(), std::getenv("TUNEWELL_SITE_DIR"));
   std::error_code ignored;
   for (const std::string& candidate : candidates) {
     if (std::filesystem::is_regular_file(candidate + "/server.py", ignored)) {
-      folder = candidate;
+      // A plain path, so that messages name the folder a person would type.
+      folder = std::filesystem::path(candidate).lexically_normal().string();
       return true;
     }
   }

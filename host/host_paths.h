@@ -1,17 +1,26 @@
-// Where the host finds things: its own folder, the default cache folder, and the bundled
-// site's folder for `demo` and `site`. The site is looked for, in order, in $TUNEWELL_SITE_DIR,
-// beside the binary (site/), in ../share/tunewell/site of an installed tree, and in the source
-// tree the binary was built from, so that a build tree needs nothing installed.
+// Where the host finds things: its own folder, the plug-in, the default cache folder, and the
+// bundled site's folder for `demo` and `site`. Everything is looked for relative to the running
+// binary, so an installed tree (bin/, lib/tunewell/, share/tunewell/site/) works wherever it is
+// put, and the build tree (the plug-in beside the binary, site/ a link to the source's site)
+// works the same way; no path of the source tree is compiled in.
 // Pure lookups (environment, file existence); any thread.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace host {
 
 // The folder of the running executable, with a trailing "/"; empty if unknown.
 std::string ExecutableFolder();
+// Where the plug-in may be for a binary in exeFolder, in the order looked at: beside it (the
+// build tree), then ../lib/tunewell/ (an installed tree).
+std::vector<std::string> PluginCandidates(const std::string& exeFolder);
+// Where the bundled site may be for a binary in exeFolder, in the order looked at:
+// $TUNEWELL_SITE_DIR alone when siteDirVariable is set and not empty, else site/ beside the
+// binary (the build tree), then ../share/tunewell/site (an installed tree).
+std::vector<std::string> SiteCandidates(const std::string& exeFolder, const char* siteDirVariable);
 // $XDG_CACHE_HOME/tunewell when that is an absolute path, else $HOME/.cache/tunewell; none when
 // neither is set.
 std::optional<std::string> DefaultCacheFolder(const char* xdgCacheHome, const char* home);

@@ -2,8 +2,10 @@
 
 #include <dlfcn.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include "host_paths.h"
 
@@ -115,6 +117,16 @@ void PluginLibrary::Unload() {
   factory_ = nullptr;
 }
 
-std::string DefaultPluginPath() { return ExecutableFolder() + "libtunewell.so"; }
+std::string DefaultPluginPath() {
+  const std::vector<std::string> candidates = PluginCandidates(ExecutableFolder());
+  std::error_code ignored;
+  for (const std::string& candidate : candidates) {
+    if (std::filesystem::is_regular_file(candidate, ignored)) {
+      return std::filesystem::path(candidate).lexically_normal().string();
+    }
+  }
+  // None there: the load then fails naming the first place, beside the binary.
+  return candidates.empty() ? std::string("libtunewell.so") : candidates.front();
+}
 
 }  // namespace host

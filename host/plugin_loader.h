@@ -43,7 +43,8 @@ class PluginLibrary {
   CLyricsDllInterface* (*factory_)() = nullptr;
 };
 
-// The plug-in installed beside the running executable.
+// The plug-in of the running executable: beside it (a build tree), else in
+// ../lib/tunewell/ (an installed tree); the first place when neither holds one.
 std::string DefaultPluginPath();
 
 }  // namespace host

@@ -23,6 +23,9 @@ bool PluginSession::Open(const SessionSettings& settings, std::string& error) {
   Close();
   verbose_ = settings.verboseLog;
   if (!library_.Load(settings.pluginPath, error)) return false;
+  if (verbose_ != nullptr) {
+    std::fprintf(verbose_, "tunewell: loaded the plug-in %s\n", settings.pluginPath.c_str());
+  }
   object_.reset(library_.CreateObject());
   if (!object_) {
     error = settings.pluginPath + ": GetDllInterface returned no object";

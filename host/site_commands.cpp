@@ -82,7 +82,8 @@ int RunDemoCommand(const Options& options) {
     Say(error);
     return kExitUsage;
   }
-  Say("started the bundled lyrics site for " + std::string(kSiteHost) + " on " + ProxyOf(site));
+  Say("started the bundled lyrics site for " + std::string(kSiteHost) + " on " + ProxyOf(site) +
+      " from " + folder);
   Say("tunewell --proxy " + ProxyOf(site) + " get " + ShellWord(song.artist) + " " +
       ShellWord(song.title));
 

@@ -59,9 +59,11 @@ bool SiteLauncher::Start(const std::string& siteFolder, const std::string& hostN
   std::string script = siteFolder + "/server.py";
   std::string portText = std::to_string(port);
   std::string host = hostName;
-  std::string python = "python3", portFlag = "--port", hostFlag = "--host-name";
-  const std::vector<char*> argv = {python.data(),   script.data(), portFlag.data(), portText.data(),
-                                   hostFlag.data(), host.data(),   nullptr};
+  // -B: an installed site lies in a folder that is not the user's to write compiled modules in.
+  std::string python = "python3", noBytecode = "-B", portFlag = "--port", hostFlag = "--host-name";
+  const std::vector<char*> argv = {python.data(),   noBytecode.data(), script.data(),
+                                   portFlag.data(), portText.data(),   hostFlag.data(),
+                                   host.data(),     nullptr};
   const pid_t parent = getpid();
   const pid_t pid = fork();
   if (pid == 0) ExecSite(fds[1], parent, argv);
