@@ -65,12 +65,16 @@ struct ProfileValue {
 bool WriteProfileStrings(const std::vector<ProfileValue>& values, const WString& path);
 
 // Calls visit with each section name of the file, in file order, as ReadProfileSectionNames
-// lists them, until it returns false; no buffer to size. Names shorter than minLength or longer
-// than maxLength units are skipped, unless they hold a zero unit (the list would show such a
-// name as several). False (last error set) when the file cannot be read; a missing file gives
-// error 2.
-bool VisitProfileSectionNames(const WString& path, const std::function<bool(WStringView)>& visit,
-                              std::size_t minLength = 0, std::size_t maxLength = SIZE_MAX);
+// lists them, until it returns false; no buffer to size. With keep, a name is visited only when
+// keep(length in units, ProfileUnitMask of the name) says so, or when it holds a zero unit (the
+// list would show it as several names); the others are passed over without being decoded.
+// False (last error set) when the file cannot be read; a missing file gives error 2.
+bool VisitProfileSectionNames(
+    const WString& path, const std::function<bool(WStringView)>& visit,
+    const std::function<bool(std::size_t, std::uint64_t)>& keep = nullptr);
+
+// Bit u % 64 set for every unit u of the text, as VisitProfileSectionNames hands it to keep.
+std::uint64_t ProfileUnitMask(WStringView text);
 
 // Whether the text would read back as written (the refusal rule of WriteProfileString). Pure;
 // the same on every platform.

@@ -118,6 +118,12 @@ bool IsWritableProfileText(const char16_t* section, const char16_t* key,
   return value == nullptr || !HasLineBreak(value);
 }
 
+std::uint64_t ProfileUnitMask(WStringView text) {
+  std::uint64_t mask = 0;
+  for (const char16_t c : text) mask |= std::uint64_t{1} << (c % 64);
+  return mask;
+}
+
 WString FoldProfileName(WStringView name) {
   WString folded(name);
   for (char16_t& c : folded) c = ToUpper(c);
@@ -289,7 +295,8 @@ void ProfileDocument::IndexSection(std::uint32_t headerLine, WString& text) {
   const std::uint32_t length = name.find(u'\0') == WStringView::npos
                                   ? static_cast<std::uint32_t>(name.size())
                                   : kAnyLength;
-  sections_.push_back({headerLine, static_cast<std::uint32_t>(lines_.size()), length});
+  sections_.push_back(
+      {headerLine, static_cast<std::uint32_t>(lines_.size()), length, ProfileUnitMask(name)});
   if (first) firstSection_.emplace(hash, static_cast<std::uint32_t>(sections_.size() - 1));
 }
 
@@ -364,12 +371,10 @@ bool ProfileDocument::FindValue(WStringView section, WStringView key, WString& v
   return true;
 }
 
-void ProfileDocument::VisitSectionNames(const NameVisitor& visit, std::size_t minLength,
-                                        std::size_t maxLength) const {
+void ProfileDocument::VisitSectionNames(const NameVisitor& visit, const NameFilter& keep) const {
   WString text;
   for (const Section& section : sections_) {
-    if (section.nameLength != kAnyLength &&
-        (section.nameLength < minLength || section.nameLength > maxLength)) {
+    if (keep && section.nameLength != kAnyLength && !keep(section.nameLength, section.unitMask)) {
       continue;
     }
     DecodeContent(lines_[section.header], text);

@@ -37,10 +37,12 @@ class ProfileDocument {
   // The raw value (trimmed, quotes kept) of key in the first section of that name. False when
   // the section or key is missing or the key's line has no "=".
   bool FindValue(WStringView section, WStringView key, WString& value) const;
-  // Section names in file order, empty names left out; with a length range, only names of
-  // that many units (and every name holding a zero unit), the others skipped undecoded.
-  void VisitSectionNames(const NameVisitor& visit, std::size_t minLength = 0,
-                         std::size_t maxLength = SIZE_MAX) const;
+  // Given a name's length in units and its ProfileUnitMask: whether to visit it.
+  using NameFilter = std::function<bool(std::size_t length, std::uint64_t unitMask)>;
+
+  // Section names in file order, empty names left out; with a filter, only the names it keeps
+  // (and every name holding a zero unit), the others skipped undecoded.
+  void VisitSectionNames(const NameVisitor& visit, const NameFilter& keep = nullptr) const;
   // Key names of the first section of that name, in file order, empty names left out.
   void VisitKeyNames(WStringView section, const NameVisitor& visit) const;
 
@@ -61,6 +63,7 @@ class ProfileDocument {
     std::uint32_t header;      // index of the header line
     std::uint32_t end;         // index past its last line
     std::uint32_t nameLength;  // units of its name; kAnyLength when the name holds a zero
+    std::uint64_t unitMask;    // ProfileUnitMask of its name
   };
   static constexpr std::uint32_t kAnyLength = UINT32_MAX;
   // What a line's text says, as views into that text.
@@ -101,5 +104,8 @@ class ProfileDocument {
 WStringView TrimProfileText(WStringView text);
 // The name as matching compares it: every unit upper-case mapped.
 WString FoldProfileName(WStringView name);
+// Bit u % 64 set for every unit u of the text: which units a name may hold, kept per section
+// so that a scan can pass over names that cannot be what it looks for.
+std::uint64_t ProfileUnitMask(WStringView text);
 
 }  // namespace platform

@@ -121,10 +121,19 @@ std::int32_t CArtistUrlCache::ReadArtistUrl(const WString& name, WString& url, f
     }
     return true;
   };
-  // Names too far off in length cannot come under the threshold: the file skips them
-  // undecoded. The range narrows no further as the threshold falls; the distance does the rest.
+  // Names too far off in length cannot come under the threshold: the file passes over them
+  // undecoded. Without brackets on either side no edit is cheaper than a space, so the length
+  // must match more closely. The limits narrow no further as the threshold falls; the
+  // distance does the rest.
   const std::size_t length = TrimName(wanted).size();
-  const std::size_t gap = measure.MaxLengthGap(threshold);
+  const std::uint64_t bracketBits = platform::ProfileUnitMask(CNameDistance::kBracketCharacters);
+  const bool wantedHasBracket = (platform::ProfileUnitMask(wanted) & bracketBits) != 0;
+  const std::size_t anyGap = measure.MaxLengthGap(threshold, true);
+  const std::size_t plainGap = measure.MaxLengthGap(threshold, false);
+  const auto keep = [&](std::size_t candidate, std::uint64_t units) {
+    const std::size_t gap = candidate > length ? candidate - length : length - candidate;
+    return gap <= (wantedHasBracket || (units & bracketBits) != 0 ? anyGap : plainGap);
+  };
   bool going = true;
   platform::VisitProfileSectionNames(
       path,
@@ -132,7 +141,7 @@ std::int32_t CArtistUrlCache::ReadArtistUrl(const WString& name, WString& url, f
         going = VisitListedNames(section, offer);
         return going;
       },
-      gap < length ? length - gap : 0, gap < SIZE_MAX - length ? length + gap : SIZE_MAX);
+      keep);
   for (std::size_t i = 0; going && i < queued.size(); ++i) {
     if (queued[i].path == path) going = offer(queued[i].name);
   }

@@ -97,21 +97,59 @@ void Prepare(WStringView name, bool caseSensitive, float factor, std::vector<Pos
 }
 
 // The smallest cost of inserting or deleting one character anywhere: with the default factor
-// a space inside brackets, 0.5. Every alignment of names whose lengths differ by d makes at
-// least d such edits, and float sums of costs this size are exact, so d times it is a true
-// lower bound of the distance.
-float CheapestGap(float factor) {
+// a space inside brackets, 0.5; without brackets in either name a space, 5. Every alignment of
+// names whose lengths differ by d makes at least d such edits, and float sums of costs this
+// size are exact, so d times it is a true lower bound of the distance.
+float CheapestGap(float factor, bool brackets) {
   float cheapest = kCostTable[4];
   for (int c = 0; c < 4; ++c) cheapest = std::min(cheapest, kCostTable[5 * c + 4]);
-  return std::max(0.0f, std::min(cheapest, cheapest * factor));
+  return brackets ? std::max(0.0f, std::min(cheapest, cheapest * factor)) : cheapest;
 }
 
-// A lower bound of the distance of names whose trimmed lengths differ by gap. With the default
-// factor it is a multiple of 0.5 and exact; a hair of slack keeps it safe should a caller set a
+// A lower bound of the distance of names whose trimmed lengths differ by gap. With the costs
+// above it is a multiple of 0.5 and exact; a hair of slack keeps it safe should a caller set a
 // factor whose products round.
-float LengthGapBound(std::size_t gap, float factor) {
-  const float cheapest = CheapestGap(factor);
-  return static_cast<float>(gap) * cheapest * (cheapest == 0.5f ? 1.0f : 1.0f - 1e-5f);
+float LengthGapBound(std::size_t gap, float factor, bool brackets) {
+  const float cheapest = CheapestGap(factor, brackets);
+  const bool exact = cheapest == 0.5f || cheapest == 5.0f;
+  return static_cast<float>(gap) * cheapest * (exact ? 1.0f : 1.0f - 1e-5f);
+}
+
+// The cheapest edit of all that are not made inside brackets: a space for another.
+constexpr float kCheapestPlainEdit = 1.0f;
+
+// What the bounds need to know of a name, in one pass: whether it holds a bracket character
+// or a zero unit. (A scan runs this for every candidate: a search per kind of unit would cost
+// more than the rest of the skip.)
+struct Traits {
+  bool bracket = false;
+  bool zero = false;
+};
+
+Traits TraitsOf(WStringView name) {
+  Traits traits;
+  for (const char16_t c : name) {
+    switch (c) {
+      case u'(': case u')': case u'[': case u']': case u'{': case u'}': case u'<': case u'>':
+        traits.bracket = true;
+        break;
+      case u'\0':
+        traits.zero = true;
+        break;
+      default:
+        break;
+    }
+  }
+  return traits;
+}
+
+// Whether every position holds the same character, as the matrix compares them.
+bool EqualKeys(WStringView a, WStringView b, bool caseSensitive) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i] && (caseSensitive || Fold(a[i]) != Fold(b[i]))) return false;
+  }
+  return true;
 }
 
 // The class of each ASCII character, built once from the class rules.
@@ -161,14 +199,14 @@ bool CNameDistance::InBrackets(WStringView s, WStringView t, std::size_t i, std:
   return false;
 }
 
-std::size_t CNameDistance::MaxLengthGap(float bound) const {
+std::size_t CNameDistance::MaxLengthGap(float bound, bool bracketsPossible) const {
   if (!(bound < std::numeric_limits<float>::infinity())) return SIZE_MAX;
-  const float cheapest = CheapestGap(bracketFactor);
+  const float cheapest = CheapestGap(bracketFactor, bracketsPossible);
   if (cheapest <= 0.0f) return SIZE_MAX;
   // The first gap whose bound reaches the limit, found by stepping from an estimate.
   std::size_t gap = static_cast<std::size_t>(std::max(0.0f, bound / cheapest));
-  while (gap > 0 && LengthGapBound(gap, bracketFactor) >= bound) --gap;
-  while (LengthGapBound(gap + 1, bracketFactor) < bound) ++gap;
+  while (gap > 0 && LengthGapBound(gap, bracketFactor, bracketsPossible) >= bound) --gap;
+  while (LengthGapBound(gap + 1, bracketFactor, bracketsPossible) < bound) ++gap;
   return gap;
 }
 
@@ -192,8 +230,20 @@ float CNameDistance::DistanceBelow(WStringView first, WStringView second, float 
   const std::size_t lengthGap = trimmedFirst.size() > trimmedSecond.size()
                                     ? trimmedFirst.size() - trimmedSecond.size()
                                     : trimmedSecond.size() - trimmedFirst.size();
-  const float lowerBound = LengthGapBound(lengthGap, bracketFactor);
-  if (lowerBound >= bound) return lowerBound;
+  // A zero unit is a character of the gap class, whose insertion costs nothing: the bounds
+  // below hold only for names without one.
+  const Traits a = TraitsOf(trimmedFirst);
+  const Traits b = TraitsOf(trimmedSecond);
+  if (!a.zero && !b.zero) {
+    const bool brackets = a.bracket || b.bracket;
+    const float lowerBound = LengthGapBound(lengthGap, bracketFactor, brackets);
+    if (lowerBound >= bound) return lowerBound;
+    // Without brackets no edit costs less than one space character for another: below such a
+    // bound (the callers' usual 1.0) only names equal up to case are left, at distance 0.
+    if (bound <= kCheapestPlainEdit && !brackets) {
+      return EqualKeys(trimmedFirst, trimmedSecond, caseSensitive != 0) ? 0.0f : bound;
+    }
+  }
 
   const bool sensitive = caseSensitive != 0;
   // A scan compares one wanted name with many candidates: its preparation is kept for the

@@ -33,8 +33,12 @@ class CNameDistance {
   // candidates against a running best; the views may hold any units, zeros included.
   float DistanceBelow(WStringView first, WStringView second, float bound) const;
   // The largest difference of trimmed lengths that DistanceBelow may still find below bound:
-  // candidates further off in length need not be looked at.
-  std::size_t MaxLengthGap(float bound) const;
+  // candidates further off in length need not be looked at. When neither name holds a bracket
+  // character no edit is made cheaper, and the gap allowed is smaller. For names without zero
+  // units (a zero is a gap character, free to insert).
+  std::size_t MaxLengthGap(float bound, bool bracketsPossible = true) const;
+  // The bracket characters, opening and closing, of every pair.
+  static constexpr char16_t kBracketCharacters[] = u"()[]{}<>";
 
   // The class of one character; the value 0 is the gap (no character).
   static int CharClass(char16_t c);

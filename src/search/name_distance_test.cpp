@@ -173,9 +173,11 @@ TEST(NameDistance, FastAgreesWithLiteralOnRandomPairs) {
   std::mt19937 rng(20240611);
   std::uniform_int_distribution<int> length(0, 40);
   std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+  const std::size_t plainLetters = alphabet.find(u'(');  // the alphabet before its brackets
   auto randomName = [&] {
     WString name(length(rng), u' ');
-    for (char16_t& c : name) c = alphabet[pick(rng)];
+    const bool plain = rng() % 2 == 0;
+    for (char16_t& c : name) c = alphabet[plain ? pick(rng) % plainLetters : pick(rng)];
     return name;
   };
   const CNameDistance insensitive(0);
@@ -198,7 +200,8 @@ TEST(NameDistance, FastAgreesWithLiteralOnRandomPairs) {
     const std::size_t lengths[] = {TrimName(a).size(), TrimName(b).size()};
     const std::size_t gap = lengths[0] > lengths[1] ? lengths[0] - lengths[1]
                                                     : lengths[1] - lengths[0];
-    const bool gapHolds = !(literal < bound) || gap <= measure.MaxLengthGap(bound);
+    const bool plain = (a + b).find_first_of(CNameDistance::kBracketCharacters) == WString::npos;
+    const bool gapHolds = !(literal < bound) || gap <= measure.MaxLengthGap(bound, !plain);
     if (std::bit_cast<std::uint32_t>(fast) != std::bit_cast<std::uint32_t>(literal) ||
         !boundHolds || !gapHolds) {
       if (++mismatches <= 5) {
@@ -211,6 +214,9 @@ TEST(NameDistance, FastAgreesWithLiteralOnRandomPairs) {
   // Every gap costs at least a space inside brackets: with the callers' 1.0 only one is left.
   EXPECT_EQ(insensitive.MaxLengthGap(1.0f), 1u);
   EXPECT_EQ(insensitive.MaxLengthGap(1.01f), 2u);
+  EXPECT_EQ(insensitive.MaxLengthGap(5.0f, false), 0u);  // without brackets a space costs 5
+  // Zero units are gap characters that cost nothing to insert: no bound may skip them.
+  EXPECT_EQ(insensitive.DistanceBelow(WStringView(u"ab\0\0\0", 5), u"AB", 1.0f), 0.0f);
 }
 
 }  // namespace

@@ -437,10 +437,10 @@ std::uint32_t ReadProfileSectionNames(char16_t* buffer, std::uint32_t size, cons
 }
 
 bool VisitProfileSectionNames(const WString& path, const std::function<bool(WStringView)>& visit,
-                              std::size_t minLength, std::size_t maxLength) {
+                              const std::function<bool(std::size_t, std::uint64_t)>& keep) {
   const DocumentPtr document = LoadForRead(path);
   if (document == nullptr) return false;
-  document->VisitSectionNames(visit, minLength, maxLength);
+  document->VisitSectionNames(visit, keep);
   return true;
 }
 
