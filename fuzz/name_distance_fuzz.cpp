@@ -1,7 +1,8 @@
 // CNameDistance::Distance against the literal full-matrix procedure on name pairs from a page:
 // both must give the same float, bit for bit, in both letter-case modes and with the bracket
-// factors a caller may set. Input: the two names separated by a zero unit (bytes as ISO
-// 8859-1, or UTF-16 LE after FF FE).
+// factors a caller may set, and the bounded form must agree with it below its bound. Input:
+// the two names separated by a zero unit (bytes as ISO 8859-1, or UTF-16 LE after FF FE).
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -37,6 +38,13 @@ void Compare(const WString& first, const WString& second, std::int32_t caseSensi
                   std::to_string(literal));
   fuzz::Check(Bits(measure.Distance(first, second)) == Bits(fast),
               "the string overload differs from the pointer one");
+  // The bounded form: the same value below the bound, never a value below it otherwise.
+  for (const float bound : {literal, std::nextafter(literal, 1e9f), literal * 0.5f, 1.0f}) {
+    const float below = measure.DistanceBelow(first.c_str(), second.c_str(), bound);
+    fuzz::Check(literal < bound ? Bits(below) == Bits(literal) : below >= bound,
+                "DistanceBelow(" + std::to_string(bound) + ") gives " + std::to_string(below) +
+                    " for " + std::to_string(literal));
+  }
 }
 
 }  // namespace
