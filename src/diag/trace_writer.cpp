@@ -92,8 +92,12 @@ void CTraceWriter::OpenNewFile() {
   WString path = platform::Format(u"%s_%04d%02d%02d_%02d%02d%02d_%X.txt", *prefix_, now.year,
                                   now.month, now.day, now.hour, now.minute, now.second,
                                   platform::CurrentProcessId());
-  // A name that does not fit is not cut: a cut name could land in another folder's file.
-  if (path.size() > kMaxPath) return;
+  // A name that does not fit is not cut: a cut name could land in another folder's file. Nor
+  // does the path keep naming the previous file, which a merge would then take and delete.
+  if (path.size() > kMaxPath) {
+    path_.clear();
+    return;
+  }
   path_ = std::move(path);
   auto file = std::make_unique<platform::File>();
   if (!file->Open(path_, platform::File::modeCreate | platform::File::modeWrite |
