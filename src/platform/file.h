@@ -59,8 +59,11 @@ class File {
   virtual ~File();
 
   // Opens the file. modeCreate creates it (truncating unless modeNoTruncate); without it the
-  // file must exist. The share flags are accepted; POSIX has no mandatory sharing modes, so
-  // they restrict nothing. False on failure, with *error (when given) describing it.
+  // file must exist. The share flags hold as on Windows for every open made through this
+  // class, in this process or another, for as long as the file stays open (the compatibility
+  // mode counts as exclusive, as in the framework): an open that clashes with one already
+  // there fails with the sharing violation (32) and changes nothing. Programs that open the
+  // file otherwise are not held back. False on failure, with *error (when given) describing it.
   virtual bool Open(const WString& path, std::uint32_t flags, FileError* error = nullptr);
   // Closes the file if open. Never throws.
   virtual void Close() noexcept;
