@@ -78,6 +78,8 @@ class File {
   std::uint64_t SeekToEnd() { return Seek(0, end); }
   std::uint64_t GetPosition() const;
   std::uint64_t GetLength() const;
+  // Cuts or extends the file to length bytes; the position stays. Throws FileError on failure.
+  void SetLength(std::uint64_t length);
 
   const WString& GetFilePath() const { return path_; }
   // The file's name without its folder.

@@ -162,6 +162,11 @@ std::uint64_t File::GetLength() const {
   return static_cast<std::uint64_t>(st.st_size);
 }
 
+void File::SetLength(std::uint64_t length) {
+  if (fd_ < 0) throw FileError(error::kInvalidHandle, path_);
+  if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) Throw(errno);
+}
+
 WString File::GetFileName() const {
   const auto slash = path_.find_last_of(u"/");
   return slash == WString::npos ? path_ : path_.substr(slash + 1);
