@@ -4,7 +4,10 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <chrono>
 #include <iostream>
+#include <memory>
+#include <thread>
 #include <regex>
 #include <set>
 
@@ -119,10 +122,35 @@ TEST(CloseAndMergeLog, ChildIsKeptWhenTheSectionCannotBeAppended) {
   EXPECT_EQ(before, ReadFileBytes(folder.File(child))) << "nothing is lost";
   EXPECT_FALSE(platform::File::Exists(platform::PathFromNative(folder.File("missing-folder"))));
 
-  // Once the child is gone (merged elsewhere), a repeated call appends nothing.
+  // A parent log that another writer holds (denying writers) for longer than the merge waits:
+  // the child is kept and the parent gains nothing. One that is let go within the wait takes
+  // the section.
   const std::string parent = folder.File("parent.txt");
-  log.SetParentLogPath(platform::PathFromNative(parent));
-  log.CloseAndMergeLog();
+  const WString parentPath = platform::PathFromNative(parent);
+  log.SetParentLogPath(parentPath);
+  constexpr std::uint32_t kHolderFlags =
+      platform::File::modeCreate | platform::File::modeWrite | platform::File::shareDenyWrite;
+  {
+    platform::File holder;
+    ASSERT_TRUE(holder.Open(parentPath, kHolderFlags));
+    log.CloseAndMergeLog();
+    EXPECT_EQ(before, ReadFileBytes(folder.File(child))) << "kept while the parent is held";
+    EXPECT_EQ("", ReadFileBytes(parent));
+  }
+  {
+    auto holder = std::make_unique<platform::File>();
+    ASSERT_TRUE(holder->Open(parentPath, kHolderFlags));
+    std::thread release([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      holder.reset();
+    });
+    log.CloseAndMergeLog();
+    release.join();
+    EXPECT_NE(std::string::npos, ReadFileBytes(parent).find(Utf16(u"precious\r\n")));
+    EXPECT_FALSE(platform::File::Exists(platform::PathFromNative(folder.File(child))));
+  }
+
+  // Once the child is gone (merged), a repeated call appends nothing.
   const std::string merged = ReadFileBytes(parent);
   log.CloseAndMergeLog();
   EXPECT_EQ(merged, ReadFileBytes(parent));
