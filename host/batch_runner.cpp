@@ -98,7 +98,7 @@ bool RunBatch(PluginSession& session, const std::vector<BatchSong>& songs,
         one.error.empty() ? std::string(OutcomeName(one.outcome)) : one.error;
     progress.Finished(static_cast<int>(i), status, Label(songs[i]));
     const bool stopped = one.outcome == Outcome::Interrupted || one.outcome == Outcome::TimedOut;
-    result.songs.push_back(std::move(one));
+    if (settings.keepSongs) result.songs.push_back(std::move(one));
     if (stopped) break;
   }
   progress.Close();

@@ -22,6 +22,9 @@ struct BatchSettings {
   bool raw = false;
   std::FILE* progress = nullptr;  // stderr
   bool progressIsTerminal = false;
+  // Whether each song's result is kept for the JSON report. Without it a batch of any length
+  // runs in memory that does not grow with the songs done: only the counts are kept.
+  bool keepSongs = true;
 };
 
 struct BatchSongResult {
@@ -33,7 +36,7 @@ struct BatchSongResult {
 };
 
 struct BatchResult {
-  std::vector<BatchSongResult> songs;  // the songs tried, in file order
+  std::vector<BatchSongResult> songs;  // the songs tried, in file order (when kept)
   int total = 0;
   int found = 0;
   int notFound = 0;

@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -47,9 +49,18 @@ bool ParseBlock(std::string_view block, PluginInfo& info) {
 }  // namespace
 
 bool ReadPluginInfo(const std::string& path, PluginInfo& info, std::string& error) {
+  // The system's reason goes with the message: a missing file, a folder and a file without
+  // read permission call for different remedies.
+  std::error_code status;
+  if (std::filesystem::is_directory(path, status)) {
+    error = "cannot read the plug-in file " + path + ": " + std::strerror(EISDIR);
+    return false;
+  }
+  errno = 0;
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    error = "cannot read the plug-in file " + path;
+    const int reason = errno != 0 ? errno : EIO;
+    error = "cannot read the plug-in file " + path + ": " + std::strerror(reason);
     return false;
   }
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

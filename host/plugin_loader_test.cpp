@@ -1,6 +1,7 @@
 #include "plugin_loader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -100,11 +101,25 @@ TEST(PluginLoader, LoadReportsAFileThatIsNoLibrary) {
   EXPECT_NE(error.find("cannot load"), std::string::npos) << error;
 }
 
-TEST(PluginLoader, MissingFileIsReported) {
-  PluginLibrary library;
-  std::string error;
-  EXPECT_FALSE(library.Load("/nonexistent/libtunewell.so", error));
-  EXPECT_NE(error.find("cannot read"), std::string::npos) << error;
+TEST(PluginLoader, UnreadableFileIsReportedWithTheSystemsReason) {
+  const ScratchFile unreadable("x");
+  chmod(unreadable.path().c_str(), 0);
+  const bool permissionsHold = access(unreadable.path().c_str(), R_OK) != 0;  // not for root
+  const struct {
+    std::string path;
+    std::string reason;
+  } cases[] = {
+      {"/nonexistent/libtunewell.so", "No such file or directory"},
+      {"/tmp", "Is a directory"},
+      {permissionsHold ? unreadable.path() : "", "Permission denied"},
+  };
+  for (const auto& c : cases) {
+    if (c.path.empty()) continue;  // root reads a file without read permission
+    PluginLibrary library;
+    std::string error;
+    EXPECT_FALSE(library.Load(c.path, error));
+    EXPECT_EQ("cannot read the plug-in file " + c.path + ": " + c.reason, error);
+  }
 }
 
 }  // namespace

@@ -96,7 +96,8 @@ int RunBatchCommand(const Options& options) {
   PluginSession session;
   if (!OpenSession(session, SessionSettingsFrom(options))) return kExitUsage;
   BatchSettings settings{*options.batchFile, *options.outDir, options.BatchDelayMs(),
-                         options.raw,        stderr,          isatty(STDERR_FILENO) == 1};
+                         options.raw,        stderr,          isatty(STDERR_FILENO) == 1,
+                         options.json};
   BatchResult result;
   if (!RunBatch(session, songs, settings, result, error)) {
     Print("tunewell: " + error + "\n", stderr);

@@ -3,6 +3,8 @@
 // text/, which writes no trace itself, so nothing here can call back into the log.
 #include "diag/trace_log.h"
 #include "platform/file.h"
+#include "platform/process.h"
+#include "platform/system_error.h"
 #include "text/stdio_file_ex.h"
 
 namespace {
@@ -15,12 +17,30 @@ constexpr std::uint32_t kParentFlags = File::modeWrite | File::shareDenyWrite | 
                                        CStdioFileEx::modeUnicode;
 constexpr std::uint32_t kChildFlags = File::modeRead | File::typeText;
 
+// Another process (or log) appending its own section holds the parent log, denying other
+// writers, for as long as its copy takes: a few milliseconds for a usual trace. The merge
+// waits for its turn, trying again every kParentRetryMs for up to kParentWaitMs, and keeps its
+// child log when the parent stays taken.
+constexpr std::uint32_t kParentRetryMs = 50;
+constexpr std::uint32_t kParentWaitMs = 2000;
+
+bool OpenParent(CStdioFileEx& parent, const WString& path) {
+  for (std::uint32_t waited = 0;; waited += kParentRetryMs) {
+    platform::FileError error;
+    if (parent.Open(path, kParentFlags, &error)) return true;
+    if (error.Code() != platform::error::kSharingViolation || waited >= kParentWaitMs) {
+      return false;
+    }
+    platform::Sleep(kParentRetryMs);
+  }
+}
+
 // Appends the child's section to the parent. True only when the whole section was written.
 bool AppendSection(const WString& parentPath, const WString& childPath) {
   CStdioFileEx parent;
   CStdioFileEx child;
   try {
-    if (!parent.Open(parentPath, kParentFlags) || !child.Open(childPath, kChildFlags)) return false;
+    if (!OpenParent(parent, parentPath) || !child.Open(childPath, kChildFlags)) return false;
     parent.SeekToEnd();
     parent.WriteString(u"\r\n" + child.GetFileName() + u"\r\n");
     WString line;

@@ -1,6 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <chrono>
+#include <iostream>
+#include <memory>
+#include <thread>
+#include <regex>
+#include <set>
 
 #include "diag/trace_log.h"
 #include "platform/file.h"
@@ -113,10 +122,35 @@ TEST(CloseAndMergeLog, ChildIsKeptWhenTheSectionCannotBeAppended) {
   EXPECT_EQ(before, ReadFileBytes(folder.File(child))) << "nothing is lost";
   EXPECT_FALSE(platform::File::Exists(platform::PathFromNative(folder.File("missing-folder"))));
 
-  // Once the child is gone (merged elsewhere), a repeated call appends nothing.
+  // A parent log that another writer holds (denying writers) for longer than the merge waits:
+  // the child is kept and the parent gains nothing. One that is let go within the wait takes
+  // the section.
   const std::string parent = folder.File("parent.txt");
-  log.SetParentLogPath(platform::PathFromNative(parent));
-  log.CloseAndMergeLog();
+  const WString parentPath = platform::PathFromNative(parent);
+  log.SetParentLogPath(parentPath);
+  constexpr std::uint32_t kHolderFlags =
+      platform::File::modeCreate | platform::File::modeWrite | platform::File::shareDenyWrite;
+  {
+    platform::File holder;
+    ASSERT_TRUE(holder.Open(parentPath, kHolderFlags));
+    log.CloseAndMergeLog();
+    EXPECT_EQ(before, ReadFileBytes(folder.File(child))) << "kept while the parent is held";
+    EXPECT_EQ("", ReadFileBytes(parent));
+  }
+  {
+    auto holder = std::make_unique<platform::File>();
+    ASSERT_TRUE(holder->Open(parentPath, kHolderFlags));
+    std::thread release([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      holder.reset();
+    });
+    log.CloseAndMergeLog();
+    release.join();
+    EXPECT_NE(std::string::npos, ReadFileBytes(parent).find(Utf16(u"precious\r\n")));
+    EXPECT_FALSE(platform::File::Exists(platform::PathFromNative(folder.File(child))));
+  }
+
+  // Once the child is gone (merged), a repeated call appends nothing.
   const std::string merged = ReadFileBytes(parent);
   log.CloseAndMergeLog();
   EXPECT_EQ(merged, ReadFileBytes(parent));
@@ -133,6 +167,92 @@ TEST(CloseAndMergeLog, DestructionMerges) {
   }
   EXPECT_NE(std::string::npos, ReadFileBytes(parent).find(Utf16(u"merged at unload\r\n")));
   EXPECT_EQ((std::vector<std::string>{"parent.txt"}), ListFiles(folder.path()));
+}
+
+// Eight processes, each with a 2 000-line trace, merge into one parent at the same moment. The
+// parent log is held denying other writers while a section is appended, so sections never
+// overwrite or interleave each other: every section is whole and in one piece, and every
+// child is either merged (and deleted) or, when the parent stays taken too long, kept whole.
+TEST(CloseAndMergeLog, EightProcessesMergingAtOnceLoseNothing) {
+  constexpr int kProcesses = 8;
+  constexpr int kLines = 2000;
+  TempDir folder;
+  const std::string parent = folder.File("parent.txt");
+  int go[2];
+  int ready[2];
+  ASSERT_EQ(0, pipe(go));
+  ASSERT_EQ(0, pipe(ready));
+  std::vector<pid_t> children;
+  for (int k = 0; k < kProcesses; ++k) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      close(go[1]);
+      CTraceLog log;
+      log.Configure(folder.wpath(), u"Tunewell", CTraceLog::Error);
+      for (int n = 0; n < kLines; ++n) log.WriteFormat(CTraceLog::Error, u"child %d line %d", k, n);
+      log.SetParentLogPath(platform::PathFromNative(parent));
+      (void)!write(ready[1], "r", 1);
+      char unused;
+      (void)!read(go[0], &unused, 1);  // all start merging when the test closes its end
+      log.CloseAndMergeLog();
+      _exit(0);
+    }
+    children.push_back(pid);
+  }
+  close(go[0]);
+  close(ready[1]);
+  char unused;
+  for (int k = 0; k < kProcesses; ++k) ASSERT_EQ(1, read(ready[0], &unused, 1));
+  close(go[1]);
+  for (pid_t pid : children) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  close(ready[0]);
+
+  // The lines of one child, in order, as a section or a kept file must hold them.
+  const std::regex line("^\\S+ [0-9A-F]+ ERR: child ([0-9]+) line ([0-9]+)$");
+  const auto childOf = [&](const std::vector<std::u16string>& lines, std::size_t from) {
+    int child = -1;
+    for (int n = 0; n < kLines; ++n) {
+      std::smatch m;
+      const std::string text = from + n < lines.size() ? testing_support::Narrow(lines[from + n]) : "";
+      if (!std::regex_match(text, m, line) || std::stoi(m[2]) != n) return -1;
+      if (n == 0) child = std::stoi(m[1]);
+      if (std::stoi(m[1]) != child) return -1;
+    }
+    return child;
+  };
+
+  std::set<int> seen;
+  const std::string bytes = ReadFileBytes(parent);
+  ASSERT_EQ("\xFF\xFE", bytes.substr(0, 2)) << "one mark, at the start";
+  const auto parentLines = ChildLines(bytes);  // every line of the parent, in order
+  std::size_t at = 0;
+  int merged = 0;
+  while (at < parentLines.size()) {
+    ASSERT_EQ(u"", parentLines[at]) << "a section starts with an empty line, at line " << at;
+    ASSERT_TRUE(parentLines[at + 1].rfind(u"Tunewell_", 0) == 0) << "then the child's name";
+    const int child = childOf(parentLines, at + 2);
+    ASSERT_GE(child, 0) << "the section at line " << at << " is whole and in one piece";
+    EXPECT_TRUE(seen.insert(child).second) << "child " << child << " merged twice";
+    EXPECT_FALSE(platform::File::Exists(
+        platform::PathFromNative(folder.File(testing_support::Narrow(parentLines[at + 1])))))
+        << "a merged child is deleted";
+    ++merged;
+    at += 2 + kLines;
+  }
+  for (const std::string& name : ListFiles(folder.path())) {
+    if (name == "parent.txt") continue;
+    const int child = childOf(ChildLines(ReadFileBytes(folder.File(name))), 0);
+    EXPECT_GE(child, 0) << "a kept child is whole: " << name;
+    EXPECT_TRUE(seen.insert(child).second) << "child " << child << " both merged and kept";
+  }
+  EXPECT_EQ(static_cast<std::size_t>(kProcesses), seen.size()) << "no child lost";
+  EXPECT_GE(merged, 1);
+  std::cout << "[          ] " << merged << " of " << kProcesses << " children merged\n";
 }
 
 }  // namespace

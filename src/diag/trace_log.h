@@ -54,7 +54,9 @@ class CTraceLog {
   // Closes the file; entries are dropped until the next Configure.
   void Close();
   // Closes the log, appends the trace file to the parent log under its name, and deletes the
-  // trace file once its whole content is appended. Reports nothing.
+  // trace file once its whole content is appended. A parent log that another open holds
+  // (another process appending its section) is waited for, up to 2 s; after that the trace
+  // file is kept. Reports nothing.
   void CloseAndMergeLog();
   // Copies the current trace file's path into buffer (see CTraceWriter::GetFilePath).
   bool GetFilePath(char16_t* buffer, std::size_t capacity);

@@ -259,13 +259,23 @@ TEST(TraceLog, OverlongFileNameWritesNoFile) {
     folder += "/" + std::string(100, 'd');
     ASSERT_TRUE(platform::File::CreateDirectory(platform::PathFromNative(folder)));
   }
+  // An earlier file in a short folder: the refused name must not leave the writer pointing at
+  // it, or the merge below would take and delete it.
+  TempDir earlier;
   CTraceLog log;
+  log.Configure(earlier.wpath(), u"Tunewell", CTraceLog::Error);
+  log.Write(CTraceLog::Error, u"kept in the earlier file");
+  log.Close();
   log.Configure(platform::PathFromNative(folder), u"Tunewell", CTraceLog::Error);
   log.Write(CTraceLog::Error, u"nowhere to go");
   char16_t buffer[CTraceLog::kPathBufferSize] = {};
   EXPECT_TRUE(log.GetFilePath(buffer, CTraceLog::kPathBufferSize));
   EXPECT_EQ(u"", WString(buffer)) << "no path was taken";
-  // Neither the folder nor any folder above it gained a file (a cut name would land there).
+  log.SetParentLogPath(platform::PathFromNative(dir.File("parent.txt")));
+  log.CloseAndMergeLog();
+  EXPECT_EQ(1u, OnlyFileLines(earlier).size()) << "the earlier file stays whole";
+  // Neither the folder nor any folder above it gained a file (a cut name would land there), and
+  // no parent log was written.
   for (std::string walk = dir.path(); walk.size() <= folder.size();
        walk += "/" + std::string(100, 'd')) {
     EXPECT_TRUE(ListFiles(walk).empty()) << walk;

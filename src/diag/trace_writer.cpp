@@ -92,8 +92,12 @@ void CTraceWriter::OpenNewFile() {
   WString path = platform::Format(u"%s_%04d%02d%02d_%02d%02d%02d_%X.txt", *prefix_, now.year,
                                   now.month, now.day, now.hour, now.minute, now.second,
                                   platform::CurrentProcessId());
-  // A name that does not fit is not cut: a cut name could land in another folder's file.
-  if (path.size() > kMaxPath) return;
+  // A name that does not fit is not cut: a cut name could land in another folder's file. Nor
+  // does the path keep naming the previous file, which a merge would then take and delete.
+  if (path.size() > kMaxPath) {
+    path_.clear();
+    return;
+  }
   path_ = std::move(path);
   auto file = std::make_unique<platform::File>();
   if (!file->Open(path_, platform::File::modeCreate | platform::File::modeWrite |
@@ -103,6 +107,7 @@ void CTraceWriter::OpenNewFile() {
   try {
     const std::string mark = LittleEndian(WStringView(&kByteOrderMark, 1));
     file->Write(mark.data(), mark.size());
+    fileLength_ = mark.size();
   } catch (const platform::FileError&) {
     return;
   }
@@ -126,12 +131,24 @@ void CTraceWriter::WriteLine(int level, const char16_t* format,
     line += platform::FormatWide(format, args);
     line += u"\r\n";
     // The debugger output has no channel on this platform; the file is the only copy.
-    if (file_) {
-      const std::string bytes = LittleEndian(line);
-      file_->Write(bytes.data(), bytes.size());
-    }
+    if (file_) WriteWholeLine(LittleEndian(line));
   } catch (...) {
     // A line that cannot be written is lost; writing never fails towards the caller.
   }
   Release();
+}
+
+void CTraceWriter::WriteWholeLine(const std::string& bytes) {
+  try {
+    file_->Write(bytes.data(), bytes.size());
+    fileLength_ += bytes.size();
+  } catch (const platform::FileError&) {
+    // A full disk may have taken part of the line: take it back, so that the file keeps whole
+    // lines only and the next line starts where this one did.
+    try {
+      file_->SetLength(fileLength_);
+      file_->Seek(static_cast<std::int64_t>(fileLength_), platform::File::begin);
+    } catch (const platform::FileError&) {
+    }
+  }
 }

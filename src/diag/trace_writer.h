@@ -1,8 +1,8 @@
 // CTraceWriter: the file behind the trace log. It owns the open trace file, the level, the file
 // name prefix and the current path, guarded by a spin lock of its own (a thread that owns it
 // passes again; the first release frees it). Any thread may call it; CTraceLog takes its own
-// lock first. Nothing here throws or reports failure: a line that cannot be written is lost,
-// and the next line tries to create the file again.
+// lock first. Nothing here throws or reports failure: a line that cannot be written is lost
+// whole (a full disk never leaves part of a line in the file), and the next line tries again.
 #pragma once
 
 #include <atomic>
@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <string>
 
 #include "platform/clock.h"
 #include "platform/file.h"
@@ -54,12 +55,14 @@ class CTraceWriter {
   void Release();
   void OpenNewFile();
   bool SameDate(const platform::LocalTime& now) const;
+  void WriteWholeLine(const std::string& bytes);
 
   std::unique_ptr<platform::File> file_;
   std::atomic<int> level_{0};
   std::atomic<std::uint32_t> owner_{0};
   std::unique_ptr<WString> prefix_;
   platform::LocalTime created_{};
+  std::uint64_t fileLength_ = 0;  // what the open file holds: the mark and the whole lines
   WString path_;
   Clock clock_;
 };

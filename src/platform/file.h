@@ -59,8 +59,11 @@ class File {
   virtual ~File();
 
   // Opens the file. modeCreate creates it (truncating unless modeNoTruncate); without it the
-  // file must exist. The share flags are accepted; POSIX has no mandatory sharing modes, so
-  // they restrict nothing. False on failure, with *error (when given) describing it.
+  // file must exist. The share flags hold as on Windows for every open made through this
+  // class, in this process or another, for as long as the file stays open (the compatibility
+  // mode counts as exclusive, as in the framework): an open that clashes with one already
+  // there fails with the sharing violation (32) and changes nothing. Programs that open the
+  // file otherwise are not held back. False on failure, with *error (when given) describing it.
   virtual bool Open(const WString& path, std::uint32_t flags, FileError* error = nullptr);
   // Closes the file if open. Never throws.
   virtual void Close() noexcept;
@@ -75,6 +78,8 @@ class File {
   std::uint64_t SeekToEnd() { return Seek(0, end); }
   std::uint64_t GetPosition() const;
   std::uint64_t GetLength() const;
+  // Cuts or extends the file to length bytes; the position stays. Throws FileError on failure.
+  void SetLength(std::uint64_t length);
 
   const WString& GetFilePath() const { return path_; }
   // The file's name without its folder.

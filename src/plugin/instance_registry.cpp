@@ -10,9 +10,11 @@ void CInstanceRegistry::Add(CLyricsDllInterface* object) {
 }
 
 void CInstanceRegistry::Remove(CLyricsDllInterface* object) {
-  // The teardown holds the lock while it deletes; the object's destructor lands here.
-  if (object == tearingDown_) return;
+  // The teardown holds the lock while it deletes; the object's destructor lands here, on the
+  // same thread (the lock is re-entrant). The check is made under the lock: another thread's
+  // object going away meanwhile must not read the field while the teardown writes it.
   platform::CriticalSectionLock guard(lock_);
+  if (object == tearingDown_) return;
   const auto it = std::find(objects_.begin(), objects_.end(), object);
   if (it != objects_.end()) {
     objects_.erase(it);

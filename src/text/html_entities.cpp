@@ -144,6 +144,7 @@ class DecimalDecoder {
       Report(out_.substr(start), value);
       return false;
     }
+    decoded_.emplace(out_.substr(start), static_cast<char16_t>(value));
     out_.resize(start);
     out_.push_back(static_cast<char16_t>(value));
     return true;
@@ -152,15 +153,40 @@ class DecimalDecoder {
   void Report(const WString& reference, int value) {
     if (reports_ >= kMaxBadReferenceReports || !reported_.insert(reference).second) return;
     ++reports_;
-    const WString current = out_ + text_.substr(next_);
+    const WString current = out_ + TextToTheRightAsReplaced();
     TraceAnsi(CTraceLog::Error, "Bad &#nnn; code: \"" + ToThreadAnsi(reference) + "\" => " +
                                     std::to_string(value) + " ; string is:\n\t\"" +
                                     ToThreadAnsi(current) + "\"");
   }
 
+  // What is still to be read, as the literal procedure has it when it meets a bad reference:
+  // it has replaced each form decoded so far everywhere, to the right as well. One pass over
+  // the rest replaces those forms, and the ones such replacements form.
+  WString TextToTheRightAsReplaced() const {
+    WString rest;
+    rest.reserve(text_.size() - next_);
+    for (std::size_t i = next_; i < text_.size(); ++i) {
+      rest.push_back(text_[i]);
+      while (rest.back() == u';' && ReplaceDecodedFormAtEnd(rest)) {
+      }
+    }
+    return rest;
+  }
+
+  bool ReplaceDecodedFormAtEnd(WString& text) const {
+    const std::size_t amp = text.rfind(u'&');
+    if (amp == WString::npos) return false;
+    const auto found = decoded_.find(text.substr(amp));
+    if (found == decoded_.end()) return false;
+    text.resize(amp);
+    text.push_back(found->second);
+    return true;
+  }
+
   const WString& text_;
   WString out_;
   std::size_t next_ = 0;
+  std::unordered_map<WString, char16_t> decoded_;  // each form replaced so far, with its unit
   std::set<WString> reported_;
   int reports_ = 0;
 };

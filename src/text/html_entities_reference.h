@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <map>
 #include <set>
 #include <string>
 
@@ -30,8 +31,10 @@ inline void NamedPass(WString& text) {
   }
 }
 
-// Bad references (0 or above 65535) are skipped and collected in bad.
-inline void DecimalPass(WString& text, std::set<WString>& bad) {
+// Bad references (0 or above 65535) are skipped and collected in bad; quoted (when given)
+// receives, for each, the whole text as it stood when the search first met it.
+inline void DecimalPass(WString& text, std::set<WString>& bad,
+                        std::map<WString, WString>* quoted = nullptr) {
   for (;;) {
     CRegexSearch search;
     if (!search.Init(text, u"&#([0-9]+);", true)) return;
@@ -49,6 +52,7 @@ inline void DecimalPass(WString& text, std::set<WString>& bad) {
         found = true;
       } else {
         bad.insert(form);
+        if (quoted != nullptr) quoted->emplace(form, text);
       }
     }
     if (!found) return;

@@ -161,10 +161,11 @@ inline RunResult RunHost(const std::vector<std::string>& args,
 // The bundled lyrics site on a free port of 127.0.0.1, answering for the build's site host.
 class BundledSite {
  public:
-  // delayMs: every answer held back that long; logFile: one JSON line per request.
-  explicit BundledSite(int delayMs = 0, const std::string& logFile = "") {
+  // delayMs: every answer held back that long; logFile: one JSON line per request; port: the
+  // one to listen on (0: any free one).
+  explicit BundledSite(int delayMs = 0, const std::string& logFile = "", int port = 0) {
     std::vector<std::string> argv = {"python3",     TUNEWELL_SOURCE_DIR "/site/server.py",
-                                     "--port",      "0",
+                                     "--port",      std::to_string(port),
                                      "--host-name", TUNEWELL_SITE_HOST_NAME};
     if (delayMs > 0) argv.insert(argv.end(), {"--delay-ms", std::to_string(delayMs)});
     if (!logFile.empty()) argv.insert(argv.end(), {"--log", logFile});

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 
+#include "platform/posix/share_mode.h"
 #include "platform/system_error.h"
 
 namespace platform {
@@ -26,6 +27,10 @@ std::uint32_t OpenErrorCode(int errnoValue, const std::string& nativePath) {
   return ErrorFromErrno(errnoValue);
 }
 
+bool Truncates(std::uint32_t flags) {
+  return (flags & File::modeCreate) && !(flags & File::modeNoTruncate);
+}
+
 int OpenMode(std::uint32_t flags) {
   int mode = O_CLOEXEC;
   if (flags & File::modeReadWrite) {
@@ -35,9 +40,23 @@ int OpenMode(std::uint32_t flags) {
   } else {
     mode |= O_RDONLY;
   }
-  if (flags & File::modeCreate) {
-    mode |= O_CREAT;
-    if (!(flags & File::modeNoTruncate)) mode |= O_TRUNC;
+  if (flags & File::modeCreate) mode |= O_CREAT;
+  // Truncation waits until the sharing check has passed (a refused open must change nothing),
+  // except for an open without write access, whose descriptor cannot truncate.
+  if (Truncates(flags) && !(flags & (File::modeWrite | File::modeReadWrite))) mode |= O_TRUNC;
+  return mode;
+}
+
+// The framework maps the compatibility mode to exclusive.
+posix::ShareMode ShareModeOf(std::uint32_t flags) {
+  posix::ShareMode mode;
+  mode.writeAccess = (flags & (File::modeWrite | File::modeReadWrite)) != 0;
+  mode.readAccess = !(flags & File::modeWrite);
+  switch (flags & 0x70) {
+    case File::shareDenyWrite: mode.denyWrite = true; break;
+    case File::shareDenyRead: mode.denyRead = true; break;
+    case File::shareDenyNone: break;
+    default: mode.denyRead = mode.denyWrite = true; break;  // exclusive, compatibility
   }
   return mode;
 }
@@ -69,12 +88,19 @@ bool File::Open(const WString& path, std::uint32_t flags, FileError* error) {
     if (error != nullptr) *error = FileError(code, path);
     return false;
   }
-  struct stat st {};
-  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  const auto fail = [&](std::uint32_t code) {
     ::close(fd);
-    SetLastErrorCode(error::kAccessDenied);
-    if (error != nullptr) *error = FileError(error::kAccessDenied, path);
+    SetLastErrorCode(code);
+    if (error != nullptr) *error = FileError(code, path);
     return false;
+  };
+  struct stat st {};
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) return fail(error::kAccessDenied);
+  if (posix::TakeShareMode(fd, ShareModeOf(flags)) == posix::ShareResult::kConflict) {
+    return fail(error::kSharingViolation);
+  }
+  if (Truncates(flags) && (flags & (modeWrite | modeReadWrite)) && ::ftruncate(fd, 0) != 0) {
+    return fail(ErrorFromErrno(errno));
   }
   fd_ = fd;
   path_ = path;
@@ -134,6 +160,11 @@ std::uint64_t File::GetLength() const {
   struct stat st {};
   if (fstat(fd_, &st) != 0) Throw(errno);
   return static_cast<std::uint64_t>(st.st_size);
+}
+
+void File::SetLength(std::uint64_t length) {
+  if (fd_ < 0) throw FileError(error::kInvalidHandle, path_);
+  if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) Throw(errno);
 }
 
 WString File::GetFileName() const {

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
+#include <memory>
 #include <set>
 #include <thread>
 
@@ -92,6 +95,95 @@ TEST(File, OpenFailuresCarryWindowsErrorNumbers) {
     EXPECT_EQ(c.code, platform::GetLastErrorCode()) << c.path;
     EXPECT_EQ(platform::PathFromNative(c.path), error.Path());
     EXPECT_FALSE(error.Message().empty());
+  }
+}
+
+// Holds a file open in a child process until destroyed, so that a second open can meet it
+// from another process.
+class OpenInAnotherProcess {
+ public:
+  OpenInAnotherProcess(const WString& path, std::uint32_t flags) {
+    int ready[2], done[2];
+    if (pipe(ready) != 0 || pipe(done) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(ready[0]);
+      close(done[1]);
+      platform::File file;
+      const char opened = file.Open(path, flags) ? 1 : 0;
+      (void)!write(ready[1], &opened, 1);
+      char unused;
+      (void)!read(done[0], &unused, 1);  // returns when the parent closes its end
+      _exit(0);
+    }
+    close(ready[1]);
+    close(done[0]);
+    done_ = done[1];
+    char opened = 0;
+    opened_ = read(ready[0], &opened, 1) == 1 && opened == 1;
+    close(ready[0]);
+  }
+  ~OpenInAnotherProcess() {
+    if (done_ >= 0) close(done_);
+    if (pid_ > 0) waitpid(pid_, nullptr, 0);
+  }
+  bool Opened() const { return opened_; }
+
+ private:
+  pid_t pid_ = -1;
+  int done_ = -1;
+  bool opened_ = false;
+};
+
+// Windows' sharing rules between two opens of one file, whether the first is in this process
+// or another: the second may not ask for what the first denies, nor deny what the first has.
+// A refused open changes nothing (a refused create does not truncate).
+TEST(File, SharingModesHoldBetweenOpensAsOnWindows) {
+  using F = platform::File;
+  const struct {
+    std::uint32_t first, second;
+    bool allowed;
+  } cases[] = {
+      {F::modeRead | F::shareDenyNone, F::modeRead | F::shareDenyNone, true},
+      {F::modeRead | F::shareDenyWrite, F::modeRead | F::shareDenyWrite, true},
+      {F::modeRead | F::shareDenyWrite, F::modeWrite | F::shareDenyNone, false},
+      {F::modeWrite | F::shareDenyWrite, F::modeWrite | F::shareDenyWrite | F::modeCreate, false},
+      {F::modeWrite | F::shareDenyWrite, F::modeRead | F::shareDenyNone, true},
+      {F::modeWrite | F::shareDenyNone, F::modeRead | F::shareDenyWrite, false},
+      {F::modeWrite | F::shareDenyNone, F::modeReadWrite | F::shareDenyNone, true},
+      {F::modeRead, F::modeRead | F::shareDenyNone, false},  // compatibility: exclusive
+      {F::modeRead | F::shareDenyNone, F::modeRead | F::shareDenyRead, false},
+      {F::modeWrite | F::shareExclusive, F::modeRead | F::shareDenyNone, false},
+      {F::modeReadWrite | F::shareDenyRead, F::modeWrite | F::shareDenyNone, true},
+  };
+  TempDir dir;
+  const WString path = platform::PathFromNative(dir.File("shared"));
+  for (const auto& c : cases) {
+    const std::string row = "case index " + std::to_string(&c - cases);
+    for (const bool otherProcess : {false, true}) {
+      std::ofstream(dir.File("shared"), std::ios::binary) << "held";
+      F here;
+      std::unique_ptr<OpenInAnotherProcess> there;
+      if (otherProcess) {
+        there = std::make_unique<OpenInAnotherProcess>(path, c.first);
+        ASSERT_TRUE(there->Opened()) << row;
+      } else {
+        ASSERT_TRUE(here.Open(path, c.first)) << row;
+      }
+      F second;
+      platform::FileError error;
+      EXPECT_EQ(c.allowed, second.Open(path, c.second, &error)) << row << " " << otherProcess;
+      if (!c.allowed) {
+        EXPECT_EQ(platform::error::kSharingViolation, error.Code()) << row;
+        EXPECT_EQ(u"The process cannot access the file because it is being used by another "
+                  u"process.\r\n",
+                  error.Message());
+        EXPECT_EQ("held", testing_support::ReadFileBytes(dir.File("shared"))) << row;
+      }
+    }
+    // Closing the first open lifts what it denied.
+    F again;
+    EXPECT_TRUE(again.Open(path, c.second)) << row;
   }
 }
 
