@@ -9,6 +9,7 @@
 #include "json_writer.h"
 #include "progress_display.h"
 #include "safe_file_name.h"
+#include "search_report.h"
 #include "search_runner.h"
 #include "text_output.h"
 
@@ -145,12 +146,7 @@ std::string RenderBatchJson(const BatchResult& result, const BatchSettings& sett
       .Field("stopped", result.stoppedBy == Outcome::Found ? std::string_view("")
                                                            : OutcomeName(result.stoppedBy))
       .EndObject();
-  json.Key("statistics")
-      .BeginObject()
-      .Field("downloads", result.statistics.attempted)
-      .Field("successful", result.statistics.successful)
-      .Field("milliseconds", result.statistics.milliseconds)
-      .EndObject();
+  WriteStatistics(json, result.statistics);
   json.EndObject();
   return json.Text() + "\n";
 }

@@ -101,14 +101,18 @@ std::string RenderJson(const SearchReport& report, bool raw) {
     json.Key("lyrics");
     report.lyrics ? json.String(LyricsForOutput(*report.lyrics, raw)) : json.Null();
   }
-  json.Key("statistics")
-      .BeginObject()
-      .Field("downloads", report.statistics.attempted)
-      .Field("successful", report.statistics.successful)
-      .Field("milliseconds", report.statistics.milliseconds)
-      .EndObject();
+  WriteStatistics(json, report.statistics);
   json.EndObject();
   return json.Text() + "\n";
+}
+
+void WriteStatistics(JsonWriter& json, const DownloadStatistics& statistics) {
+  json.Key("statistics")
+      .BeginObject()
+      .Field("downloads", statistics.attempted)
+      .Field("successful", statistics.successful)
+      .Field("milliseconds", statistics.milliseconds)
+      .EndObject();
 }
 
 std::string RenderStatistics(const DownloadStatistics& statistics) {

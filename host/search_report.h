@@ -14,6 +14,8 @@
 
 namespace host {
 
+class JsonWriter;
+
 struct SongFacts {
   std::string title;
   std::string artist;
@@ -42,5 +44,7 @@ std::string RenderMiss(const SearchReport& report, double timeoutSeconds);
 std::string RenderJson(const SearchReport& report, bool raw);
 // The --stats line for stderr.
 std::string RenderStatistics(const DownloadStatistics& statistics);
+// The "statistics" member that closes every JSON report (search, batch, tag).
+void WriteStatistics(JsonWriter& json, const DownloadStatistics& statistics);
 
 }  // namespace host

@@ -8,6 +8,7 @@
 #include "json_writer.h"
 #include "lyrics_store.h"
 #include "progress_display.h"
+#include "search_report.h"
 #include "search_runner.h"
 #include "text_output.h"
 
@@ -234,12 +235,7 @@ std::string RenderTagJson(const TagResult& result) {
       .Field("stopped", result.stoppedBy == Outcome::Found ? std::string_view("")
                                                            : OutcomeName(result.stoppedBy))
       .EndObject();
-  json.Key("statistics")
-      .BeginObject()
-      .Field("downloads", result.statistics.attempted)
-      .Field("successful", result.statistics.successful)
-      .Field("milliseconds", result.statistics.milliseconds)
-      .EndObject();
+  WriteStatistics(json, result.statistics);
   json.EndObject();
   return json.Text() + "\n";
 }
