@@ -253,27 +253,31 @@ void BM_ExactHit(benchmark::State& state) {
 }
 
 // One whole `tunewell artist` process against the pristine cache, as a person runs it: its
-// time, and its peak resident set. The peak is read by a small Python parent, since a child
-// forked from this large process would report this process's peak as its own.
+// time, and its peak resident set. Both are read by a small Python parent (the time is the
+// child's own, without the parent's start), since a child forked from this large process would
+// report this process's peak as its own.
 void BM_TunewellProcess(benchmark::State& state) {
   const int sections = static_cast<int>(state.range(0));
   World& world = TheWorld();
   const std::string root = world.Restored(sections).root;
   const std::string command =
-      "python3 -c 'import resource, subprocess, sys; "
+      "/usr/bin/python3 -c 'import resource, subprocess, sys, time; t = time.monotonic(); "
       "subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL); "
-      "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)' " TUNEWELL_HOST_PATH
+      "t = time.monotonic() - t; "
+      "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss, t)' " TUNEWELL_HOST_PATH
       " --plugin '" + PluginPath() + "' --cache-dir '" + root + "' --proxy " + world.Proxy() +
       " artist " + kSearchName;
   long peakKb = 0;
   for (auto _ : state) {
-    state.PauseTiming();
     world.Restored(sections);
-    state.ResumeTiming();
     FILE* pipe = ::popen(command.c_str(), "r");
     long kb = 0;
-    if (pipe == nullptr || std::fscanf(pipe, "%ld", &kb) != 1) state.SkipWithError("no figure");
+    double seconds = 0;
+    if (pipe == nullptr || std::fscanf(pipe, "%ld %lf", &kb, &seconds) != 2) {
+      state.SkipWithError("no figure");
+    }
     if (pipe != nullptr) ::pclose(pipe);
+    state.SetIterationTime(seconds);
     peakKb = std::max(peakKb, kb);
   }
   state.counters["peak_rss_mb"] = static_cast<double>(peakKb) / 1024.0;
@@ -299,7 +303,7 @@ BENCHMARK(BM_SearchNothingNew)->Apply(Sizes);
 BENCHMARK(BM_FirstSearchOfAProcess)->Apply(Sizes);
 BENCHMARK(BM_SimilarLookupFindingNothing)->Apply(Sizes);
 BENCHMARK(BM_ExactHit)->Apply(FilledSizes);
-BENCHMARK(BM_TunewellProcess)->Apply(Sizes)->Iterations(5);
+BENCHMARK(BM_TunewellProcess)->Apply(Sizes)->Iterations(5)->UseManualTime();
 
 }  // namespace
 
