@@ -1,9 +1,9 @@
 # Helpers that keep the per-folder build rules in one place.
 
-# tw_<folder>: the folder's sources (posix backend included for platform), tests excluded.
+# tw_<folder>: the folder's sources (the platform's backend folder included), tests excluded.
 function(tunewell_add_folder folder)
   set(dir ${PROJECT_SOURCE_DIR}/src/${folder})
-  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/posix/*.cpp)
+  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/${TUNEWELL_PLATFORM}/*.cpp)
   list(FILTER sources EXCLUDE REGEX "_test\\.cpp$")
   list(FILTER sources EXCLUDE REGEX "/export\\.cpp$")
   if(NOT sources)
@@ -19,7 +19,7 @@ endfunction()
 function(tunewell_add_unit_tests)
   foreach(folder IN LISTS TUNEWELL_FOLDERS)
     file(GLOB tests CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${folder}/*_test.cpp
-                                      ${PROJECT_SOURCE_DIR}/src/${folder}/posix/*_test.cpp)
+                                      ${PROJECT_SOURCE_DIR}/src/${folder}/${TUNEWELL_PLATFORM}/*_test.cpp)
     if(tests)
       add_executable(unit_${folder} ${tests})
       target_link_libraries(unit_${folder} PRIVATE tunewell_core tunewell_test_support

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/debug_output.h"
 #include "platform/process.h"
 
 namespace {
@@ -125,7 +126,7 @@ void CTraceWriter::WriteLine(int level, const char16_t* format,
                                     LevelTag(level));
     line += platform::FormatWide(format, args);
     line += u"\r\n";
-    // The debugger output has no channel on this platform; the file is the only copy.
+    platform::WriteDebugOutput(line);
     if (file_) {
       const std::string bytes = LittleEndian(line);
       file_->Write(bytes.data(), bytes.size());
