@@ -1,5 +1,12 @@
 # Helpers that keep the per-folder build rules in one place.
 
+# Listing a test program's tests runs it once; under Wine a cold start takes seconds.
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+  set(TUNEWELL_DISCOVERY_TIMEOUT 120)
+else()
+  set(TUNEWELL_DISCOVERY_TIMEOUT 5)
+endif()
+
 # tw_<folder>: the folder's sources (the platform's backend folder included), tests excluded.
 function(tunewell_add_folder folder)
   set(dir ${PROJECT_SOURCE_DIR}/src/${folder})
@@ -26,7 +33,8 @@ function(tunewell_add_unit_tests)
                                                    GTest::gtest_main GTest::gmock)
       target_compile_definitions(unit_${folder} PRIVATE
         TUNEWELL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-      gtest_discover_tests(unit_${folder} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS unit)
+      gtest_discover_tests(unit_${folder} DISCOVERY_MODE PRE_TEST
+                           DISCOVERY_TIMEOUT ${TUNEWELL_DISCOVERY_TIMEOUT} PROPERTIES LABELS unit)
     endif()
   endforeach()
 endfunction()
@@ -46,6 +54,7 @@ function(tunewell_add_cross_tests label)
       TUNEWELL_HOST_PATH="$<TARGET_FILE:tunewell>"
       TUNEWELL_SITE_HOST_NAME="${TUNEWELL_SITE_HOST}")
     add_dependencies(${name} tunewell_plugin tunewell)
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS ${label})
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+                         DISCOVERY_TIMEOUT ${TUNEWELL_DISCOVERY_TIMEOUT} PROPERTIES LABELS ${label})
   endforeach()
 endfunction()

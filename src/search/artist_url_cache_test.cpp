@@ -1,8 +1,10 @@
 #include "search/artist_url_cache.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
@@ -269,6 +271,9 @@ TEST(ArtistUrlCache, FilesAreOrdinaryIniText) {
 // Two processes filling the same cache file at once, entry by entry or in passes of 50 as the
 // artist search writes them: every entry of both is there afterwards.
 TEST(ArtistUrlCache, TwoProcessesShareOneFile) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the writers are forked: not yet ported to Windows";
+#else
   const struct {
     int passes;
     int perPass;  // 1: no pass, each write on its own
@@ -315,6 +320,7 @@ TEST(ArtistUrlCache, TwoProcessesShareOneFile) {
       }
     }
   }
+#endif
 }
 
 // Within a pass the object's own reads see its queued entries, exact and similar, while other
