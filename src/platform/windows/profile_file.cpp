@@ -9,13 +9,53 @@
 namespace platform {
 namespace {
 
-// Everyone shares delete access: a writer puts a new file in place of one that readers and
-// waiting writers still hold open.
+// Everyone shares delete access, so that a reader never stops a writer from removing its
+// temporary file.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// Windows locks are mandatory: a lock over the file's bytes would stop the readers, which take
-// none. Writers lock one byte far beyond any end of file instead.
-constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+// Windows will not rename a file over one that is open, so the writers' lock cannot sit on the
+// file itself (as flock does on POSIX): it is a named mutex per file, named after the file's
+// full path in upper case (paths match without regard to case). A writer killed while holding
+// it leaves it abandoned, and the next writer takes it over.
+WString LockName(const WString& path) {
+  WString full(MAX_PATH, u'\0');
+  DWORD length = ::GetFullPathNameW(win::W(path), static_cast<DWORD>(full.size()),
+                                    win::W(full.data()), nullptr);
+  if (length >= full.size()) {
+    full.resize(length);
+    length = ::GetFullPathNameW(win::W(path), length, win::W(full.data()), nullptr);
+  }
+  full.resize(length < full.size() ? length : 0);
+  if (full.empty()) full = path;
+  ::CharUpperBuffW(win::W(full.data()), static_cast<DWORD>(full.size()));
+  // Mutex names hold no backslash: the path goes in as a 64-bit FNV-1a hash.
+  std::uint64_t hash = 14695981039346656037ull;
+  for (char16_t unit : full) hash = (hash ^ unit) * 1099511628211ull;
+  char hex[17];
+  for (int i = 0; i < 16; ++i) hex[i] = "0123456789abcdef"[(hash >> (60 - 4 * i)) & 15];
+  return u"Local\\tunewell-profile-" + WString(hex, hex + 16);
+}
+
+// A reader holding the file open for a moment stops the rename: try again for a while.
+bool MoveIntoPlace(const WString& from, const WString& to) {
+  constexpr int kAttempts = 400;
+  for (int attempt = 0;; ++attempt) {
+    if (::MoveFileExW(win::W(from), win::W(to),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return true;
+    }
+    const DWORD code = ::GetLastError();
+    const DWORD attributes = ::GetFileAttributesW(win::W(to));
+    const bool readOnly =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    const bool busy = code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION;
+    if (!busy || readOnly || attempt + 1 >= kAttempts) {
+      ::SetLastError(code);
+      return false;
+    }
+    ::Sleep(attempt < 10 ? 0 : 5);
+  }
+}
 
 std::int64_t Ticks(const FILETIME& time) {
   return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
@@ -36,12 +76,6 @@ bool StampOfHandle(HANDLE file, ProfileStamp& stamp) {
 HANDLE OpenShared(const WString& path, DWORD access, DWORD disposition) {
   return ::CreateFileW(win::W(path), access, kShareAll, nullptr, disposition,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-bool LockForWriters(HANDLE file) {
-  OVERLAPPED where{};
-  where.OffsetHigh = kLockOffsetHigh;
-  return ::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &where) != 0;
 }
 
 bool WriteAll(HANDLE file, std::string_view bytes) {
@@ -75,6 +109,11 @@ HANDLE CreateTemporary(const WString& path, WString& temporary) {
 struct ProfileFile::Impl {
   WString path;
   win::Handle file;
+  win::Handle lock;  // the writers' mutex, owned; none for a reader
+  ~Impl() {
+    file.Reset();
+    if (lock.valid()) ::ReleaseMutex(lock.get());
+  }
 };
 
 ProfileFile::ProfileFile(std::unique_ptr<Impl> impl, const ProfileStamp& stamp)
@@ -97,23 +136,27 @@ std::unique_ptr<ProfileFile> ProfileFile::OpenForRead(const WString& path) {
 }
 
 std::unique_ptr<ProfileFile> ProfileFile::OpenLocked(const WString& path, bool create) {
-  for (;;) {
-    auto impl = std::make_unique<Impl>();
-    impl->path = path;
-    impl->file.Reset(
-        OpenShared(path, GENERIC_READ | GENERIC_WRITE, create ? OPEN_ALWAYS : OPEN_EXISTING));
-    if (!impl->file.valid()) return nullptr;
-    ProfileStamp stamp;
-    ProfileStamp named;
-    if (!LockForWriters(impl->file.get()) || !StampOfHandle(impl->file.get(), stamp)) {
-      return nullptr;
-    }
-    // The writer before may have put a new file in place of the one locked here: lock again.
-    if (StampProfilePath(path, named) && named.volume == stamp.volume &&
-        named.identity == stamp.identity) {
-      return std::unique_ptr<ProfileFile>(new ProfileFile(std::move(impl), stamp));
-    }
+  auto impl = std::make_unique<Impl>();
+  impl->path = path;
+  impl->lock.Reset(::CreateMutexW(nullptr, FALSE, win::W(LockName(path))));
+  if (!impl->lock.valid()) return nullptr;
+  const DWORD waited = ::WaitForSingleObject(impl->lock.get(), INFINITE);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+    const DWORD code = ::GetLastError();
+    impl->lock.Reset();  // not owned: nothing to release
+    ::SetLastError(code);
+    return nullptr;
   }
+  impl->file.Reset(
+      OpenShared(path, GENERIC_READ, create ? OPEN_ALWAYS : OPEN_EXISTING));
+  ProfileStamp stamp;
+  if (!impl->file.valid() || !StampOfHandle(impl->file.get(), stamp)) {
+    const DWORD code = ::GetLastError();
+    impl.reset();
+    ::SetLastError(code);
+    return nullptr;
+  }
+  return std::unique_ptr<ProfileFile>(new ProfileFile(std::move(impl), stamp));
 }
 
 bool ProfileFile::ReadAll(std::string& bytes) {
@@ -137,11 +180,9 @@ bool ProfileFile::Replace(const std::vector<std::string_view>& runs, ProfileStam
       StampOfHandle(file.get(), replaced);
   const DWORD writeError = ::GetLastError();
   file.Reset();
+  impl_->file.Reset();  // an open file cannot be renamed over
   // Moving keeps the file's index, size and times: the stamp taken above is the new file's.
-  if (written && ::MoveFileExW(win::W(temporary), win::W(impl_->path),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return true;
-  }
+  if (written && MoveIntoPlace(temporary, impl_->path)) return true;
   const DWORD code = written ? ::GetLastError() : writeError;
   ::DeleteFileW(win::W(temporary));
   SetLastErrorCode(code);

@@ -25,18 +25,21 @@ WString FormatFrom(DWORD source, HMODULE module, std::uint32_t code, DWORD langu
 }  // namespace
 
 WString ErrorText(std::uint32_t code) {
-  DWORD source = FORMAT_MESSAGE_FROM_SYSTEM;
-  HMODULE module = nullptr;
-  if (IsInternetError(code)) {
-    module = ::GetModuleHandleW(L"winhttp.dll");
-    if (module == nullptr) return {};
-    source = FORMAT_MESSAGE_FROM_HMODULE;
-  }
   // English (United States) first, as the texts the system's code expects; a system without
   // those resources gives its own language rather than nothing.
-  WString text = FormatFrom(source, module, code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
-  if (text.empty()) text = FormatFrom(source, module, code, 0);
-  return text;
+  auto format = [code](DWORD source, HMODULE module) {
+    WString text = FormatFrom(source, module, code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    return text.empty() ? FormatFrom(source, module, code, 0) : text;
+  };
+  if (!IsInternetError(code)) return format(FORMAT_MESSAGE_FROM_SYSTEM, nullptr);
+  // WinHTTP's table, then WinINet's, which holds the same texts for the same numbers.
+  for (const wchar_t* name : {L"winhttp.dll", L"wininet.dll"}) {
+    if (HMODULE module = ::GetModuleHandleW(name)) {
+      WString text = format(FORMAT_MESSAGE_FROM_HMODULE, module);
+      if (!text.empty()) return text;
+    }
+  }
+  return {};
 }
 
 std::uint32_t GetLastErrorCode() { return ::GetLastError(); }
