@@ -28,7 +28,7 @@ function(tunewell_add_unit_tests)
     file(GLOB tests CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${folder}/*_test.cpp
                                       ${PROJECT_SOURCE_DIR}/src/${folder}/${TUNEWELL_PLATFORM}/*_test.cpp)
     if(tests)
-      add_executable(unit_${folder} ${tests})
+      add_executable(unit_${folder} ${tests} ${TUNEWELL_TEST_ENVIRONMENT})
       target_link_libraries(unit_${folder} PRIVATE tunewell_core tunewell_test_support
                                                    GTest::gtest_main GTest::gmock)
       target_compile_definitions(unit_${folder} PRIVATE
@@ -44,7 +44,7 @@ function(tunewell_add_cross_tests label)
   file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${label}/*_test.cpp)
   foreach(test IN LISTS tests)
     get_filename_component(name ${test} NAME_WE)
-    add_executable(${name} ${test})
+    add_executable(${name} ${test} ${TUNEWELL_TEST_ENVIRONMENT})
     target_link_libraries(${name} PRIVATE tunewell_core tunewell_test_support
                                           GTest::gtest_main GTest::gmock)
     target_compile_definitions(${name} PRIVATE

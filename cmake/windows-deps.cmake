@@ -21,6 +21,9 @@ if(TUNEWELL_TESTS)
   add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 endif()
 
+# Every test program runs with UTF-8 as its ANSI code page, as on POSIX.
+set(TUNEWELL_TEST_ENVIRONMENT ${PROJECT_SOURCE_DIR}/tests/support/ansi_code_page_environment.cpp)
+
 # Tests run under Wine, in a private prefix inside the build folder.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-run
                                   ${PROJECT_BINARY_DIR}/wine-prefix)
