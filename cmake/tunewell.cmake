@@ -1,9 +1,16 @@
 # Helpers that keep the per-folder build rules in one place.
 
-# tw_<folder>: the folder's sources (posix backend included for platform), tests excluded.
+# Listing a test program's tests runs it once; under Wine a cold start takes seconds.
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+  set(TUNEWELL_DISCOVERY_TIMEOUT 120)
+else()
+  set(TUNEWELL_DISCOVERY_TIMEOUT 5)
+endif()
+
+# tw_<folder>: the folder's sources (the platform's backend folder included), tests excluded.
 function(tunewell_add_folder folder)
   set(dir ${PROJECT_SOURCE_DIR}/src/${folder})
-  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/posix/*.cpp)
+  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/${TUNEWELL_PLATFORM}/*.cpp)
   list(FILTER sources EXCLUDE REGEX "_test\\.cpp$")
   list(FILTER sources EXCLUDE REGEX "/export\\.cpp$")
   if(NOT sources)
@@ -19,14 +26,15 @@ endfunction()
 function(tunewell_add_unit_tests)
   foreach(folder IN LISTS TUNEWELL_FOLDERS)
     file(GLOB tests CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${folder}/*_test.cpp
-                                      ${PROJECT_SOURCE_DIR}/src/${folder}/posix/*_test.cpp)
+                                      ${PROJECT_SOURCE_DIR}/src/${folder}/${TUNEWELL_PLATFORM}/*_test.cpp)
     if(tests)
-      add_executable(unit_${folder} ${tests})
+      add_executable(unit_${folder} ${tests} ${TUNEWELL_TEST_ENVIRONMENT})
       target_link_libraries(unit_${folder} PRIVATE tunewell_core tunewell_test_support
                                                    GTest::gtest_main GTest::gmock)
       target_compile_definitions(unit_${folder} PRIVATE
         TUNEWELL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-      gtest_discover_tests(unit_${folder} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS unit)
+      gtest_discover_tests(unit_${folder} DISCOVERY_MODE PRE_TEST
+                           DISCOVERY_TIMEOUT ${TUNEWELL_DISCOVERY_TIMEOUT} PROPERTIES LABELS unit)
     endif()
   endforeach()
 endfunction()
@@ -36,7 +44,7 @@ function(tunewell_add_cross_tests label)
   file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${label}/*_test.cpp)
   foreach(test IN LISTS tests)
     get_filename_component(name ${test} NAME_WE)
-    add_executable(${name} ${test})
+    add_executable(${name} ${test} ${TUNEWELL_TEST_ENVIRONMENT})
     target_link_libraries(${name} PRIVATE tunewell_core tunewell_test_support
                                           GTest::gtest_main GTest::gmock)
     target_compile_definitions(${name} PRIVATE
@@ -46,6 +54,7 @@ function(tunewell_add_cross_tests label)
       TUNEWELL_HOST_PATH="$<TARGET_FILE:tunewell>"
       TUNEWELL_SITE_HOST_NAME="${TUNEWELL_SITE_HOST}")
     add_dependencies(${name} tunewell_plugin tunewell)
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS ${label})
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+                         DISCOVERY_TIMEOUT ${TUNEWELL_DISCOVERY_TIMEOUT} PROPERTIES LABELS ${label})
   endforeach()
 endfunction()

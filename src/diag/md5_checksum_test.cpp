@@ -56,6 +56,9 @@ TEST(MD5Checksum, Rfc1321TestSuite) {
 }
 
 TEST(MD5Checksum, PaddingBoundariesAgreeWithMd5sum) {
+#ifdef _WIN32
+  GTEST_SKIP() << "md5sum is a Linux program: a Windows program gets none of its output";
+#endif
   TempDir dir;
   std::mt19937 random(1321);
   // Around the 56-byte padding limit and the 64-byte block, and a few larger sizes that are

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/debug_output.h"
 #include "platform/process.h"
 
 namespace {
@@ -130,7 +131,7 @@ void CTraceWriter::WriteLine(int level, const char16_t* format,
                                     LevelTag(level));
     line += platform::FormatWide(format, args);
     line += u"\r\n";
-    // The debugger output has no channel on this platform; the file is the only copy.
+    platform::WriteDebugOutput(line);
     if (file_) WriteWholeLine(LittleEndian(line));
   } catch (...) {
     // A line that cannot be written is lost; writing never fails towards the caller.

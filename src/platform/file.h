@@ -1,7 +1,8 @@
-// The framework's file class (CFile) over a POSIX file descriptor: open with the framework's
-// mode flags, raw reads and writes, positions, and the file error (CFileException) carrying a
-// Windows error number. One object is used by one thread at a time; it closes its file when
-// destroyed. Paths are wide text; on this platform they reach the file system as UTF-8.
+// The framework's file class (CFile) over the system's file handle (a POSIX file descriptor,
+// or a Windows file handle): open with the framework's mode flags, raw reads and writes,
+// positions, and the file error (CFileException) carrying a Windows error number. One object
+// is used by one thread at a time; it closes its file when destroyed. Paths are wide text; on
+// POSIX they reach the file system as UTF-8.
 #pragma once
 
 #include <cstddef>
@@ -67,7 +68,7 @@ class File {
   virtual bool Open(const WString& path, std::uint32_t flags, FileError* error = nullptr);
   // Closes the file if open. Never throws.
   virtual void Close() noexcept;
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return handle_ != kNoHandle; }
 
   // Reads up to count bytes; the number read, 0 at the end. Throws FileError on failure.
   virtual std::size_t Read(void* buffer, std::size_t count);
@@ -93,15 +94,21 @@ class File {
   static bool CreateDirectory(const WString& path);
 
  protected:
-  int Descriptor() const { return fd_; }
-  [[noreturn]] void Throw(int errnoValue) const;
+  // The system's handle of the open file (a descriptor, or a Windows HANDLE's value).
+  using NativeHandle = std::intptr_t;
+  static constexpr NativeHandle kNoHandle = -1;
+  NativeHandle Handle() const { return handle_; }
+  // Throws the FileError of a system error value (errno on POSIX, a Windows error number on
+  // Windows).
+  [[noreturn]] void Throw(int systemError) const;
 
  private:
-  int fd_ = -1;
+  NativeHandle handle_ = kNoHandle;
   WString path_;
 };
 
-// Path text to the bytes the file system takes (UTF-8), and back.
+// Path text to the bytes the POSIX file system takes (UTF-8), and back; on Windows the same
+// UTF-8 text, for test code that builds paths as bytes.
 std::string PathToNative(const WString& path);
 WString PathFromNative(const std::string& path);
 

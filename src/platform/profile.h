@@ -5,14 +5,14 @@
 // (values) or size - 2 (lists). A file starting with FF FE is UTF-16 LE; any other is text in
 // the ANSI code page.
 //
-// Sounder than Windows: a write goes to a temporary file renamed over the old one, under an
-// exclusive advisory lock held from the read to the rename, so a writer that dies at any moment
-// never leaves a torn file and concurrent writers (threads or processes) never lose each
-// other's changes; a write that
-// changes nothing leaves the file alone; text that could not be read back as written (a line
-// break anywhere, or a key holding "=" or starting with "[" or ";") is refused. Readers take no
-// lock: they always see a whole file. Parsed files are kept in memory while their inode, size
-// and times are unchanged.
+// Sounder than Windows: a write goes to a temporary file put in place of the old one in one
+// step, under an exclusive lock held from the read to the replacement, so a writer that dies
+// at any moment never leaves a torn file and concurrent writers (threads or processes) never
+// lose each other's changes; a write that changes nothing leaves the file alone; text that
+// could not be read back as written (a line break anywhere, or a key holding "=" or starting
+// with "[" or ";") is refused. Readers take no lock: they always see a whole file. Parsed files
+// are kept in memory while their identity (inode, or file index), size and times are
+// unchanged. The file side is per platform (profile_file.h), the rest the same everywhere.
 //
 // Any thread may call these functions. Failures set the calling thread's last error.
 #pragma once

@@ -1,8 +1,10 @@
 #include "search/artist_url_cache.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
@@ -249,6 +251,7 @@ TEST(ArtistUrlCache, FilesAreOrdinaryIniText) {
             "[Abba]\r\nArtistUrl=site.test/abba2.html\r\n"
             "[A-ha]\r\nArtistUrl=site.test/a-ha.html?x=1&y=%20\r\n"
             "[Air \xC3\xA9t\xC3\xA9]\r\nArtistUrl=site.test/air.html\r\n");
+#ifndef _WIN32  // python3 is a Linux program: a Windows program gets none of its output
   const std::string command =
       "python3 -c 'import configparser,sys\n"
       "p=configparser.ConfigParser(interpolation=None)\n"
@@ -264,11 +267,15 @@ TEST(ArtistUrlCache, FilesAreOrdinaryIniText) {
             "Abba|site.test/abba2.html\n"
             "A-ha|site.test/a-ha.html?x=1&y=%20\n"
             "Air \xC3\xA9t\xC3\xA9|site.test/air.html\n");
+#endif
 }
 
 // Two processes filling the same cache file at once, entry by entry or in passes of 50 as the
 // artist search writes them: every entry of both is there afterwards.
 TEST(ArtistUrlCache, TwoProcessesShareOneFile) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the writers are forked: not yet ported to Windows";
+#else
   const struct {
     int passes;
     int perPass;  // 1: no pass, each write on its own
@@ -315,6 +322,7 @@ TEST(ArtistUrlCache, TwoProcessesShareOneFile) {
       }
     }
   }
+#endif
 }
 
 // Within a pass the object's own reads see its queued entries, exact and similar, while other

@@ -5,15 +5,29 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <string>
 
 #include "support/fake_host.h"
 
 namespace testing_support {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tunewell-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) std::abort();
-  path_ = pattern;
+  // create_directory tells a new folder from an existing one, so a name is never shared; it
+  // works alike on every platform, which mkdtemp does not.
+  std::random_device seed;
+  std::mt19937 random(seed());
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path candidate =
+        base / ("tunewell-test-" + std::to_string(random() % 100000000u));
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error)) {
+      path_ = candidate.generic_string();
+      return;
+    }
+  }
+  std::abort();
 }
 
 TempDir::~TempDir() {

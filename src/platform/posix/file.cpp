@@ -13,6 +13,8 @@
 namespace platform {
 namespace {
 
+int AsFd(std::intptr_t handle) { return static_cast<int>(handle); }
+
 // Windows tells a missing file (2) from a missing folder on its path (3).
 std::uint32_t OpenErrorCode(int errnoValue, const std::string& nativePath) {
   if (errnoValue == ENOENT) {
@@ -63,18 +65,6 @@ posix::ShareMode ShareModeOf(std::uint32_t flags) {
 
 }  // namespace
 
-FileError::FileError(std::uint32_t code, WString path)
-    : code_(code), path_(std::move(path)) {
-  what_ = "file error " + std::to_string(code_) + " on " + PathToNative(path_);
-}
-
-WString FileError::Message() const { return ErrorText(code_); }
-
-WString FileError::Message(std::size_t maxChars) const {
-  WString text = Message();
-  if (text.size() > maxChars) text.resize(maxChars);
-  return text;
-}
 
 File::~File() { Close(); }
 
@@ -102,32 +92,32 @@ bool File::Open(const WString& path, std::uint32_t flags, FileError* error) {
   if (Truncates(flags) && (flags & (modeWrite | modeReadWrite)) && ::ftruncate(fd, 0) != 0) {
     return fail(ErrorFromErrno(errno));
   }
-  fd_ = fd;
+  handle_ = fd;
   path_ = path;
   return true;
 }
 
 void File::Close() noexcept {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  if (handle_ != kNoHandle) ::close(AsFd(handle_));
+  handle_ = kNoHandle;
 }
 
-void File::Throw(int errnoValue) const { throw FileError(ErrorFromErrno(errnoValue), path_); }
+void File::Throw(int systemError) const { throw FileError(ErrorFromErrno(systemError), path_); }
 
 std::size_t File::Read(void* buffer, std::size_t count) {
-  if (fd_ < 0) throw FileError(error::kInvalidHandle, path_);
+  if (handle_ == kNoHandle) throw FileError(error::kInvalidHandle, path_);
   for (;;) {
-    const ssize_t n = ::read(fd_, buffer, count);
+    const ssize_t n = ::read(AsFd(handle_), buffer, count);
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno != EINTR) Throw(errno);
   }
 }
 
 void File::Write(const void* buffer, std::size_t count) {
-  if (fd_ < 0) throw FileError(error::kInvalidHandle, path_);
+  if (handle_ == kNoHandle) throw FileError(error::kInvalidHandle, path_);
   const auto* bytes = static_cast<const char*>(buffer);
   while (count > 0) {
-    const ssize_t n = ::write(fd_, bytes, count);
+    const ssize_t n = ::write(AsFd(handle_), bytes, count);
     if (n < 0) {
       if (errno == EINTR) continue;
       Throw(errno);
@@ -138,10 +128,10 @@ void File::Write(const void* buffer, std::size_t count) {
 }
 
 std::uint64_t File::Seek(std::int64_t offset, int origin) {
-  if (fd_ < 0) throw FileError(error::kInvalidHandle, path_);
+  if (handle_ == kNoHandle) throw FileError(error::kInvalidHandle, path_);
   static constexpr int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
   if (origin < begin || origin > end) throw FileError(error::kInvalidParameter, path_);
-  const off_t pos = ::lseek(fd_, static_cast<off_t>(offset), kWhence[origin]);
+  const off_t pos = ::lseek(AsFd(handle_), static_cast<off_t>(offset), kWhence[origin]);
   if (pos < 0) {
     throw FileError(errno == EINVAL ? error::kNegativeSeek : ErrorFromErrno(errno), path_);
   }
@@ -149,22 +139,22 @@ std::uint64_t File::Seek(std::int64_t offset, int origin) {
 }
 
 std::uint64_t File::GetPosition() const {
-  if (fd_ < 0) throw FileError(error::kInvalidHandle, path_);
-  const off_t pos = ::lseek(fd_, 0, SEEK_CUR);
+  if (handle_ == kNoHandle) throw FileError(error::kInvalidHandle, path_);
+  const off_t pos = ::lseek(AsFd(handle_), 0, SEEK_CUR);
   if (pos < 0) Throw(errno);
   return static_cast<std::uint64_t>(pos);
 }
 
 std::uint64_t File::GetLength() const {
-  if (fd_ < 0) throw FileError(error::kInvalidHandle, path_);
+  if (handle_ == kNoHandle) throw FileError(error::kInvalidHandle, path_);
   struct stat st {};
-  if (fstat(fd_, &st) != 0) Throw(errno);
+  if (fstat(AsFd(handle_), &st) != 0) Throw(errno);
   return static_cast<std::uint64_t>(st.st_size);
 }
 
 void File::SetLength(std::uint64_t length) {
-  if (fd_ < 0) throw FileError(error::kInvalidHandle, path_);
-  if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) Throw(errno);
+  if (handle_ == kNoHandle) throw FileError(error::kInvalidHandle, path_);
+  if (::ftruncate(AsFd(handle_), static_cast<off_t>(length)) != 0) Throw(errno);
 }
 
 WString File::GetFileName() const {

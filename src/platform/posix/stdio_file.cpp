@@ -58,7 +58,7 @@ bool StdioFile::Open(const WString& path, std::uint32_t flags, FileError* error)
   if (!File::Open(path, flags, error)) return false;
   // The stream gets its own descriptor for the same open file, so both share one position
   // and closing the stream leaves the file's own descriptor to File.
-  const int fd = ::fcntl(Descriptor(), F_DUPFD_CLOEXEC, 0);
+  const int fd = ::fcntl(static_cast<int>(Handle()), F_DUPFD_CLOEXEC, 0);
   std::FILE* stream = fd >= 0 ? ::fdopen(fd, StreamMode(flags)) : nullptr;
   if (stream == nullptr) {
     const std::uint32_t code = ErrorFromErrno(errno);
@@ -138,37 +138,5 @@ std::size_t StdioFile::ReadLine(char16_t* buffer, std::size_t capacity) {
   return ReadLineUnits(stream_, buffer, capacity);
 }
 
-char16_t* StdioFile::ReadString(char16_t* buffer, std::uint32_t max) {
-  return ReadLine(buffer, max) == 0 ? nullptr : buffer;
-}
-
-bool StdioFile::ReadString(WString& text) {
-  text.clear();
-  char16_t chunk[128];
-  std::size_t n = 0;
-  while ((n = ReadLine(chunk, std::size(chunk))) > 0) {
-    text.append(chunk, n);
-    if (text.back() == u'\n') {
-      text.pop_back();
-      return true;
-    }
-  }
-  return !text.empty();
-}
-
-void StdioFile::WriteString(const char16_t* text) {
-  if (text == nullptr) return;
-  for (; *text != u'\0'; ++text) {
-    const char bytes[2] = {static_cast<char>(*text & 0xFF), static_cast<char>(*text >> 8)};
-    Write(bytes, 2);
-  }
-}
-
-void StdioFile::WriteToDescriptor(const void* buffer, std::size_t count) {
-  // After the flush the descriptor stands at the stream's position, and the stream has no
-  // data of its own left that could overtake or overwrite these bytes.
-  Flush();
-  File::Write(buffer, count);
-}
 
 }  // namespace platform

@@ -68,7 +68,9 @@ TEST(StdioFile, DescriptorWritesKeepTheirOrderAndPosition) {
   TempDir dir;
   const std::string path = dir.File("f");
   RawStdioFile file;
-  ASSERT_TRUE(file.Open(platform::PathFromNative(path), File::modeReadWrite | File::modeCreate));
+  // Shared, so that the test can read the file while it is open (sharing modes hold on Windows).
+  ASSERT_TRUE(file.Open(platform::PathFromNative(path),
+                        File::modeReadWrite | File::modeCreate | File::shareDenyNone));
   file.Write("ab", 2);               // buffered in the stream
   file.WriteToDescriptor("cd", 2);   // must come after it
   EXPECT_EQ(4u, file.GetPosition());

@@ -1,24 +1,16 @@
 #include "platform/profile.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <time.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include "platform/file.h"
 #include "platform/profile_document.h"
+#include "platform/profile_file.h"
 #include "platform/system_error.h"
 
 namespace platform {
@@ -29,30 +21,10 @@ namespace {
 using DocumentPtr = std::shared_ptr<const ProfileDocument>;
 using EditablePtr = std::shared_ptr<ProfileDocument>;
 
-// What identifies one version of a file: writers always replace the file by a new inode, so
-// a changed file shows a new inode, size or time.
-struct FileStamp {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  timespec modified{};
-  timespec changed{};
-
-  static FileStamp Of(const struct stat& st) {
-    return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
-  }
-  bool operator==(const FileStamp& other) const {
-    return device == other.device && inode == other.inode && size == other.size &&
-           modified.tv_sec == other.modified.tv_sec &&
-           modified.tv_nsec == other.modified.tv_nsec &&
-           changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
-  }
-};
-
 // Parsed files by path, each valid only while its stamp matches the file on disk.
 class ParsedFiles {
  public:
-  DocumentPtr Find(const std::string& path, const FileStamp& stamp) {
+  DocumentPtr Find(const WString& path, const ProfileStamp& stamp) {
     std::lock_guard<std::mutex> guard(mutex_);
     const auto found = entries_.find(path);
     if (found == entries_.end() || !(found->second.stamp == stamp)) return nullptr;
@@ -60,7 +32,7 @@ class ParsedFiles {
   }
   // Removes the document from the cache and hands it over when it is current. No reader can
   // reach it any more, so when no reader still holds it the caller may edit it in place.
-  DocumentPtr Take(const std::string& path, const FileStamp& stamp) {
+  DocumentPtr Take(const WString& path, const ProfileStamp& stamp) {
     std::lock_guard<std::mutex> guard(mutex_);
     const auto found = entries_.find(path);
     if (found == entries_.end()) return nullptr;
@@ -69,7 +41,7 @@ class ParsedFiles {
     entries_.erase(found);
     return current ? document : nullptr;
   }
-  void Store(const std::string& path, const FileStamp& stamp, DocumentPtr document) {
+  void Store(const WString& path, const ProfileStamp& stamp, DocumentPtr document) {
     std::lock_guard<std::mutex> guard(mutex_);
     // A handful of files is the normal working set; an unbounded map would only grow.
     if (entries_.size() >= kMaxEntries && entries_.find(path) == entries_.end()) {
@@ -81,11 +53,11 @@ class ParsedFiles {
  private:
   static constexpr std::size_t kMaxEntries = 64;
   struct Entry {
-    FileStamp stamp;
+    ProfileStamp stamp;
     DocumentPtr document;
   };
   std::mutex mutex_;
-  std::unordered_map<std::string, Entry> entries_;
+  std::unordered_map<WString, Entry> entries_;
 };
 
 // Destroyed when the library unloads (a plug-in must not leave its heap behind); created by
@@ -95,177 +67,22 @@ ParsedFiles& Parsed() {
   return parsed;
 }
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() { Reset(); }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  void Reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-  // Gives up ownership without closing.
-  int Release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
-
-// Windows tells a missing folder (3) from a missing file (2).
-std::uint32_t OpenError(int errnoValue, bool creating) {
-  if (errnoValue == ENOENT && creating) return error::kPathNotFound;
-  return ErrorFromErrno(errnoValue);
-}
-
-bool ReadAll(int fd, std::string& bytes) {
-  bytes.clear();
-  char chunk[65536];
-  for (;;) {
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
-    if (got == 0) return true;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.append(chunk, static_cast<std::size_t>(got));
-  }
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(put);
-  }
-  return true;
-}
-
-bool WriteRuns(int fd, const std::vector<std::string_view>& runs) {
-  return std::all_of(runs.begin(), runs.end(),
-                     [fd](std::string_view run) { return WriteAll(fd, run); });
-}
-
-// The document of an open file, from memory when the file is unchanged since it was parsed.
-DocumentPtr LoadOpen(const std::string& path, int fd, const struct stat& st) {
-  const FileStamp stamp = FileStamp::Of(st);
-  if (DocumentPtr known = Parsed().Find(path, stamp)) return known;
-  std::string bytes;
-  if (!ReadAll(fd, bytes)) {
-    SetLastErrorCode(ErrorFromErrno(errno));
-    return nullptr;
-  }
-  DocumentPtr document = std::make_shared<ProfileDocument>(ProfileDocument::Parse(std::move(bytes)));
-  Parsed().Store(path, stamp, document);
-  return document;
-}
-
 // The current document of a file for reading, or null (last error set) when it cannot be read.
 // Readers need no lock: writers replace the file whole.
 DocumentPtr LoadForRead(const WString& path) {
-  const std::string native = PathToNative(path);
-  struct stat st {};
-  if (::stat(native.c_str(), &st) == 0) {
-    if (DocumentPtr known = Parsed().Find(native, FileStamp::Of(st))) return known;
+  ProfileStamp stamp;
+  if (StampProfilePath(path, stamp)) {
+    if (DocumentPtr known = Parsed().Find(path, stamp)) return known;
   }
-  const Descriptor fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
-    SetLastErrorCode(OpenError(errno, false));
-    return nullptr;
-  }
-  if (S_ISDIR(st.st_mode)) {
-    SetLastErrorCode(error::kAccessDenied);
-    return nullptr;
-  }
-  return LoadOpen(native, fd.get(), st);
-}
-
-// Opens the file and takes its exclusive lock, making sure the locked inode is still the one
-// the path names: a writer that held the lock before may have renamed a new file over it.
-// Returns -1 with the last error set on failure; with create false, -1 and error 2 when the
-// file does not exist.
-int OpenLocked(const std::string& native, bool create, struct stat& st) {
-  for (;;) {
-    Descriptor fd(::open(native.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0666));
-    if (fd.get() < 0) {
-      SetLastErrorCode(OpenError(errno, create));
-      return -1;
-    }
-    int locked;
-    do {
-      locked = ::flock(fd.get(), LOCK_EX);
-    } while (locked != 0 && errno == EINTR);
-    struct stat named {};
-    if (locked != 0 || ::fstat(fd.get(), &st) != 0) {
-      SetLastErrorCode(ErrorFromErrno(errno));
-      return -1;
-    }
-    if (::stat(native.c_str(), &named) == 0 && named.st_dev == st.st_dev &&
-        named.st_ino == st.st_ino) {
-      return fd.Release();
-    }
-  }
-}
-
-// A new file beside the target, named after it and this process, created exclusively.
-int CreateTemporary(const std::string& native, std::string& temporary) {
-  static std::atomic<unsigned> counter{0};
-  const std::size_t slash = native.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "" : native.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? native : native.substr(slash + 1);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary = folder + "." + name + ".tmp-" + std::to_string(::getpid()) + "-" +
-                std::to_string(counter++);
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  errno = EEXIST;
-  return -1;
-}
-
-// Sets the file's modification time from the fine clock. The kernel stamps writes with a
-// coarse clock (milliseconds), and a freed inode number is soon reused: two versions of a file
-// written in quick succession could otherwise share inode, size and time, and a reader would
-// take the newer one for the older one it has parsed.
-bool StampNow(int fd) {
-  timespec times[2];
-  if (::clock_gettime(CLOCK_REALTIME, &times[0]) != 0) return false;
-  times[1] = times[0];
-  return ::futimens(fd, times) == 0;
-}
-
-// Writes the document to a temporary file and renames it over the target, so the path names
-// either the old or the new file, whole, at every moment, whenever a writer dies. There is no
-// flush to the disk: the files are a cache that refills itself, the artist search writes one
-// entry per result on a page, and a flush costs milliseconds each on a busy disk (ext4 orders
-// the data of a file renamed over another before the rename in any case).
-bool Replace(const std::string& native, const struct stat& old, const DocumentPtr& document) {
-  std::string temporary;
-  const Descriptor fd(CreateTemporary(native, temporary));
-  bool done = fd.get() >= 0;
-  if (done) {
-    done = ::fchmod(fd.get(), old.st_mode & 07777) == 0 &&
-           WriteRuns(fd.get(), document->ByteRuns()) && StampNow(fd.get()) &&
-           ::rename(temporary.c_str(), native.c_str()) == 0;
-  }
-  if (!done) {
-    const int saved = errno;
-    if (fd.get() >= 0) ::unlink(temporary.c_str());
-    SetLastErrorCode(ErrorFromErrno(saved));
-    return false;
-  }
-  struct stat st {};
-  if (::fstat(fd.get(), &st) == 0) Parsed().Store(native, FileStamp::Of(st), document);
-  return true;
+  const std::unique_ptr<ProfileFile> file = ProfileFile::OpenForRead(path);
+  if (file == nullptr) return nullptr;
+  if (DocumentPtr known = Parsed().Find(path, file->Stamp())) return known;
+  std::string bytes;
+  if (!file->ReadAll(bytes)) return nullptr;
+  DocumentPtr document =
+      std::make_shared<ProfileDocument>(ProfileDocument::Parse(std::move(bytes)));
+  Parsed().Store(path, file->Stamp(), document);
+  return document;
 }
 
 enum class EditKind { Set, DeleteKey, DeleteSection };
@@ -298,10 +115,10 @@ bool ChangesNothing(const ProfileDocument& document, const Edit& edit) {
 // commonest write of the artist cache, which sees the same names again and again, then takes
 // no lock and touches no file. A writer that changes the file meanwhile is no different from
 // one that came just after this call.
-bool KnownUnchanged(const std::string& native, const std::vector<Edit>& edits) {
-  struct stat st {};
-  if (::stat(native.c_str(), &st) != 0) return false;
-  const DocumentPtr known = Parsed().Find(native, FileStamp::Of(st));
+bool KnownUnchanged(const WString& path, const std::vector<Edit>& edits) {
+  ProfileStamp stamp;
+  if (!StampProfilePath(path, stamp)) return false;
+  const DocumentPtr known = Parsed().Find(path, stamp);
   return known != nullptr &&
          std::all_of(edits.begin(), edits.end(),
                      [&](const Edit& edit) { return ChangesNothing(*known, edit); });
@@ -310,40 +127,38 @@ bool KnownUnchanged(const std::string& native, const std::vector<Edit>& edits) {
 // The document of the locked file, to be edited: the parsed one when the file is unchanged
 // since it was parsed (taken in place when nobody else holds it), else read afresh. Under the
 // lock a stale document must never be written back: it would lose another writer's change.
-EditablePtr LoadForEdit(const std::string& native, int fd, const struct stat& st) {
-  if (DocumentPtr known = Parsed().Take(native, FileStamp::Of(st))) {
+EditablePtr LoadForEdit(const WString& path, ProfileFile& file) {
+  if (DocumentPtr known = Parsed().Take(path, file.Stamp())) {
     if (known.use_count() == 1) return std::const_pointer_cast<ProfileDocument>(known);
     return std::make_shared<ProfileDocument>(*known);
   }
   std::string bytes;
-  if (!ReadAll(fd, bytes)) {
-    SetLastErrorCode(ErrorFromErrno(errno));
-    return nullptr;
-  }
+  if (!file.ReadAll(bytes)) return nullptr;
   return std::make_shared<ProfileDocument>(ProfileDocument::Parse(std::move(bytes)));
 }
 
 // Applies the edits in order under the file's lock, replacing the file once if any changed it.
 bool EditLocked(const WString& path, const std::vector<Edit>& edits) {
-  const std::string native = PathToNative(path);
-  if (KnownUnchanged(native, edits)) return true;
+  if (KnownUnchanged(path, edits)) return true;
   const bool creates = std::any_of(edits.begin(), edits.end(),
                                    [](const Edit& edit) { return edit.kind == EditKind::Set; });
-  struct stat st {};
-  const Descriptor fd(OpenLocked(native, creates, st));
-  if (fd.get() < 0) {
+  const std::unique_ptr<ProfileFile> file = ProfileFile::OpenLocked(path, creates);
+  if (file == nullptr) {
     // Nothing to delete from a file that does not exist.
     return !creates && GetLastErrorCode() == error::kFileNotFound;
   }
-  const EditablePtr edited = LoadForEdit(native, fd.get(), st);
+  const EditablePtr edited = LoadForEdit(path, *file);
   if (edited == nullptr) return false;
   bool changed = false;
   for (const Edit& edit : edits) changed = Apply(*edited, edit) || changed;
   if (!changed) {
-    Parsed().Store(native, FileStamp::Of(st), edited);
+    Parsed().Store(path, file->Stamp(), edited);
     return true;
   }
-  return Replace(native, st, edited);
+  ProfileStamp replaced;
+  if (!file->Replace(edited->ByteRuns(), replaced)) return false;
+  Parsed().Store(path, replaced, edited);
+  return true;
 }
 
 std::uint32_t CopyText(WStringView text, char16_t* buffer, std::uint32_t size) {
