@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <fstream>
 #include <chrono>
@@ -174,6 +176,9 @@ TEST(CloseAndMergeLog, DestructionMerges) {
 // overwrite or interleave each other: every section is whole and in one piece, and every
 // child is either merged (and deleted) or, when the parent stays taken too long, kept whole.
 TEST(CloseAndMergeLog, EightProcessesMergingAtOnceLoseNothing) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the merging processes are forked: not yet ported to Windows";
+#else
   constexpr int kProcesses = 8;
   constexpr int kLines = 2000;
   TempDir folder;
@@ -253,6 +258,7 @@ TEST(CloseAndMergeLog, EightProcessesMergingAtOnceLoseNothing) {
   EXPECT_EQ(static_cast<std::size_t>(kProcesses), seen.size()) << "no child lost";
   EXPECT_GE(merged, 1);
   std::cout << "[          ] " << merged << " of " << kProcesses << " children merged\n";
+#endif
 }
 
 }  // namespace
