@@ -130,10 +130,10 @@ def tag_mp4(path, artist, title, extras):
     audio.save()
 
 
-def make(folder, spec):
+def make(folder, plan):
     work = tempfile.mkdtemp()
     try:
-        with open(spec, encoding="utf-8", errors="surrogateescape") as lines:
+        with open(plan, encoding="utf-8", errors="surrogateescape") as lines:
             for line in lines:
                 fields = line.rstrip("\n").split("\t")
                 name, fmt, artist, title = fields[:4]

@@ -88,20 +88,20 @@ class HostTag : public ::testing::Test {
 
   // Makes the files, song i for row i; writes the expected lyrics per file name.
   void Make(const std::string& folder, const std::vector<FileRow>& rows) {
-    std::ofstream spec(dir_.File("spec.tsv")), expected(dir_.File("expected.tsv"));
+    std::ofstream plan(dir_.File("plan.tsv")), expected(dir_.File("expected.tsv"));
     for (std::size_t i = 0; i < rows.size(); ++i) {
       const e2e::CorpusSong& song = songs_[i % songs_.size()];
       const bool noTags = rows[i].extras.find("notags") != std::string::npos;
       const std::string name = noTags ? song.artist + " - " + song.title + "." + rows[i].format
                                       : rows[i].name;
-      spec << name << "\t" << rows[i].format << "\t" << song.artist << "\t" << song.title << "\t"
+      plan << name << "\t" << rows[i].format << "\t" << song.artist << "\t" << song.title << "\t"
            << rows[i].extras << "\n";
       expected << name << "\t" << Escaped(Stored(song.lyrics)) << "\t" << rows[i].language
                << "\n";
       lyricsOf_[name] = Stored(song.lyrics);
     }
-    spec.close();
-    const RunResult made = Audio({"make", folder, dir_.File("spec.tsv")});
+    plan.close();
+    const RunResult made = Audio({"make", folder, dir_.File("plan.tsv")});
     ASSERT_EQ(made.status, 0) << made.err;
   }
 
