@@ -124,12 +124,6 @@ std::uint64_t ProfileUnitMask(WStringView text) {
   return mask;
 }
 
-WString FoldProfileName(WStringView name) {
-  WString folded(name);
-  for (char16_t& c : folded) c = ToUpper(c);
-  return folded;
-}
-
 // Each line keeps its bytes, its one line break (CR LF, LF or CR) included, so that writing
 // the document back reproduces the file exactly. A run of breaks makes blank lines, which
 // lookups skip, so any run of CR and LF ends a line as far as reading goes; keeping the blank

@@ -102,8 +102,6 @@ class ProfileDocument {
 
 // Profile white space: tab, LF, VT, FF, CR and space.
 WStringView TrimProfileText(WStringView text);
-// The name as matching compares it: every unit upper-case mapped.
-WString FoldProfileName(WStringView name);
 // Bit u % 64 set for every unit u of the text: which units a name may hold, kept per section
 // so that a scan can pass over names that cannot be what it looks for.
 std::uint64_t ProfileUnitMask(WStringView text);

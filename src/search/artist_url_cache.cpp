@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "diag/trace_log.h"
 #include "platform/case_map.h"
@@ -186,13 +187,14 @@ std::int32_t CArtistUrlCache::WriteArtistUrl(const WString& name, const WString&
 // A later write of the same name replaces the queued address where it stands, as the file
 // keeps a section where it first appeared.
 void CArtistUrlCache::Queue(const WString& path, const WString& name, const WString& url) {
+  WString folded = FoldedName(name);
   for (QueuedUrl& entry : queued) {
-    if (entry.path == path && entry.folded == FoldedName(name)) {
+    if (entry.path == path && entry.folded == folded) {
       entry.url = url;
       return;
     }
   }
-  queued.push_back({path, name, FoldedName(name), url});
+  queued.push_back({path, name, std::move(folded), url});
 }
 
 void CArtistUrlCache::BeginWritePass() {
