@@ -1,32 +1,21 @@
 #include "cancel_switch.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <thread>
+
+#include "interrupts.h"
 
 namespace host {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Written by the signal handler: only lock-free atomics are safe there.
+// Written by the interrupt handler: only lock-free atomics are safe there.
 std::atomic<int> signalCount{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
 std::atomic<int> stickyReason{static_cast<int>(CancelSwitch::Reason::None)};
 std::optional<Clock::time_point> deadline;
-
-void OnSignal(int) {
-  if (signalCount.fetch_add(1) > 0) {
-    // The user insists: the plug-in is inside a download it cannot leave early.
-    static const char kMessage[] = "\ntunewell: interrupted again, stopping now\n";
-    const ssize_t ignored = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
-    (void)ignored;
-    _exit(1);
-  }
-}
 
 void Remember(CancelSwitch::Reason reason) {
   int none = static_cast<int>(CancelSwitch::Reason::None);
@@ -35,18 +24,18 @@ void Remember(CancelSwitch::Reason reason) {
 
 }  // namespace
 
+void NoteInterrupt() {
+  // A second one: the user insists, and the plug-in is inside a download it cannot leave early.
+  if (signalCount.fetch_add(1) > 0) StopNow();
+}
+
 void CancelSwitch::Install(std::optional<double> timeoutSeconds) {
   Reset();
   if (timeoutSeconds) {
     deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                   std::chrono::duration<double>(*timeoutSeconds));
   }
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  InstallInterruptHandlers();
 }
 
 bool CancelSwitch::Cancelled() {

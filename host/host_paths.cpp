@@ -1,25 +1,11 @@
 #include "host_paths.h"
 
-#include <unistd.h>
-
-#include <climits>
 #include <cstdlib>
 #include <filesystem>
 
+#include "utf.h"
+
 namespace host {
-
-std::string ExecutableFolder() {
-  char self[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return {};
-  const std::string exe(self, static_cast<std::size_t>(n));
-  return exe.substr(0, exe.find_last_of('/') + 1);
-}
-
-std::vector<std::string> PluginCandidates(const std::string& exeFolder) {
-  if (exeFolder.empty()) return {};
-  return {exeFolder + "libtunewell.so", exeFolder + "../lib/tunewell/libtunewell.so"};
-}
 
 std::vector<std::string> SiteCandidates(const std::string& exeFolder, const char* siteDirVariable) {
   if (siteDirVariable != nullptr && siteDirVariable[0] != '\0') {
@@ -42,9 +28,9 @@ bool FindSiteFolder(std::string& folder, std::string& error) {
       SiteCandidates(ExecutableFolder(), std::getenv("TUNEWELL_SITE_DIR"));
   std::error_code ignored;
   for (const std::string& candidate : candidates) {
-    if (std::filesystem::is_regular_file(candidate + "/server.py", ignored)) {
+    if (std::filesystem::is_regular_file(PathFromUtf8(candidate + "/server.py"), ignored)) {
       // A plain path, so that messages name the folder a person would type.
-      folder = std::filesystem::path(candidate).lexically_normal().string();
+      folder = Utf8FromPath(PathFromUtf8(candidate).lexically_normal());
       return true;
     }
   }

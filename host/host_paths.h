@@ -12,11 +12,15 @@
 
 namespace host {
 
-// The folder of the running executable, with a trailing "/"; empty if unknown.
+// The folder of the running executable, with a trailing separator; empty if unknown.
+// (Platform backend: host/posix/, host/windows/.)
 std::string ExecutableFolder();
 // Where the plug-in may be for a binary in exeFolder, in the order looked at: beside it (the
-// build tree), then ../lib/tunewell/ (an installed tree).
+// build tree), then ../lib/tunewell/ (an installed tree on POSIX). (Platform backend.)
 std::vector<std::string> PluginCandidates(const std::string& exeFolder);
+// The cache folder when the command line names none: DefaultCacheFolder of the environment on
+// POSIX, %LOCALAPPDATA%\tunewell on Windows; none when neither is known. (Platform backend.)
+std::optional<std::string> UserCacheFolder();
 // Where the bundled site may be for a binary in exeFolder, in the order looked at:
 // $TUNEWELL_SITE_DIR alone when siteDirVariable is set and not empty, else site/ beside the
 // binary (the build tree), then ../share/tunewell/site (an installed tree).

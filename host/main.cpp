@@ -6,11 +6,21 @@
 #include <vector>
 
 #include "cancel_switch.h"
+#include "command_line.h"
 #include "host_commands.h"
 #include "options.h"
 #include "outcome.h"
 
 namespace {
+
+#ifdef TUNEWELL_HOST_WITHOUT_TAGS
+// A build without TagLib (the Windows one) has no tag and show.
+int RunWithoutTags(const host::Options& options) {
+  std::fprintf(stderr, "tunewell: %s is not in this build of tunewell (it has no TagLib)\n",
+               options.command.c_str());
+  return host::kExitUsage;
+}
+#endif
 
 struct CommandEntry {
   std::string_view name;
@@ -22,7 +32,11 @@ constexpr CommandEntry kCommands[] = {
     {"song", host::RunSearchCommand},   {"songs", host::RunSearchCommand},
     {"artist", host::RunSearchCommand}, {"lyrics", host::RunSearchCommand},
     {"site", host::RunSiteCommand},     {"demo", host::RunDemoCommand},
+#ifdef TUNEWELL_HOST_WITHOUT_TAGS
+    {"tag", RunWithoutTags},            {"show", RunWithoutTags},
+#else
     {"tag", host::RunTagCommand},       {"show", host::RunShowCommand},
+#endif
 };
 
 }  // namespace
@@ -30,7 +44,7 @@ constexpr CommandEntry kCommands[] = {
 int main(int argc, char** argv) {
   host::Options options;
   std::string error;
-  if (!host::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+  if (!host::ParseCommandLine(host::CommandLineArguments(argc, argv), options, error)) {
     std::fprintf(stderr, "tunewell: %s\n(try tunewell --help)\n", error.c_str());
     return host::kExitUsage;
   }

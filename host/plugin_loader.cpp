@@ -1,7 +1,5 @@
 #include "plugin_loader.h"
 
-#include <dlfcn.h>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +8,8 @@
 #include <vector>
 
 #include "host_paths.h"
+#include "shared_library.h"
+#include "utf.h"
 
 namespace host {
 namespace {
@@ -52,12 +52,12 @@ bool ReadPluginInfo(const std::string& path, PluginInfo& info, std::string& erro
   // The system's reason goes with the message: a missing file, a folder and a file without
   // read permission call for different remedies.
   std::error_code status;
-  if (std::filesystem::is_directory(path, status)) {
+  if (std::filesystem::is_directory(PathFromUtf8(path), status)) {
     error = "cannot read the plug-in file " + path + ": " + std::strerror(EISDIR);
     return false;
   }
   errno = 0;
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   if (!in) {
     const int reason = errno != 0 ? errno : EIO;
     error = "cannot read the plug-in file " + path + ": " + std::strerror(reason);
@@ -100,15 +100,14 @@ bool PluginLibrary::Load(const std::string& path, std::string& error) {
         path + " is a plug-in of type \"" + InfoValue(info, "Type") + "\", not a search plug-in";
     return false;
   }
-  // dlopen searches the library path for a bare name; a host means the file it was given.
-  const std::string target = path.find('/') == std::string::npos ? "./" + path : path;
-  handle_ = dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::string reason;
+  handle_ = OpenSharedLibrary(path, reason);
   if (handle_ == nullptr) {
-    const char* reason = dlerror();
-    error = "cannot load " + path + ": " + (reason ? reason : "unknown error");
+    error = "cannot load " + path + ": " + reason;
     return false;
   }
-  factory_ = reinterpret_cast<CLyricsDllInterface* (*)()>(dlsym(handle_, "GetDllInterface"));
+  factory_ = reinterpret_cast<CLyricsDllInterface* (*)()>(
+      FindSharedLibraryExport(handle_, "GetDllInterface"));
   if (factory_ == nullptr) {
     error = path + " does not export GetDllInterface";
     Unload();
@@ -123,7 +122,7 @@ CLyricsDllInterface* PluginLibrary::CreateObject() const {
 }
 
 void PluginLibrary::Unload() {
-  if (handle_ != nullptr) dlclose(handle_);
+  if (handle_ != nullptr) CloseSharedLibrary(handle_);
   handle_ = nullptr;
   factory_ = nullptr;
 }
@@ -132,8 +131,8 @@ std::string DefaultPluginPath() {
   const std::vector<std::string> candidates = PluginCandidates(ExecutableFolder());
   std::error_code ignored;
   for (const std::string& candidate : candidates) {
-    if (std::filesystem::is_regular_file(candidate, ignored)) {
-      return std::filesystem::path(candidate).lexically_normal().string();
+    if (std::filesystem::is_regular_file(PathFromUtf8(candidate), ignored)) {
+      return Utf8FromPath(PathFromUtf8(candidate).lexically_normal());
     }
   }
   // None there: the load then fails naming the first place, beside the binary.

@@ -58,9 +58,7 @@ SessionSettings SessionSettingsFrom(const Options& options) {
   settings.parentLog = options.parentLog;
   if (!options.noCache) {
     settings.cacheDirIsDefault = !options.cacheDir;
-    settings.cacheDir =
-        options.cacheDir ? options.cacheDir
-                         : DefaultCacheFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
+    settings.cacheDir = options.cacheDir ? options.cacheDir : UserCacheFolder();
   }
   settings.proxy = options.proxy;
   settings.maxDifference = options.maxDifference;

@@ -1,6 +1,7 @@
 // UTF-8 <-> UTF-16 for the host's command line and output. Ill-formed input becomes U+FFFD.
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 #include "tunewell/wstring.h"
@@ -9,5 +10,13 @@ namespace host {
 
 std::string ToUtf8(const WString& text);
 WString FromUtf8(const std::string& text);
+// A path from UTF-8 text; a plain string would be read in the ANSI code page on Windows.
+inline std::filesystem::path PathFromUtf8(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+inline std::string Utf8FromPath(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
 
 }  // namespace host

@@ -195,20 +195,44 @@ def parse_args(argv):
     parser.add_argument("--log", help="append one JSON line per request to this file")
     parser.add_argument("--delay-ms", type=int, default=0, help="hold every answer back")
     parser.add_argument("--verbose", action="store_true", help="log requests to stderr")
+    parser.add_argument("--port-file", help="also write the PORT line to this new file, and "
+                        "stop once the file is gone (for a parent that cannot read stdout)")
     return parser.parse_args(argv)
+
+
+def announce_in_file(path, line, server):
+    """Writes the PORT line where the parent waits for it: to a temporary name first, so that
+    the parent never reads half a line; then stops the server once the parent removes the
+    file; the file goes when the server ends. A Windows host under Wine gets neither the output
+    nor a way to end or watch this process."""
+    with open(path + ".tmp", "w") as out:
+        out.write(line + "\n")
+    os.replace(path + ".tmp", path)
+
+    def watch():
+        while os.path.exists(path):
+            time.sleep(0.2)
+        server.shutdown()
+
+    threading.Thread(target=watch, daemon=True).start()
 
 
 def main(argv):
     args = parse_args(argv)
     server = SiteServer((args.bind, args.port), args.host_name, RequestLog(args.log),
                         args.delay_ms, args.verbose)
-    print("PORT %d" % server.server_address[1], flush=True)
+    line = "PORT %d" % server.server_address[1]
+    print(line, flush=True)
+    if args.port_file:
+        announce_in_file(args.port_file, line, server)
     try:
         server.serve_forever()
     except KeyboardInterrupt:
         pass
     finally:
         server.server_close()
+        if args.port_file and os.path.exists(args.port_file):
+            os.remove(args.port_file)  # how such a parent learns that the site has ended
     return 0
 
 

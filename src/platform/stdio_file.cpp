@@ -32,8 +32,11 @@ void StdioFile::WriteString(const char16_t* text) {
 }
 
 void StdioFile::WriteToDescriptor(const void* buffer, std::size_t count) {
-  // After the flush the handle stands at the stream's position, and the stream has no data of
-  // its own left that could overtake or overwrite these bytes.
+  // Afterwards the handle must stand at the stream's position with nothing buffered that could
+  // overtake or overwrite these bytes. Each runtime needs its own half: Microsoft's seek drops
+  // the read-ahead and moves the handle back (its flush leaves the handle past the read-ahead);
+  // the GNU seek may stay inside its buffer, and its flush then moves the handle back.
+  Seek(0, File::current);
   Flush();
   File::Write(buffer, count);
 }

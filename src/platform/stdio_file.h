@@ -1,7 +1,7 @@
 // The framework's buffered file class (CStdioFile) over File: the file's descriptor with a
 // buffered stream on top, always in binary mode, so that nothing is translated on the way in
 // or out (no line ends, no code pages). Reads, writes, seeks and positions go through the
-// stream; WriteToDescriptor writes straight to the descriptor after flushing the stream, so
+// stream; WriteToDescriptor writes straight to the descriptor after syncing the stream, so
 // that writes still reach the file in the order given.
 //
 // Unlike the framework, a file opened for writing without truncation is not put in append

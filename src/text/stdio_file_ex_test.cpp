@@ -9,6 +9,7 @@
 #include "platform/code_page.h"
 #include "platform/system_error.h"
 #include "support/temp_dir.h"
+#include "support/wine.h"
 
 namespace {
 
@@ -129,7 +130,9 @@ TEST(CStdioFileEx, AnsiFilesUseTheSystemAnsiCodePage) {
     platform::ScopedAnsiCodePage ansi(platform::kCpWindows1252);
     EXPECT_EQ(std::vector<WString>{u"\u20AC \u00E9"}, ReadFileLines(dir.File("in.txt")));
   }
-  EXPECT_EQ(std::vector<WString>{u"\uFFFD \uFFFD"}, ReadFileLines(dir.File("in.txt")));
+  if (!testing_support::KnownWineDifference("Wine drops a cut UTF-8 sequence")) {
+    EXPECT_EQ(std::vector<WString>{u"\uFFFD \uFFFD"}, ReadFileLines(dir.File("in.txt")));
+  }
 }
 
 TEST(CStdioFileEx, NewUnicodeFileGetsTheMarkOnce) {
