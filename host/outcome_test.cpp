@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cancel_switch.h"
+#include "interrupts.h"
 
 namespace host {
 namespace {
@@ -46,7 +47,13 @@ TEST_F(OutcomeTest, TimeOutOutranksAFailedDownload) {
 
 TEST_F(OutcomeTest, InterruptGivesStatusOne) {
   CancelSwitch::Install(std::nullopt);
+#ifdef _WIN32
+  // A console event cannot be raised for this process alone: hand the switch what the
+  // console handler would.
+  NoteInterrupt();
+#else
   ASSERT_EQ(raise(SIGINT), 0);
+#endif
   EXPECT_TRUE(CancelSwitch::Cancelled());
   EXPECT_EQ(Classify(false, {0, 0, 0}, {1, 1, 5}), Outcome::Interrupted);
   EXPECT_EQ(ExitStatusFor(Outcome::Interrupted), 1);

@@ -22,8 +22,9 @@ constexpr auto kPoll = std::chrono::milliseconds(50);
 // started under Wine reads Linux paths only.
 using UnixNameFunction = char*(CDECL*)(const wchar_t*);
 UnixNameFunction WineUnixName() {
-  return reinterpret_cast<UnixNameFunction>(
-      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+  // Through void*: an exported address is cast to its real type, which FARPROC is not.
+  return reinterpret_cast<UnixNameFunction>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
 }
 
 bool FileExists(const std::wstring& path) {

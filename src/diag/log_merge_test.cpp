@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
-
+#include <filesystem>
 #include <fstream>
 #include <chrono>
 #include <iostream>
@@ -15,6 +11,7 @@
 
 #include "diag/trace_log.h"
 #include "platform/file.h"
+#include "support/child_process.h"
 #include "support/fake_host.h"
 #include "support/temp_dir.h"
 
@@ -175,47 +172,46 @@ TEST(CloseAndMergeLog, DestructionMerges) {
 // parent log is held denying other writers while a section is appended, so sections never
 // overwrite or interleave each other: every section is whole and in one piece, and every
 // child is either merged (and deleted) or, when the parent stays taken too long, kept whole.
+constexpr int kMergingProcesses = 8;
+constexpr int kMergedLines = 2000;
+
+// A merging process: FOLDER PARENT SIGNALS K. It says it is ready by a file in SIGNALS and
+// merges once the test puts "go" there, so that all merge at the same moment.
+int MergingChild(const std::vector<std::string>& arguments) {
+  const std::filesystem::path signals(arguments[2]);
+  const int k = std::stoi(arguments[3]);
+  CTraceLog log;
+  log.Configure(platform::PathFromNative(arguments[0]), u"Tunewell", CTraceLog::Error);
+  for (int n = 0; n < kMergedLines; ++n) log.WriteFormat(CTraceLog::Error, u"child %d line %d", k, n);
+  log.SetParentLogPath(platform::PathFromNative(arguments[1]));
+  std::ofstream(signals / ("ready" + std::to_string(k)));
+  while (!std::filesystem::exists(signals / "go")) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  log.CloseAndMergeLog();
+  return 0;
+}
+
 TEST(CloseAndMergeLog, EightProcessesMergingAtOnceLoseNothing) {
-#ifdef _WIN32
-  GTEST_SKIP() << "the merging processes are forked: not yet ported to Windows";
-#else
-  constexpr int kProcesses = 8;
-  constexpr int kLines = 2000;
-  TempDir folder;
+  testing_support::RunIfChild(MergingChild);
+  constexpr int kProcesses = kMergingProcesses;
+  constexpr int kLines = kMergedLines;
+  TempDir folder, signals;
   const std::string parent = folder.File("parent.txt");
-  int go[2];
-  int ready[2];
-  ASSERT_EQ(0, pipe(go));
-  ASSERT_EQ(0, pipe(ready));
-  std::vector<pid_t> children;
-  for (int k = 0; k < kProcesses; ++k) {
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      close(go[1]);
-      CTraceLog log;
-      log.Configure(folder.wpath(), u"Tunewell", CTraceLog::Error);
-      for (int n = 0; n < kLines; ++n) log.WriteFormat(CTraceLog::Error, u"child %d line %d", k, n);
-      log.SetParentLogPath(platform::PathFromNative(parent));
-      (void)!write(ready[1], "r", 1);
-      char unused;
-      (void)!read(go[0], &unused, 1);  // all start merging when the test closes its end
-      log.CloseAndMergeLog();
-      _exit(0);
+  {
+    std::vector<std::unique_ptr<testing_support::ChildProcess>> children;
+    for (int k = 0; k < kProcesses; ++k) {
+      children.push_back(std::make_unique<testing_support::ChildProcess>(
+          MergingChild,
+          std::vector<std::string>{folder.path(), parent, signals.path(), std::to_string(k)}));
+      ASSERT_TRUE(children.back()->Started());
     }
-    children.push_back(pid);
+    while (ListFiles(signals.path()).size() < static_cast<std::size_t>(kProcesses)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::ofstream(signals.File("go"));
+    for (auto& child : children) EXPECT_EQ(child->Wait(), 0);
   }
-  close(go[0]);
-  close(ready[1]);
-  char unused;
-  for (int k = 0; k < kProcesses; ++k) ASSERT_EQ(1, read(ready[0], &unused, 1));
-  close(go[1]);
-  for (pid_t pid : children) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
-  close(ready[0]);
 
   // The lines of one child, in order, as a section or a kept file must hold them.
   const std::regex line("^\\S+ [0-9A-F]+ ERR: child ([0-9]+) line ([0-9]+)$");
@@ -258,7 +254,6 @@ TEST(CloseAndMergeLog, EightProcessesMergingAtOnceLoseNothing) {
   EXPECT_EQ(static_cast<std::size_t>(kProcesses), seen.size()) << "no child lost";
   EXPECT_GE(merged, 1);
   std::cout << "[          ] " << merged << " of " << kProcesses << " children merged\n";
-#endif
 }
 
 }  // namespace

@@ -1,10 +1,6 @@
 #include "search/artist_url_cache.h"
 
 #include <gtest/gtest.h>
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
 
 #include <cstdio>
 #include <filesystem>
@@ -16,6 +12,7 @@
 #include "platform/file.h"
 #include "platform/profile.h"
 #include "search/name_distance.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 #include "support/trace_capture.h"
 
@@ -272,10 +269,27 @@ TEST(ArtistUrlCache, FilesAreOrdinaryIniText) {
 
 // Two processes filling the same cache file at once, entry by entry or in passes of 50 as the
 // artist search writes them: every entry of both is there afterwards.
+WString WriterName(int writer, int i) { return Wide("M" + std::to_string(writer * 100000 + i)); }
+WString WriterUrl(int writer, int i) {
+  return Wide("site.test/m/" + std::to_string(writer) + "/" + std::to_string(i));
+}
+
+// A writer process: FOLDER WRITER PASSES PER_PASS.
+int CacheWriter(const std::vector<std::string>& arguments) {
+  const int writer = std::stoi(arguments[1]), passes = std::stoi(arguments[2]),
+            perPass = std::stoi(arguments[3]);
+  CArtistUrlCache own(Wide(arguments[0]), u"Tunewell", u"0123abcd");
+  for (int p = 0; p < passes; ++p) {
+    const CArtistUrlCache::WritePass pass(perPass > 1 ? &own : nullptr);
+    for (int i = p * perPass; i < (p + 1) * perPass; ++i) {
+      if (own.WriteArtistUrl(WriterName(writer, i), WriterUrl(writer, i)) != 1) return 1;
+    }
+  }
+  return 0;
+}
+
 TEST(ArtistUrlCache, TwoProcessesShareOneFile) {
-#ifdef _WIN32
-  GTEST_SKIP() << "the writers are forked: not yet ported to Windows";
-#else
+  testing_support::RunIfChild(CacheWriter);
   const struct {
     int passes;
     int perPass;  // 1: no pass, each write on its own
@@ -284,29 +298,15 @@ TEST(ArtistUrlCache, TwoProcessesShareOneFile) {
     SCOPED_TRACE(c.perPass);
     CacheFixture f;
     const int perWriter = c.passes * c.perPass;
-    auto name = [](int writer, int i) { return Wide("M" + std::to_string(writer * 100000 + i)); };
-    auto url = [](int writer, int i) {
-      return Wide("site.test/m/" + std::to_string(writer) + "/" + std::to_string(i));
-    };
-    pid_t children[2];
-    for (int w = 0; w < 2; ++w) {
-      children[w] = ::fork();
-      ASSERT_GE(children[w], 0);
-      if (children[w] == 0) {
-        CArtistUrlCache own(f.dir.wpath(), u"Tunewell", u"0123abcd");
-        for (int p = 0; p < c.passes; ++p) {
-          const CArtistUrlCache::WritePass pass(c.perPass > 1 ? &own : nullptr);
-          for (int i = p * c.perPass; i < (p + 1) * c.perPass; ++i) {
-            if (own.WriteArtistUrl(name(w, i), url(w, i)) != 1) ::_exit(1);
-          }
-        }
-        ::_exit(0);
+    {
+      testing_support::ChildProcess writers[] = {
+          {CacheWriter, {f.dir.path(), "0", std::to_string(c.passes), std::to_string(c.perPass)}},
+          {CacheWriter, {f.dir.path(), "1", std::to_string(c.passes), std::to_string(c.perPass)}},
+      };
+      for (auto& writer : writers) {
+        ASSERT_TRUE(writer.Started());
+        EXPECT_EQ(writer.Wait(), 0);
       }
-    }
-    for (pid_t child : children) {
-      int status = 0;
-      ASSERT_EQ(::waitpid(child, &status, 0), child);
-      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     }
     std::vector<WString> sections;
     CArtistUrlCache::ReadSectionNames(Wide(f.FileFor("M")), sections);
@@ -317,12 +317,11 @@ TEST(ArtistUrlCache, TwoProcessesShareOneFile) {
     for (int w = 0; w < 2; ++w) {
       for (int i = 0; i < perWriter; ++i) {
         WString found;
-        EXPECT_EQ(f.cache.ReadArtistUrl(name(w, i), found, 0.0f), 1);
-        EXPECT_EQ(found, url(w, i));
+        EXPECT_EQ(f.cache.ReadArtistUrl(WriterName(w, i), found, 0.0f), 1);
+        EXPECT_EQ(found, WriterUrl(w, i));
       }
     }
   }
-#endif
 }
 
 // Within a pass the object's own reads see its queued entries, exact and similar, while other
