@@ -232,7 +232,9 @@ std::uint32_t ReadProfileString(const char16_t* section, const char16_t* key,
   WString found;
   if (document != nullptr && document->FindValue(section, key, found)) {
     WStringView value = found;
-    if (value.size() >= 2 && value.front() == u'"' && value.back() == u'"') {
+    // A matching pair of double or single quotes goes, as GetPrivateProfileStringW does it.
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+        value.back() == value.front()) {
       value = value.substr(1, value.size() - 2);
     }
     return CopyText(value, buffer, size);

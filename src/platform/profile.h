@@ -1,9 +1,9 @@
 // Private-profile (INI) files, standing in for GetPrivateProfileStringW,
 // GetPrivateProfileSectionNamesW and WritePrivateProfileStringW with Windows' matching rules
 // and buffer results: section and key names match without regard to case and are trimmed of
-// white space, a value in double quotes comes back without them, truncation returns size - 1
-// (values) or size - 2 (lists). A file starting with FF FE is UTF-16 LE; any other is text in
-// the ANSI code page.
+// white space, a value in double or single quotes comes back without them, truncation returns
+// size - 1 (values) or size - 2 (lists). A file starting with FF FE is UTF-16 LE; any other is
+// text in the ANSI code page.
 //
 // Sounder than Windows: a write goes to a temporary file put in place of the old one in one
 // step, under an exclusive lock held from the read to the replacement, so a writer that dies

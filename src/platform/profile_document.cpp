@@ -166,18 +166,24 @@ ProfileDocument ProfileDocument::Parse(std::string bytes) {
   return document;
 }
 
-// What Classify would say of the line's kind, from its first unit that is not white space
-// alone: no decoding needed. A byte above 0x7F in an ANSI file starts a character that is
-// neither white space nor "[" nor ";" in any ANSI code page.
+// What Classify would say of the line's kind, from its first unit that is not white space and,
+// after a "[", whether a "]" follows: no decoding needed. A byte above 0x7F in an ANSI file
+// starts a character that is neither white space nor "[", "]" or ";" in any ANSI code page.
 ProfileDocument::Kind ProfileDocument::KindOf(const Line& line) const {
   const std::size_t unit = utf16_ ? 2 : 1;
   const std::size_t end = line.start + line.length - line.breakBytes;
+  const auto unitAt = [&](std::size_t at) {
+    return utf16_ ? Utf16At(bytes_.data() + at)
+                  : static_cast<char16_t>(static_cast<unsigned char>(bytes_[at]));
+  };
   for (std::size_t at = line.start; at + unit <= end; at += unit) {
-    const char16_t c = utf16_ ? Utf16At(bytes_.data() + at)
-                              : static_cast<char16_t>(static_cast<unsigned char>(bytes_[at]));
+    const char16_t c = unitAt(at);
     if (IsProfileSpace(c)) continue;
-    if (c == u'[') return Kind::Header;
     if (c == u';') return Kind::Comment;
+    if (c != u'[') return Kind::Key;
+    for (at += unit; at + unit <= end; at += unit) {
+      if (unitAt(at) == u']') return Kind::Header;
+    }
     return Kind::Key;
   }
   return Kind::Blank;
@@ -199,20 +205,19 @@ std::vector<std::string_view> ProfileDocument::ByteRuns() const {
 
 
 // A header is "[" name "]" with the name running to the last "]"; comments start with ";";
-// anything else is a key, split at the first "=" (a key without "=" has no value).
+// anything else is a key, split at the first "=" (a key without "=" has no value). A "[" line
+// without "]" is no header but a key, as Windows' own reader takes it.
 ProfileDocument::Parts ProfileDocument::Classify(WStringView text) {
   Parts parts;
   const WStringView trimmed = TrimProfileText(text);
+  const std::size_t close = trimmed.rfind(u']');
   if (trimmed.empty()) {
     parts.kind = Kind::Blank;
   } else if (trimmed[0] == u';') {
     parts.kind = Kind::Comment;
-  } else if (trimmed[0] == u'[') {
+  } else if (trimmed[0] == u'[' && close != WStringView::npos) {
     parts.kind = Kind::Header;
-    const std::size_t close = trimmed.rfind(u']');
-    const std::size_t length = (close == WStringView::npos || close == 0) ? WStringView::npos
-                                                                            : close - 1;
-    parts.name = TrimProfileText(trimmed.substr(1, length));
+    parts.name = TrimProfileText(trimmed.substr(1, close - 1));
   } else {
     parts.kind = Kind::Key;
     const std::size_t equals = trimmed.find(u'=');

@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "platform/clock.h"
-#include "platform/crt_rand.h"
 #include "platform/file.h"
 #include "platform/module_path.h"
 #include "platform/process.h"
@@ -22,55 +21,6 @@ namespace {
 
 using testing_support::Narrow;
 using testing_support::TempDir;
-
-TEST(CrtRand, FollowsTheMicrosoftGenerator) {
-  // The first values of the Microsoft runtime after srand(1) (and without any srand).
-  const int expected[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464};
-  std::thread fresh([&] {
-    for (int value : expected) EXPECT_EQ(value, platform::CrtRand());
-  });
-  fresh.join();
-  platform::CrtSrand(1);
-  for (int value : expected) EXPECT_EQ(value, platform::CrtRand());
-  platform::CrtSrand(12345);
-  const int a = platform::CrtRand();
-  platform::CrtSrand(12345);
-  EXPECT_EQ(a, platform::CrtRand());
-}
-
-TEST(CrtRand, StateIsPerThread) {
-  platform::CrtSrand(7);
-  platform::CrtRand();
-  int otherThreadFirst = -1;
-  std::thread other([&] { otherThreadFirst = platform::CrtRand(); });
-  other.join();
-  EXPECT_EQ(41, otherThreadFirst);
-}
-
-TEST(ErrorText, EnglishTextsEndInLineBreak) {
-  const std::pair<std::uint32_t, const char*> cases[] = {
-      {0, "The operation completed successfully.\r\n"},
-      {2, "The system cannot find the file specified.\r\n"},
-      {87, "The parameter is incorrect.\r\n"},
-      {122, "The data area passed to a system call is too small.\r\n"},
-      {12002, "The operation timed out\r\n"},
-      {12007, "The server name or address could not be resolved\r\n"},
-      {12029, "A connection with the server could not be established\r\n"},
-      {12156, "The HTTP redirect request failed\r\n"},
-      {99999, ""},
-  };
-  for (const auto& [code, text] : cases) EXPECT_EQ(text, Narrow(platform::ErrorText(code))) << code;
-}
-
-TEST(LastError, IsPerThread) {
-  platform::SetLastErrorCode(87);
-  std::thread other([] {
-    EXPECT_EQ(0u, platform::GetLastErrorCode());
-    platform::SetLastErrorCode(5);
-  });
-  other.join();
-  EXPECT_EQ(87u, platform::GetLastErrorCode());
-}
 
 TEST(File, OpenFailuresCarryWindowsErrorNumbers) {
   TempDir dir;
