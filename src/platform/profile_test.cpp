@@ -1,12 +1,14 @@
+// The INI layer on both platforms. Its reading rules: the same table for the platform's own
+// layer and, in the Windows build, for Windows' GetPrivateProfileStringW and
+// GetPrivateProfileSectionNamesW on the same files, which checks our reading of those rules
+// against a real implementation. Its writers: threads and processes sharing a file, and a
+// writer killed at any moment.
 #include "platform/profile.h"
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <chrono>
+#include <cstring>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -15,10 +17,19 @@
 
 #include "platform/code_page.h"
 #include "platform/system_error.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
+#include "support/wine.h"
+
+#ifdef _WIN32
+#include <windows.h>
+// The system's name for its own function would hide the layer's.
+#undef WriteProfileString
+#endif
 
 namespace {
 
+using testing_support::KnownWineDifference;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
 
@@ -41,14 +52,181 @@ ReadResult Read(const std::string& path, const char16_t* section, const char16_t
   return {WString(buffer.data()), result};
 }
 
+// The raw list buffer: every unit up to and including the first double terminator.
+WString ReadNames(const std::string& path, std::uint32_t size, std::uint32_t* result) {
+  std::vector<char16_t> buffer(size + 2, u'#');
+  *result = platform::ReadProfileSectionNames(buffer.data(), size, Wide(path));
+  return WString(buffer.data(), size);
+}
+
 bool Write(const std::string& path, const char16_t* section, const char16_t* key,
            const char16_t* value) {
   return platform::WriteProfileString(section, key, value, Wide(path));
 }
 
-ino_t Inode(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+#ifdef _WIN32
+constexpr bool kSystemProfile = true;
+
+const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+
+WString SystemRead(const std::string& path, const char16_t* section, const char16_t* key,
+                   const char16_t* defaultValue) {
+  std::vector<wchar_t> buffer(257, L'#');
+  ::GetPrivateProfileStringW(W(section), W(key), W(defaultValue), buffer.data(), 256,
+                             W(Wide(path).c_str()));
+  return WString(reinterpret_cast<const char16_t*>(buffer.data()));
+}
+
+WString SystemReadNames(const std::string& path, std::uint32_t size, std::uint32_t* result) {
+  std::vector<wchar_t> buffer(size + 2, L'#');
+  *result = ::GetPrivateProfileSectionNamesW(buffer.data(), size, W(Wide(path).c_str()));
+  return WString(reinterpret_cast<const char16_t*>(buffer.data()), size);
+}
+#else
+constexpr bool kSystemProfile = false;
+
+WString SystemRead(const std::string&, const char16_t*, const char16_t*, const char16_t*) {
+  return {};
+}
+WString SystemReadNames(const std::string&, std::uint32_t, std::uint32_t*) { return {}; }
+#endif
+
+TEST(Profile, ReadsValuesByWindowsRules) {
+  struct Case {
+    const char* content;
+    const char16_t* section;
+    const char16_t* key;
+    const char16_t* expected;
+    const char* wineDiffers = nullptr;
+  };
+  const Case cases[] = {
+      {"[Sec]\r\nKey=Value\r\n", u"Sec", u"Key", u"Value"},
+      {"[Sec]\r\nKey=Value\r\n", u"sEC", u"kEY", u"Value"},              // any case
+      {"  [ Sec ]  \r\n \t Key \t=  Value  \r\n", u"Sec", u"Key", u"Value"},
+      {"[Sec]\r\nKey=Value\r\n", u"  Sec ", u" Key\t", u"Value"},        // names trimmed
+      {"[Sec]\nKey=Value", u"Sec", u"Key", u"Value"},                     // LF, no final break
+      {"[Sec]\rKey=Value\r", u"Sec", u"Key", u"Value"},                   // CR alone
+      {"\n\n[Sec]\r\n\r\n\r\nKey=Value\n\n", u"Sec", u"Key", u"Value"},  // blank lines
+      {"[Sec]\r\nKey=\"quoted  \"\r\n", u"Sec", u"Key", u"quoted  "},
+      {"[Sec]\r\nKey=\"\"\r\n", u"Sec", u"Key", u""},
+      {"[Sec]\r\nKey=\"\r\n", u"Sec", u"Key", u"\""},                    // a lone quote stays
+      {"[Sec]\r\nKey=\"a\r\n", u"Sec", u"Key", u"\"a"},
+      {"[Sec]\r\nKey='a'\r\n", u"Sec", u"Key", u"a"},                    // single quotes too
+      {"[Sec]\r\nKey=v ;c\r\n", u"Sec", u"Key", u"v ;c"},                // no inline comments
+      {"[Sec]\r\nKey=a=b\r\n", u"Sec", u"Key", u"a=b"},                  // split at the first =
+      {"[Sec]\r\n;Key=x\r\nKey=y\r\n", u"Sec", u"Key", u"y"},            // comment line
+      {"[a]b] junk\r\nK=1\r\n", u"a]b", u"K", u"1"},                     // name to the last ]
+      {"[Sec\r\nK=1\r\n", u"Sec", u"K", u"dflt"},                        // no ]: no header
+      {"[S]\r\n[T\r\nK=1\r\n", u"S", u"K", u"1"},                         // but a key of S
+      {"[S]\r\nK=1\r\nK=2\r\n[S]\r\nK=3\r\n", u"S", u"K", u"1"},         // first key wins
+      {"[S]\r\nJ=1\r\n[s]\r\nK=2\r\n", u"S", u"K", u"dflt"},             // first section only
+      {"K=1\r\n[S]\r\n", u"S", u"K", u"dflt"},                           // before any header
+      {"[S]\r\nK\r\nK=2\r\n", u"S", u"K", u"dflt"},                      // key without =
+      {"[S]\r\nK=1\r\n", u"T", u"K", u"dflt"},                           // missing section
+      {"[S]\r\nK=1\r\n", u"S", u"J", u"dflt"},                           // missing key
+      {"[S]\r\nK=\r\n", u"S", u"K", u""},                                // empty is a value
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.content);
+    const std::string path = dir.File("read.ini");
+    WriteBytes(path, c.content);
+    EXPECT_EQ(Read(path, c.section, c.key, u"dflt").text, c.expected);
+    if (kSystemProfile && !KnownWineDifference(c.wineDiffers)) {
+      EXPECT_EQ(SystemRead(path, c.section, c.key, u"dflt"), c.expected) << "the system's own";
+    }
+  }
+}
+
+TEST(Profile, DefaultsLoseTrailingSpacesOnly) {
+  TempDir dir;
+  const std::string missing = dir.File("missing.ini");
+  platform::SetLastErrorCode(0);
+  EXPECT_EQ(Read(missing, u"S", u"K", u" d e  ").text, u" d e");
+  EXPECT_EQ(platform::GetLastErrorCode(), platform::error::kFileNotFound);
+  EXPECT_EQ(Read(missing, u"S", u"K", u"d\t").text, u"d\t");
+  const ReadResult none = Read(missing, u"S", u"K", nullptr);
+  EXPECT_EQ(none.text, u"");
+  EXPECT_EQ(none.result, 0u);
+}
+
+TEST(Profile, TruncatesToBufferSize) {
+  struct Case {
+    std::uint32_t size;
+    const char16_t* text;
+    std::uint32_t result;
+  };
+  const Case cases[] = {
+      {256, u"abcdef", 6}, {7, u"abcdef", 6}, {6, u"abcde", 5}, {4, u"abc", 3}, {1, u"", 0},
+  };
+  TempDir dir;
+  const std::string path = dir.File("t.ini");
+  WriteBytes(path, "[S]\r\nK=abcdef\r\n");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.size);
+    const ReadResult value = Read(path, u"S", u"K", u"", c.size);
+    EXPECT_EQ(value.text, c.text);
+    EXPECT_EQ(value.result, c.result);
+    const ReadResult fallback = Read(path, u"S", u"missing", u"abcdef", c.size);
+    EXPECT_EQ(fallback.text, c.text);
+    EXPECT_EQ(fallback.result, c.result);
+  }
+  char16_t untouched[2] = {u'x', u'y'};
+  EXPECT_EQ(platform::ReadProfileString(u"S", u"K", u"", untouched, 0, Wide(path)), 0u);
+  EXPECT_EQ(untouched[0], u'x');
+}
+
+TEST(Profile, ListsSectionNamesWithTruncationSign) {
+  struct Case {
+    const char* content;
+    std::uint32_t size;
+    WString buffer;  // the first `size` units
+    std::uint32_t result;
+    const char* wineDiffers = nullptr;
+  };
+  using namespace std::string_literals;
+  const Case cases[] = {
+      {"[a]\r\n[b]\r\n", 8, u"a\0b\0\0###"s, 4},
+      {"[a]\r\n[b]\r\n", 6, u"a\0b\0\0#"s, 4},
+      {"[a]\r\n[b]\r\n", 5, u"a\0b\0\0"s, 3},      // an exact fit counts as cut
+      {"[a]\r\n[b]\r\n", 4, u"a\0\0\0"s, 2},
+      {"[a]\r\n[b]\r\n", 3, u"a\0\0"s, 1},
+      {"[a]\r\n[b]\r\n", 2, u"\0\0"s, 0},
+      {"[a]\r\n[b]\r\n", 1, u"\0"s, 0},
+      {"[abc]\r\n", 4, u"ab\0\0"s, 2},
+      {"[ x ]\r\nk=v\r\n[]\r\n[y]\r\n", 8, u"x\0y\0\0###"s, 4},  // empty names left out
+      {"; nothing\r\n", 4, u"\0\0##"s, 0, "Wine ends an empty list with one terminator"},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.content << " size " << c.size);
+    const std::string path = dir.File("names.ini");
+    WriteBytes(path, c.content);
+    std::uint32_t result = 0;
+    EXPECT_EQ(ReadNames(path, c.size, &result), c.buffer);
+    EXPECT_EQ(result, c.result);
+    if (kSystemProfile && !KnownWineDifference(c.wineDiffers)) {
+      EXPECT_EQ(SystemReadNames(path, c.size, &result), c.buffer) << "the system's own";
+      EXPECT_EQ(result, c.result) << "the system's own";
+    }
+    // A null section asks for the same list.
+    std::vector<char16_t> viaRead(c.size + 2, u'#');
+    EXPECT_EQ(platform::ReadProfileString(nullptr, u"k", u"", viaRead.data(), c.size, Wide(path)),
+              c.result);
+  }
+  std::uint32_t result = 7;
+  EXPECT_EQ(ReadNames(dir.File("missing.ini"), 4, &result), (u"\0\0##"s));
+  EXPECT_EQ(result, 0u);
+}
+
+TEST(Profile, ListsKeyNamesForNullKey) {
+  using namespace std::string_literals;
+  TempDir dir;
+  const std::string path = dir.File("keys.ini");
+  WriteBytes(path, "[S]\r\nA=1\r\n;c\r\nB\r\n[T]\r\nC=3\r\n");
+  std::vector<char16_t> buffer(16, u'#');
+  EXPECT_EQ(platform::ReadProfileString(u"s", nullptr, u"", buffer.data(), 16, Wide(path)), 4u);
+  EXPECT_EQ(WString(buffer.data(), 6), u"A\0B\0\0#"s);
 }
 
 TEST(Profile, WritesEditLinesInPlace) {
@@ -120,56 +298,6 @@ TEST(Profile, WritesReadBackThroughTheCache) {
   }
   EXPECT_EQ(ReadFileBytes(path).size(), std::string("[S]\r\nK=299\r\n").size() + 1000 +
                                            7 * std::string("[T0]\r\nK=t\r\n").size());
-}
-
-TEST(Profile, SeesChangesMadeByOtherPrograms) {
-  TempDir dir;
-  const std::string path = dir.File("x.ini");
-  WriteBytes(path, "[S]\r\nK=one\r\n");
-  EXPECT_EQ(Read(path, u"S", u"K").text, u"one");
-  WriteBytes(path, "[S]\r\nK=three\r\n");  // same inode, new size
-  EXPECT_EQ(Read(path, u"S", u"K").text, u"three");
-  WriteBytes(path, "[S]\r\nK=seven\r\n");  // same inode, same size: the time tells
-  const timespec later[2] = {{2000000000, 0}, {2000000000, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), later, 0), 0);
-  EXPECT_EQ(Read(path, u"S", u"K").text, u"seven");
-  const std::string other = dir.File("y.ini");
-  WriteBytes(other, "[S]\r\nK=eight\r\n");
-  ASSERT_EQ(::rename(other.c_str(), path.c_str()), 0);  // a new inode
-  EXPECT_EQ(Read(path, u"S", u"K").text, u"eight");
-}
-
-TEST(Profile, UnchangedValueLeavesFileAlone) {
-  TempDir dir;
-  const std::string path = dir.File("same.ini");
-  ASSERT_TRUE(Write(path, u"S", u"K", u"v"));
-  const ino_t first = Inode(path);
-  ASSERT_TRUE(Write(path, u"s", u"k", u"v"));
-  ASSERT_TRUE(Write(path, u"S", u"other", nullptr));
-  ASSERT_TRUE(Write(path, u"Other", nullptr, nullptr));
-  EXPECT_EQ(Inode(path), first);
-  ASSERT_TRUE(Write(path, u"S", u"K", u"w"));
-  EXPECT_NE(Inode(path), first);  // a change replaces the file
-  // Many entries at once: unchanged ones leave the file alone, and any change replaces it
-  // once with all of them applied in order.
-  const ino_t second = Inode(path);
-  ASSERT_TRUE(platform::WriteProfileStrings({{u"S", u"K", u"w"}, {u"s", u"k", u"w"}}, Wide(path)));
-  EXPECT_EQ(Inode(path), second);
-  ASSERT_TRUE(platform::WriteProfileStrings(
-      {{u"S", u"K", u"x"}, {u"New", u"K", u"1"}, {u"new", u"K", u"2"}, {u"S", u"J", u"y"}},
-      Wide(path)));
-  EXPECT_EQ(ReadFileBytes(path), "[S]\r\nK=x\r\nJ=y\r\n[New]\r\nK=2\r\n");
-}
-
-TEST(Profile, KeepsPermissions) {
-  TempDir dir;
-  const std::string path = dir.File("mode.ini");
-  WriteBytes(path, "[S]\r\n");
-  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-  ASSERT_TRUE(Write(path, u"S", u"K", u"v"));
-  struct stat st {};
-  ASSERT_EQ(::stat(path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
 TEST(Profile, RefusesTextThatWouldNotReadBack) {
@@ -302,8 +430,14 @@ WString ArtistUrl(int writer, int index) {
 // Child process body: writes `count` artists, `batch` at a time (one by one, or many in one
 // write as a search pass does), reporting the last index of each write on `report` once it
 // has returned. Never returns.
-[[noreturn]] void WriterProcess(const std::string& path, int writer, int count, int batch,
-                                int report) {
+// A writer process: PATH WRITER COUNT BATCH PROGRESS. After each write that returned it
+// appends the last index written to the PROGRESS file, one whole int per write, so that the
+// test knows which entries a kill may no longer take away.
+int WriterProcess(const std::vector<std::string>& arguments) {
+  const std::string& path = arguments[0];
+  const int writer = std::stoi(arguments[1]), count = std::stoi(arguments[2]),
+            batch = std::stoi(arguments[3]);
+  std::ofstream progress(arguments[4], std::ios::binary | std::ios::app);
   for (int first = 0; first < count; first += batch) {
     std::vector<platform::ProfileValue> values;
     for (int i = first; i < first + batch; ++i) {
@@ -312,42 +446,45 @@ WString ArtistUrl(int writer, int index) {
     const bool ok = batch == 1 ? Write(path, values[0].section.c_str(), u"ArtistUrl",
                                        values[0].value.c_str())
                                : platform::WriteProfileStrings(values, Wide(path));
-    if (!ok) ::_exit(2);
+    if (!ok) return 2;
     const int last = first + batch - 1;
-    if (report >= 0 && ::write(report, &last, sizeof last) != sizeof last) ::_exit(3);
+    if (!progress.write(reinterpret_cast<const char*>(&last), sizeof last).flush()) return 3;
   }
-  ::_exit(0);
+  return 0;
+}
+
+// The last index the writer confirmed, -1 for none.
+int LastConfirmed(const std::string& progressPath) {
+  const std::string bytes = testing_support::ReadFileBytes(progressPath);
+  int last = -1;
+  if (bytes.size() >= sizeof last) {
+    std::memcpy(&last, bytes.data() + (bytes.size() / sizeof last - 1) * sizeof last, sizeof last);
+  }
+  return last;
 }
 
 // A writer killed at an arbitrary moment leaves a whole file holding every entry whose write
 // had returned, and its lock goes with it; the same for writers of 50 entries at a time.
 TEST(ProfileProcesses, KilledWriterLeavesWholeFile) {
+  testing_support::RunIfChild(WriterProcess);
   TempDir dir;
   const std::string path = dir.File("K.ARTISTCACHE");
   std::vector<int> confirmed;
   for (int round = 0; round < 8; ++round) {
-    int pipeFds[2];
-    ASSERT_EQ(::pipe(pipeFds), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      ::close(pipeFds[0]);
-      WriterProcess(path, round, 1000000, round % 2 == 0 ? 1 : 50, pipeFds[1]);
-    }
-    ::close(pipeFds[1]);
-    int index = -1;
-    int last = -1;
+    const std::string progress = dir.File("progress" + std::to_string(round));
+    testing_support::ChildProcess writer(
+        WriterProcess, {path, std::to_string(round), "1000000", round % 2 == 0 ? "1" : "50",
+                        progress});
+    ASSERT_TRUE(writer.Started());
     const int killAfter = 10 + 7 * round;
-    while (last < killAfter && ::read(pipeFds[0], &index, sizeof index) == sizeof index) {
-      last = index;
+    while (LastConfirmed(progress) < killAfter) {
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
-    ::usleep(static_cast<useconds_t>(97 * round));  // a different moment of a write each round
-    ::kill(child, SIGKILL);
-    while (::read(pipeFds[0], &index, sizeof index) == sizeof index) last = index;
-    ::close(pipeFds[0]);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended before it was killed";
+    // A different moment of a write each round.
+    std::this_thread::sleep_for(std::chrono::microseconds(97 * round));
+    writer.Kill();
+    ASSERT_EQ(writer.Wait(), -1) << "the writer ended before it was killed";
+    const int last = LastConfirmed(progress);
     confirmed.push_back(last);
 
     EXPECT_TRUE(IsWellFormed(ReadFileBytes(path)));

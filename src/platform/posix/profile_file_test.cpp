@@ -1,0 +1,98 @@
+// The INI layer's file side on POSIX: a file's identity and its permissions.
+#include "platform/profile.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace {
+
+using testing_support::ReadFileBytes;
+using testing_support::TempDir;
+
+WString Wide(const std::string& ascii) { return WString(ascii.begin(), ascii.end()); }
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+struct ReadResult {
+  WString text;
+  std::uint32_t result;
+};
+
+ReadResult Read(const std::string& path, const char16_t* section, const char16_t* key,
+                const char16_t* defaultValue = u"", std::uint32_t size = 256) {
+  std::vector<char16_t> buffer(size + 1, u'#');
+  const std::uint32_t result =
+      platform::ReadProfileString(section, key, defaultValue, buffer.data(), size, Wide(path));
+  return {WString(buffer.data()), result};
+}
+
+bool Write(const std::string& path, const char16_t* section, const char16_t* key,
+           const char16_t* value) {
+  return platform::WriteProfileString(section, key, value, Wide(path));
+}
+
+ino_t Inode(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+TEST(Profile, SeesChangesMadeByOtherPrograms) {
+  TempDir dir;
+  const std::string path = dir.File("x.ini");
+  WriteBytes(path, "[S]\r\nK=one\r\n");
+  EXPECT_EQ(Read(path, u"S", u"K").text, u"one");
+  WriteBytes(path, "[S]\r\nK=three\r\n");  // same inode, new size
+  EXPECT_EQ(Read(path, u"S", u"K").text, u"three");
+  WriteBytes(path, "[S]\r\nK=seven\r\n");  // same inode, same size: the time tells
+  const timespec later[2] = {{2000000000, 0}, {2000000000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), later, 0), 0);
+  EXPECT_EQ(Read(path, u"S", u"K").text, u"seven");
+  const std::string other = dir.File("y.ini");
+  WriteBytes(other, "[S]\r\nK=eight\r\n");
+  ASSERT_EQ(::rename(other.c_str(), path.c_str()), 0);  // a new inode
+  EXPECT_EQ(Read(path, u"S", u"K").text, u"eight");
+}
+
+TEST(Profile, UnchangedValueLeavesFileAlone) {
+  TempDir dir;
+  const std::string path = dir.File("same.ini");
+  ASSERT_TRUE(Write(path, u"S", u"K", u"v"));
+  const ino_t first = Inode(path);
+  ASSERT_TRUE(Write(path, u"s", u"k", u"v"));
+  ASSERT_TRUE(Write(path, u"S", u"other", nullptr));
+  ASSERT_TRUE(Write(path, u"Other", nullptr, nullptr));
+  EXPECT_EQ(Inode(path), first);
+  ASSERT_TRUE(Write(path, u"S", u"K", u"w"));
+  EXPECT_NE(Inode(path), first);  // a change replaces the file
+  // Many entries at once: unchanged ones leave the file alone, and any change replaces it
+  // once with all of them applied in order.
+  const ino_t second = Inode(path);
+  ASSERT_TRUE(platform::WriteProfileStrings({{u"S", u"K", u"w"}, {u"s", u"k", u"w"}}, Wide(path)));
+  EXPECT_EQ(Inode(path), second);
+  ASSERT_TRUE(platform::WriteProfileStrings(
+      {{u"S", u"K", u"x"}, {u"New", u"K", u"1"}, {u"new", u"K", u"2"}, {u"S", u"J", u"y"}},
+      Wide(path)));
+  EXPECT_EQ(ReadFileBytes(path), "[S]\r\nK=x\r\nJ=y\r\n[New]\r\nK=2\r\n");
+}
+
+TEST(Profile, KeepsPermissions) {
+  TempDir dir;
+  const std::string path = dir.File("mode.ini");
+  WriteBytes(path, "[S]\r\n");
+  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+  ASSERT_TRUE(Write(path, u"S", u"K", u"v"));
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+}  // namespace
