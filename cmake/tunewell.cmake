@@ -39,9 +39,18 @@ function(tunewell_add_unit_tests)
   endforeach()
 endfunction()
 
-# One executable per test file under tests/<label>/, labelled by its folder.
+# One executable per test file under tests/<label>/, labelled by its folder; files matching
+# the optional EXCLUDE regular expression are left out, and tests that the optional
+# TEST_FILTER (a --gtest_filter expression) leaves out are not listed.
 function(tunewell_add_cross_tests label)
-  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${label}/*_test.cpp)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "EXCLUDE;TEST_FILTER" "")
+  if(NOT arg_TEST_FILTER)
+    set(arg_TEST_FILTER "*")
+  endif()
+  file(GLOB tests CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${label}/*_test.cpp)
+  if(arg_EXCLUDE)
+    list(FILTER tests EXCLUDE REGEX "${arg_EXCLUDE}")
+  endif()
   foreach(test IN LISTS tests)
     get_filename_component(name ${test} NAME_WE)
     add_executable(${name} ${test} ${TUNEWELL_TEST_ENVIRONMENT})
@@ -54,7 +63,7 @@ function(tunewell_add_cross_tests label)
       TUNEWELL_HOST_PATH="$<TARGET_FILE:tunewell>"
       TUNEWELL_SITE_HOST_NAME="${TUNEWELL_SITE_HOST}")
     add_dependencies(${name} tunewell_plugin tunewell)
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST TEST_FILTER "${arg_TEST_FILTER}"
                          DISCOVERY_TIMEOUT ${TUNEWELL_DISCOVERY_TIMEOUT} PROPERTIES LABELS ${label})
   endforeach()
 endfunction()

@@ -152,7 +152,7 @@ TEST_F(DownloadPageTest, AFailedTextConversionFailsTheDownloadInsteadOfThrowing)
   // With an ANSI code page the platform cannot convert, the driver's conversions throw; the
   // host must see a failed download, not an exception.
   testing_support::TraceCapture trace;
-  platform::SetAnsiCodePage(1);  // no such code page
+  platform::SetAnsiCodePage(12345);  // no such code page (1 would be Windows' OEM page)
   WString page = u"stale";
   int result = -1;
   EXPECT_NO_THROW(result = plugin_.DownloadPage(Url("/empty"), page));

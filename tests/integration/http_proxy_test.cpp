@@ -23,9 +23,10 @@ class Tinyproxy {
  public:
   explicit Tinyproxy(const testing_support::TempDir& dir) : port_(test_servers::FreePort()) {
     std::string config = dir.File("tinyproxy.conf");
-    std::ofstream(config) << "Port " << port_ << "\nListen 127.0.0.1\nTimeout 30\n"
+    std::ofstream(config, std::ios::binary) << "Port " << port_ << "\nListen 127.0.0.1\nTimeout 30\n"
                           << "MaxClients 20\nAllow 127.0.0.1\nLogLevel Error\n"
-                          << "LogFile \"" << dir.File("tinyproxy.log") << "\"\n";
+                          << "LogFile \"" << test_servers::PathForServer(dir.File("tinyproxy.log"))
+                          << "\"\n";
     process_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{"tinyproxy", "-d", "-c", config});
     if (!test_servers::WaitForPort(port_)) throw std::runtime_error("tinyproxy did not start");
@@ -42,17 +43,23 @@ class ScopedEnvironment {
  public:
   ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
     if (const char* old = getenv(name)) old_ = std::make_unique<std::string>(old);
-    setenv(name, value.c_str(), 1);
+    Set(name, value.c_str());
   }
-  ~ScopedEnvironment() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
+  ~ScopedEnvironment() { Set(name_, old_ ? old_->c_str() : nullptr); }
 
  private:
+  static void Set(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value != nullptr ? value : "");  // an empty value removes it there
+#else
+    if (value != nullptr) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
+#endif
+  }
+
   const char* name_;
   std::unique_ptr<std::string> old_;
 };
@@ -114,7 +121,11 @@ TEST_F(HttpProxyTest, NamedProxyHasNoBypassList) {
   EXPECT_TRUE(CameThroughProxy(Echo(Wide(proxy_->Address()))));
 }
 
-TEST_F(HttpProxyTest, DefaultProxyIsTheEnvironments) {
+// Windows takes its default proxy from the system's settings, not from the environment.
+TEST_F(HttpProxyTest, DefaultProxyIsTheEnvironmentsOnPosix) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows' default proxy is the system's setting, not http_proxy";
+#endif
   ScopedEnvironment proxy("http_proxy", "http://" + proxy_->Address());
   {
     ScopedEnvironment noBypass("no_proxy", "");
