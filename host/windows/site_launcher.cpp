@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "system_message.h"
 #include "wide_text.h"
 
 namespace host {
@@ -96,18 +97,6 @@ std::string ReadAnnouncement(const std::wstring& path) {
   return line;
 }
 
-std::string SystemReason(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                                   reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string reason = n > 0 ? Utf8FromWide(text) : "error " + std::to_string(code);
-  ::LocalFree(text);
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
-  return reason;
-}
-
 }  // namespace
 
 struct SiteLauncher::Child {
@@ -168,7 +157,7 @@ bool SiteLauncher::Start(const std::string& siteFolder, const std::string& hostN
   const DWORD reason = ::GetLastError();
   if (nowhere != INVALID_HANDLE_VALUE) ::CloseHandle(nowhere);
   if (!ok) {
-    error = "cannot start the site: " + SystemReason(reason);
+    error = "cannot start the site: " + SystemMessage(reason);
     return false;
   }
   child->process = started.hProcess;

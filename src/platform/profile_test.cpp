@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/code_page.h"
+#include "support/profile_files.h"
 #include "platform/system_error.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
@@ -29,39 +30,16 @@
 
 namespace {
 
+using namespace profile_test;
 using testing_support::KnownWineDifference;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
-
-WString Wide(const std::string& ascii) { return WString(ascii.begin(), ascii.end()); }
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-struct ReadResult {
-  WString text;
-  std::uint32_t result;
-};
-
-ReadResult Read(const std::string& path, const char16_t* section, const char16_t* key,
-                const char16_t* defaultValue = u"", std::uint32_t size = 256) {
-  std::vector<char16_t> buffer(size + 1, u'#');
-  const std::uint32_t result =
-      platform::ReadProfileString(section, key, defaultValue, buffer.data(), size, Wide(path));
-  return {WString(buffer.data()), result};
-}
 
 // The raw list buffer: every unit up to and including the first double terminator.
 WString ReadNames(const std::string& path, std::uint32_t size, std::uint32_t* result) {
   std::vector<char16_t> buffer(size + 2, u'#');
   *result = platform::ReadProfileSectionNames(buffer.data(), size, Wide(path));
   return WString(buffer.data(), size);
-}
-
-bool Write(const std::string& path, const char16_t* section, const char16_t* key,
-           const char16_t* value) {
-  return platform::WriteProfileString(section, key, value, Wide(path));
 }
 
 #ifdef _WIN32

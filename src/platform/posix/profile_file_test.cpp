@@ -9,36 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "support/profile_files.h"
 #include "support/temp_dir.h"
 
 namespace {
 
+using namespace profile_test;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
-
-WString Wide(const std::string& ascii) { return WString(ascii.begin(), ascii.end()); }
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-struct ReadResult {
-  WString text;
-  std::uint32_t result;
-};
-
-ReadResult Read(const std::string& path, const char16_t* section, const char16_t* key,
-                const char16_t* defaultValue = u"", std::uint32_t size = 256) {
-  std::vector<char16_t> buffer(size + 1, u'#');
-  const std::uint32_t result =
-      platform::ReadProfileString(section, key, defaultValue, buffer.data(), size, Wide(path));
-  return {WString(buffer.data()), result};
-}
-
-bool Write(const std::string& path, const char16_t* section, const char16_t* key,
-           const char16_t* value) {
-  return platform::WriteProfileString(section, key, value, Wide(path));
-}
 
 ino_t Inode(const std::string& path) {
   struct stat st {};
