@@ -21,10 +21,14 @@ class CriticalSection {
   bool try_lock();
 
   // Room for the system's lock object; each backend checks at compile time that it fits.
+  // The alignment is a number, not alignof(std::max_align_t): MinGW's max_align_t is 8 or 16
+  // bytes depending on which header defined it first, so classes holding a lock were laid
+  // out differently from one file to the next and a constructor wrote past the object.
   static constexpr std::size_t kStorageSize = 64;
+  static constexpr std::size_t kStorageAlignment = 8;
 
  private:
-  alignas(std::max_align_t) unsigned char storage_[kStorageSize];
+  alignas(kStorageAlignment) unsigned char storage_[kStorageSize];
 };
 
 using CriticalSectionLock = std::lock_guard<CriticalSection>;

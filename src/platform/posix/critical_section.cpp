@@ -6,6 +6,7 @@ namespace platform {
 namespace {
 
 static_assert(sizeof(std::recursive_mutex) <= CriticalSection::kStorageSize);
+static_assert(alignof(std::recursive_mutex) <= CriticalSection::kStorageAlignment);
 
 std::recursive_mutex& Mutex(unsigned char* storage) {
   return *std::launder(reinterpret_cast<std::recursive_mutex*>(storage));

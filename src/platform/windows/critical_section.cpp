@@ -6,6 +6,7 @@ namespace platform {
 namespace {
 
 static_assert(sizeof(CRITICAL_SECTION) <= CriticalSection::kStorageSize);
+static_assert(alignof(CRITICAL_SECTION) <= CriticalSection::kStorageAlignment);
 
 CRITICAL_SECTION* Section(unsigned char* storage) {
   return reinterpret_cast<CRITICAL_SECTION*>(storage);
