@@ -3,7 +3,6 @@
 // failed cache writes are logged (when the log has room), no cache file is torn or emptied,
 // the trace keeps whole lines only, and once there is room again the next writes succeed.
 // The file systems are 1 MiB tmpfs mounts the test makes, so it needs root (as CI runs).
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -18,6 +17,7 @@
 #include "servers/server_process.h"
 #include "support/corpus.h"
 #include "support/fake_host.h"
+#include "support/plugin_library.h"
 #include "support/temp_dir.h"
 #include "tunewell/plugin_interface.h"
 
@@ -139,14 +139,12 @@ TEST(PluginDisk, FullOrReadOnlyFoldersCostNoResultAndNoFile) {
     std::filesystem::create_directories(logDir);
 
     // A private copy of the library: each case starts with a log of its own.
-    const std::string library = dir.File("libtunewell-disk.so");
-    std::filesystem::copy_file(TUNEWELL_PLUGIN_PATH, library);
-    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(nullptr, handle) << dlerror();
-    auto factory = reinterpret_cast<CLyricsDllInterface* (*)()>(dlsym(handle, "GetDllInterface"));
+    testing_support::PluginLibrary library(
+        testing_support::PluginLibrary::CopyInto(dir.path(), "tunewell-disk"));
+    ASSERT_TRUE(library.ok()) << library.reason();
     FakeHostCallback host;
     host.httpProxy = proxy;
-    CLyricsDllInterface* plugin = factory();
+    CLyricsDllInterface* plugin = library.Create();
     plugin->SetHostCallback(&host);
     const WString cacheFolder = Widen(cacheDir), logFolder = Widen(logDir), debug = u"Debug";
     plugin->SetProperty(u"LocalCacheFolder", &cacheFolder);
@@ -207,7 +205,7 @@ TEST(PluginDisk, FullOrReadOnlyFoldersCostNoResultAndNoFile) {
     EXPECT_GT(TraceLines(logDir).size(), linesNow) << "the log takes lines again";
 
     delete plugin;
-    dlclose(handle);
+    library.Close();
   }
 }
 

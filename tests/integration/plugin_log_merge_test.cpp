@@ -1,18 +1,19 @@
 // The trace log and the statistics of the built plug-in, through its export: the log is merged
 // into the parent log at unload or on request, and the download counters read back as integers.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "servers/server_process.h"
 #include "support/fake_host.h"
+#include "support/plugin_library.h"
 #include "support/temp_dir.h"
 #include "tunewell/plugin_interface.h"
 
 namespace {
 
 using testing_support::ListFiles;
+using testing_support::PluginLibrary;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
 
@@ -23,27 +24,14 @@ std::string Utf16(const std::string& ascii) {
 }
 
 // A private copy of the library, so each test starts with fresh process-wide objects.
-class PluginCopy {
+class PluginCopy : public PluginLibrary {
  public:
-  explicit PluginCopy(const TempDir& dir) : path_(dir.File("libtunewell-" + std::to_string(++count_) + ".so")) {
-    std::filesystem::copy_file(TUNEWELL_PLUGIN_PATH, path_);
-    handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
-  }
-  ~PluginCopy() { Unload(); }
-  bool ok() const { return handle_ != nullptr; }
-  CLyricsPluginObject* Create() {
-    auto factory = reinterpret_cast<CLyricsDllInterface* (*)()>(dlsym(handle_, "GetDllInterface"));
-    return static_cast<CLyricsPluginObject*>(factory());
-  }
-  void Unload() {
-    if (handle_ != nullptr) dlclose(handle_);
-    handle_ = nullptr;
-  }
+  explicit PluginCopy(const TempDir& dir)
+      : PluginLibrary(PluginLibrary::CopyInto(dir.path(), "tunewell-" + std::to_string(++count_))) {}
+  void Unload() { Close(); }
 
  private:
   static inline int count_ = 0;
-  std::string path_;
-  void* handle_ = nullptr;
 };
 
 struct LogSetup {

@@ -1,7 +1,6 @@
 // The built plug-in under a multi-threaded host: one loaded library, eight threads, each
 // driving its own plug-in object against the bundled site, all sharing one cache folder and
 // the process-wide trace log. The thread-sanitizer build runs this too (scripts/test --tsan).
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,10 +10,12 @@
 #include <set>
 #include <thread>
 
+#include "platform/code_page.h"
 #include "search/artist_url_cache.h"
 #include "servers/server_process.h"
 #include "support/corpus.h"
 #include "support/fake_host.h"
+#include "support/plugin_library.h"
 #include "support/temp_dir.h"
 #include "tunewell/plugin_interface.h"
 
@@ -45,6 +46,7 @@ std::vector<testing_support::CorpusSong> SearchableSongs() {
 
 // Every section name of every cache file under the folder.
 std::set<WString> CachedArtists(const std::string& folder) {
+  const platform::ScopedAnsiCodePage pluginPage(testing_support::PluginLibrary::AnsiCodePage());
   std::set<WString> names;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
     if (entry.path().extension() != ".ARTISTCACHE") continue;
@@ -80,13 +82,9 @@ TEST(PluginThreads, EightObjectsSearchAtOnceSharingCacheAndLog) {
   const WString proxy = u"127.0.0.1:" + Widen(port.substr(5, port.find_first_of("\r\n") - 5));
 
   // A private copy, so that its process-wide objects (log, registry) are this test's alone.
-  const std::string library = dir.File("libtunewell-threads.so");
-  std::filesystem::copy_file(TUNEWELL_PLUGIN_PATH, library);
-  void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(nullptr, handle) << dlerror();
-  const auto factory =
-      reinterpret_cast<CLyricsDllInterface* (*)()>(dlsym(handle, "GetDllInterface"));
-  ASSERT_NE(nullptr, factory);
+  testing_support::PluginLibrary library(
+      testing_support::PluginLibrary::CopyInto(dir.path(), "tunewell-threads"));
+  ASSERT_TRUE(library.ok()) << library.reason();
 
   std::filesystem::create_directory(dir.File("log"));
   std::filesystem::create_directory(dir.File("cache"));
@@ -100,7 +98,7 @@ TEST(PluginThreads, EightObjectsSearchAtOnceSharingCacheAndLog) {
   FakeHostCallback hosts[kThreads];
   CLyricsDllInterface* objects[kThreads] = {};
   for (int t = 0; t < kThreads; ++t) {
-    objects[t] = factory();
+    objects[t] = library.Create();
     ASSERT_NE(nullptr, objects[t]);
     hosts[t].httpProxy = proxy;
     hosts[t].maxMatchDifference = 0.3f;
@@ -146,7 +144,7 @@ TEST(PluginThreads, EightObjectsSearchAtOnceSharingCacheAndLog) {
   for (std::thread& thread : threads) thread.join();
 
   // The objects are left alive: unloading deletes them (the registry) and merges the log.
-  dlclose(handle);
+  library.Close();
 
   EXPECT_TRUE(failures.empty()) << failures.size() << " searches failed, the first: "
                                 << failures.front();

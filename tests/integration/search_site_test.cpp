@@ -1,8 +1,7 @@
-// The four searches end to end: the built plug-in loaded with dlopen, as a host loads it, the
+// The four searches end to end: the built plug-in loaded as a host loads it, the
 // test host answering "HttpProxy" with the bundled lyrics site (site/server.py) on 127.0.0.1.
 // The expected answers are the corpus's own (site/corpus.tsv), so every artist, song list,
 // song and lyrics page of the site is checked, not a sample chosen to pass.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -14,6 +13,7 @@
 #include "servers/server_process.h"
 #include "support/corpus.h"
 #include "support/fake_host.h"
+#include "support/plugin_library.h"
 #include "support/temp_dir.h"
 #include "tunewell/plugin_interface.h"
 
@@ -87,12 +87,10 @@ class Site {
   WString proxy_;
 };
 
-using Factory = CLyricsDllInterface* (*)();
-
 // The library stays loaded for the whole test program, as a host keeps its plug-ins.
-Factory PluginFactory() {
-  static void* const handle = dlopen(TUNEWELL_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
-  return handle ? reinterpret_cast<Factory>(dlsym(handle, "GetDllInterface")) : nullptr;
+const testing_support::PluginLibrary& Library() {
+  static const auto* const library = new testing_support::PluginLibrary(TUNEWELL_PLUGIN_PATH);
+  return *library;
 }
 
 struct PluginDeleter {
@@ -101,8 +99,7 @@ struct PluginDeleter {
 using PluginPtr = std::unique_ptr<CLyricsDllInterface, PluginDeleter>;
 
 PluginPtr CreatePlugin(CHostCallback* host) {
-  const Factory factory = PluginFactory();
-  PluginPtr plugin(factory ? factory() : nullptr);
+  PluginPtr plugin(Library().Create());
   if (plugin) plugin->SetHostCallback(host);
   return plugin;
 }
@@ -123,7 +120,7 @@ class SearchSite : public testing::Test {
     plugin = CreatePlugin(&host);
   }
   void SetUp() override {
-    ASSERT_NE(nullptr, plugin) << dlerror();
+    ASSERT_NE(nullptr, plugin) << Library().reason();
     ASSERT_GE(corpus_->size(), 40u);
   }
 
