@@ -4,6 +4,8 @@
 #include <iterator>
 #include <sstream>
 
+#include "utf.h"
+
 namespace host {
 namespace {
 
@@ -44,7 +46,7 @@ bool ParseBatchText(const std::string& text, std::vector<BatchSong>& songs, std:
 }
 
 bool ReadBatchFile(const std::string& path, std::vector<BatchSong>& songs, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   if (!in) {
     error = "cannot read the batch file " + path;
     return false;

@@ -12,6 +12,7 @@
 #include "search_report.h"
 #include "search_runner.h"
 #include "text_output.h"
+#include "utf.h"
 
 namespace host {
 namespace {
@@ -31,7 +32,7 @@ bool WriteTextFile(const std::filesystem::path& path, const std::string& text, s
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << text;
   out.close();
-  if (!out) error = "cannot write " + path.string();
+  if (!out) error = "cannot write " + Utf8FromPath(path);
   return static_cast<bool>(out);
 }
 
@@ -62,7 +63,7 @@ BatchSongResult RunOne(PluginSession& session, const BatchSong& song, const Batc
   if (report.outcome != Outcome::Found) return one;
   const std::string name = UnusedFileName(song, used);
   const std::string text = LyricsForOutput(*report.lyrics, settings.raw) + "\n";
-  if (WriteTextFile(std::filesystem::path(settings.outDir) / name, text, one.error)) {
+  if (WriteTextFile(PathFromUtf8(settings.outDir) / PathFromUtf8(name), text, one.error)) {
     one.file = name;
   } else {
     one.outcome = Outcome::DownloadFailed;  // counted as failed: the lyrics are not on disk

@@ -5,6 +5,8 @@
 #include <sstream>
 #include <vector>
 
+#include "utf.h"
+
 namespace host {
 namespace {
 
@@ -57,7 +59,7 @@ bool PickSampleSong(const std::string& tsvText, CorpusSong& song) {
 
 bool ReadSampleSong(const std::string& siteFolder, CorpusSong& song, std::string& error) {
   const std::string path = siteFolder + "/corpus.tsv";
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   if (!in) {
     error = "cannot read " + path;
     return false;

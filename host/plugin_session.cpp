@@ -9,8 +9,8 @@ namespace host {
 
 bool MakeFolders(const std::string& path, std::string& error) {
   std::error_code code;
-  std::filesystem::create_directories(path, code);
-  if (code || !std::filesystem::is_directory(path, code)) {
+  std::filesystem::create_directories(PathFromUtf8(path), code);
+  if (code || !std::filesystem::is_directory(PathFromUtf8(path), code)) {
     error = "cannot create the folder " + path + (code ? ": " + code.message() : "");
     return false;
   }

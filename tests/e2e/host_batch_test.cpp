@@ -138,6 +138,9 @@ TEST_F(HostBatch, AllFoundExitsZeroAndUnreachableSiteExitsThree) {
 // songs after the site is back. The host is held (SIGSTOP) while the site restarts, so that
 // the outage covers a known stretch of the batch whatever the machine's speed.
 TEST_F(HostBatch, SiteGoneMidBatchFailsThoseSongsAndFindsTheRestAfterwards) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the host is held with SIGSTOP while the site restarts, which is POSIX's";
+#else
   constexpr std::size_t kSongs = 12;
   {
     std::ofstream batch(dir_.File("outage.tsv"));
@@ -181,6 +184,7 @@ TEST_F(HostBatch, SiteGoneMidBatchFailsThoseSongsAndFindsTheRestAfterwards) {
   EXPECT_TRUE(r.out == "found 10, not found 0, failed 2\n" ||
               r.out == "found 9, not found 0, failed 3\n")
       << Describe(r);
+#endif
 }
 
 TEST_F(HostBatch, AMalformedFileIsRefusedBeforeAnySearch) {

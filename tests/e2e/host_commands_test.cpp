@@ -264,6 +264,10 @@ TEST(HostDemo, FetchesTheFirstCorpusSongThroughItsOwnSite) {
 namespace {
 
 TEST(HostSite, RunsTheSiteInTheForegroundUntilCtrlC) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Ctrl-C is a console's event: a test program under Wine has no console "
+                  "to send it through";
+#else
   e2e::ChildProcess site;
   ASSERT_TRUE(site.Start({TUNEWELL_HOST_PATH, "site", "--port", "0"}));
   ASSERT_TRUE(site.WaitForStdout("\n", std::chrono::seconds(20))) << site.SoFar().err;
@@ -284,6 +288,7 @@ TEST(HostSite, RunsTheSiteInTheForegroundUntilCtrlC) {
   // The site went with it.
   const RunResult after = RunHost({"--proxy", address[1], "--no-cache", "artist", "The Lanterns"});
   EXPECT_EQ(after.status, 3) << Describe(after);
+#endif
 }
 
 }  // namespace

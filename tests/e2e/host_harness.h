@@ -1,15 +1,21 @@
 // What the end-to-end tests of the `tunewell` host share: running a program as a child process
-// with its output captured (and signals sent to it while it runs), the bundled lyrics site
-// started on a free port, the site's corpus (the answers the tests compare against), and
-// reading facts out of a JSON document with python3's own parser.
+// with its output captured (and, on POSIX, signals sent to it while it runs), the bundled
+// lyrics site started on a free port, the site's corpus (the answers the tests compare
+// against), and reading facts out of a JSON document with python3's own parser.
+// The Windows tests run under Wine: their children are Windows programs (tunewell.exe), while
+// the site and python3 are Linux programs started through the servers' bridge.
 // Each test owns the processes it starts; destructors stop them. One thread per test.
 #pragma once
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
@@ -17,12 +23,15 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "servers/server_process.h"
 #include "support/corpus.h"
+#include "support/temp_dir.h"
 
 namespace e2e {
 
@@ -36,7 +45,156 @@ struct RunResult {
   std::string err;
 };
 
-// A child process with stdout and stderr captured; stdin from a file or /dev/null.
+#ifdef _WIN32
+
+// A Windows child process with stdout and stderr captured through pipes; stdin the null device.
+class ChildProcess {
+ public:
+  ChildProcess() = default;
+  ~ChildProcess() {
+    if (process_ != nullptr) {
+      TerminateProcess(process_, 1);
+      WaitForSingleObject(process_, 10000);
+      CloseHandle(process_);
+    }
+    CloseEnd(out_);
+    CloseEnd(err_);
+  }
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  bool Start(const std::vector<std::string>& argv) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE outWrite = nullptr, errWrite = nullptr;
+    if (!CreatePipe(&out_, &outWrite, &inherit, 0) || !CreatePipe(&err_, &errWrite, &inherit, 0)) {
+      return false;
+    }
+    SetHandleInformation(out_, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(err_, HANDLE_FLAG_INHERIT, 0);
+    HANDLE in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                            OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in;
+    startup.hStdOutput = outWrite;
+    startup.hStdError = errWrite;
+    std::wstring commandLine;
+    for (const std::string& argument : argv) {
+      commandLine += (commandLine.empty() ? L"" : L" ") + Quoted(Wide(argument));
+    }
+    PROCESS_INFORMATION started{};
+    const BOOL ok = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                                   CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started);
+    CloseHandle(outWrite);  // the child's copies are its own: the pipes end when it does
+    CloseHandle(errWrite);
+    if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
+    if (!ok) return false;
+    CloseHandle(started.hThread);
+    process_ = started.hProcess;
+    return true;
+  }
+
+  bool WaitForStderr(const std::string& text, std::chrono::milliseconds limit) {
+    return WaitFor(result_.err, text, limit);
+  }
+  bool WaitForStdout(const std::string& text, std::chrono::milliseconds limit) {
+    return WaitFor(result_.out, text, limit);
+  }
+
+  RunResult Wait() {
+    while (Pump(1000)) {
+    }
+    DWORD code = 0;
+    if (process_ != nullptr && WaitForSingleObject(process_, INFINITE) == WAIT_OBJECT_0 &&
+        GetExitCodeProcess(process_, &code)) {
+      result_.exited = true;
+      result_.status = static_cast<int>(code);
+    }
+    if (process_ != nullptr) CloseHandle(process_);
+    process_ = nullptr;
+    return result_;
+  }
+
+  const RunResult& SoFar() const { return result_; }
+
+ private:
+  static void CloseEnd(HANDLE& end) {
+    if (end != nullptr) CloseHandle(end);
+    end = nullptr;
+  }
+  static std::wstring Wide(const std::string& utf8) {
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                    wide.data(), static_cast<int>(wide.size())));
+    return wide;
+  }
+  // An argument as CommandLineToArgvW reads it back: quoted, backslashes doubled before a
+  // quote and at the end.
+  static std::wstring Quoted(const std::wstring& argument) {
+    std::wstring out = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : argument) {
+      if (c == L'\\') {
+        ++backslashes;
+        continue;
+      }
+      out.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+      backslashes = 0;
+      out += c;
+    }
+    out.append(2 * backslashes, L'\\');
+    return out + L"\"";
+  }
+
+  bool WaitFor(const std::string& stream, const std::string& text,
+               std::chrono::milliseconds limit) {
+    const auto end = Clock::now() + limit;
+    while (stream.find(text) == std::string::npos) {
+      if (Clock::now() >= end || !Pump(50)) return stream.find(text) != std::string::npos;
+    }
+    return true;
+  }
+
+  // Reads what either pipe holds, waiting up to timeoutMs for something; false once both
+  // are closed. Anonymous pipes cannot be waited on, so this looks every few milliseconds.
+  bool Pump(int timeoutMs) {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+      const bool got = Drain(out_, result_.out) | Drain(err_, result_.err);
+      if (out_ == nullptr && err_ == nullptr) return false;
+      if (got || Clock::now() >= end) return true;
+      Sleep(5);
+    }
+  }
+
+  static bool Drain(HANDLE& end, std::string& sink) {
+    DWORD available = 0;
+    if (end == nullptr) return false;
+    if (!PeekNamedPipe(end, nullptr, 0, nullptr, &available, nullptr)) {
+      CloseEnd(end);  // the writer is gone and nothing is left
+      return false;
+    }
+    if (available == 0) return false;
+    std::string buffer(available, '\0');
+    DWORD read = 0;
+    if (!ReadFile(end, buffer.data(), available, &read, nullptr)) {
+      CloseEnd(end);
+      return false;
+    }
+    sink.append(buffer, 0, read);
+    return read > 0;
+  }
+
+  HANDLE process_ = nullptr;
+  HANDLE out_ = nullptr;
+  HANDLE err_ = nullptr;
+  RunResult result_;
+};
+
+#else
+
+// A child process with stdout and stderr captured; stdin /dev/null.
 class ChildProcess {
  public:
   ChildProcess() = default;
@@ -51,9 +209,7 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  // env: extra variables (NAME=VALUE) on top of this process's environment.
-  bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
-             const std::string& stdinFile = "/dev/null") {
+  bool Start(const std::vector<std::string>& argv) {
     int out[2], err[2];
     if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return false;
     std::vector<char*> args;
@@ -61,8 +217,7 @@ class ChildProcess {
     args.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
-      for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
-      const int in = open(stdinFile.c_str(), O_RDONLY);
+      const int in = open("/dev/null", O_RDONLY);
       if (in >= 0) dup2(in, STDIN_FILENO);
       dup2(out[1], STDOUT_FILENO);
       dup2(err[1], STDERR_FILENO);
@@ -147,14 +302,14 @@ class ChildProcess {
   RunResult result_;
 };
 
+#endif
+
 // Runs the real `tunewell` binary to its end.
-inline RunResult RunHost(const std::vector<std::string>& args,
-                         const std::vector<std::string>& env = {},
-                         const std::string& stdinFile = "/dev/null") {
+inline RunResult RunHost(const std::vector<std::string>& args) {
   std::vector<std::string> argv = {TUNEWELL_HOST_PATH};
   argv.insert(argv.end(), args.begin(), args.end());
   ChildProcess child;
-  if (!child.Start(argv, env, stdinFile)) return {};
+  if (!child.Start(argv)) return {};
   return child.Wait();
 }
 
@@ -169,10 +324,19 @@ class BundledSite {
                                      "--host-name", TUNEWELL_SITE_HOST_NAME};
     if (delayMs > 0) argv.insert(argv.end(), {"--delay-ms", std::to_string(delayMs)});
     if (!logFile.empty()) argv.insert(argv.end(), {"--log", logFile});
+#ifdef _WIN32
+    try {
+      process_ = std::make_unique<test_servers::ChildProcess>(argv);
+    } catch (const std::exception&) {
+      return;
+    }
+    const std::string line = process_->ReadLine();
+#else
     if (!process_.Start(argv)) return;
     process_.WaitForStdout("\n", std::chrono::seconds(20));
-    const std::string& out = process_.SoFar().out;
-    if (out.rfind("PORT ", 0) == 0) port_ = std::atoi(out.c_str() + 5);
+    const std::string line = process_.SoFar().out;
+#endif
+    if (line.rfind("PORT ", 0) == 0) port_ = std::atoi(line.c_str() + 5);
   }
 
   bool ok() const { return port_ > 0; }
@@ -180,13 +344,21 @@ class BundledSite {
   // The answer to "HttpProxy" that routes the plug-in here.
   std::string proxy() const { return "127.0.0.1:" + std::to_string(port_); }
   void Stop() {
+#ifdef _WIN32
+    process_.reset();  // the bridge ends the site, and waits for it, when the test lets it go
+#else
     process_.Signal(SIGTERM);
     process_.Wait();
+#endif
     port_ = 0;
   }
 
  private:
+#ifdef _WIN32
+  std::unique_ptr<test_servers::ChildProcess> process_;
+#else
   ChildProcess process_;
+#endif
   int port_ = 0;
 };
 
@@ -207,24 +379,14 @@ using testing_support::LoadCorpus;
 // The value of a Python expression over the JSON document `d`, printed with str(): for
 // example JsonFact(out, "d['song']['title']"). "<invalid JSON: ...>" when it does not parse.
 inline std::string JsonFact(const std::string& json, const std::string& expression) {
-  char path[] = "/tmp/tunewell-e2e-json-XXXXXX";
-  const int fd = mkstemp(path);
-  if (fd < 0) return "<no temp file>";
-  const ssize_t written = write(fd, json.data(), json.size());
-  close(fd);
-  if (written != static_cast<ssize_t>(json.size())) return "<short write>";
-  const std::string script =
-      "import json, sys\n"
-      "try:\n"
-      "    d = json.loads(sys.stdin.buffer.read().decode('utf-8'))\n"
-      "except ValueError as e:\n"
-      "    sys.stdout.write('<invalid JSON: %s>' % e); sys.exit(0)\n"
-      "sys.stdout.buffer.write(str(eval(sys.argv[1])).encode('utf-8'))\n";
-  ChildProcess python;
-  python.Start({"python3", "-c", script, expression}, {}, path);
-  const RunResult result = python.Wait();
-  unlink(path);
-  return result.status == 0 ? result.out : "<python failed: " + result.err + ">";
+  const testing_support::TempDir dir;
+  std::ofstream(dir.File("document.json"), std::ios::binary) << json;
+  test_servers::ChildProcess python({"python3", TUNEWELL_SOURCE_DIR "/tests/e2e/json_fact.py",
+                                     dir.File("document.json"), dir.File("answer.txt"),
+                                     expression});
+  if (python.ReadLine() != "done") return "<python failed on: " + expression + ">";
+  std::ifstream in(dir.File("answer.txt"), std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 // The text with each CR LF turned into LF.

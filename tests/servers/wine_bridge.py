@@ -6,7 +6,9 @@ handle to wait on or end it with. This bridge, itself started that way, runs the
 pipes as a Linux test would: it appends each line of the server's output to OUTPUT (flushed,
 for the test to read), and ends the server when the test removes CONTROL (first by closing its
 input, as the fault server expects, then by SIGTERM and SIGKILL). It removes OUTPUT last, which
-tells the test that the server is gone. The server's messages go to OUTPUT.err.
+tells the test that the server is gone; a program that ends by itself (a short script) leaves
+OUTPUT there until then, so that the test reads its last lines. The server's messages go to
+OUTPUT.err.
 
 Wine detaches the bridge from the test program, so it cannot see the test end: a test program
 killed by a time-out leaves CONTROL behind. The bridge then ends the server after LIFETIME
@@ -47,7 +49,7 @@ def main(control, output, command):
     copier = threading.Thread(target=copy_lines, args=(server.stdout, output), daemon=True)
     copier.start()
     end = time.monotonic() + LIFETIME
-    while os.path.exists(control) and server.poll() is None and time.monotonic() < end:
+    while os.path.exists(control) and time.monotonic() < end:
         time.sleep(0.05)
     server.stdin.close()
     for stop in (lambda: None, server.terminate, server.kill):
