@@ -9,6 +9,7 @@
 
 #include "e2e/host_harness.h"
 #include "support/temp_dir.h"
+#include "utf.h"
 
 namespace {
 
@@ -115,19 +116,21 @@ TEST_F(HostBatch, JsonCarriesEverySongAndTheSummary) {
 }
 
 TEST_F(HostBatch, AllFoundExitsZeroAndUnreachableSiteExitsThree) {
+  // Names beyond ASCII, which Windows must not read in its ANSI code page.
+  const std::string batchFile = dir_.File("small-\xC3\xA9\xE2\x82\xAC.tsv");
   {
-    std::ofstream small(dir_.File("small.tsv"));
+    std::ofstream small(host::PathFromUtf8(batchFile));
     small << known_[0].artist << "\t" << known_[0].title << "\n"
           << known_[1].artist << "\t" << known_[1].title << "\n";
   }
   const RunResult ok = RunHost({"--proxy", site_.proxy(), "--no-cache", "get", "--batch",
-                                dir_.File("small.tsv"), "--out", dir_.File("small")});
+                                batchFile, "--out", dir_.File("small-\xC5\x91\xE2\x82\xAC")});
   EXPECT_EQ(ok.status, 0) << Describe(ok);
   EXPECT_EQ(ok.out, "found 2, not found 0, failed 0\n");
 
   const RunResult down =
       RunHost({"--proxy", e2e::ClosedProxy(), "--no-cache", "get", "--batch",
-               dir_.File("small.tsv"), "--out", dir_.File("down"), "--delay", "0"});
+               batchFile, "--out", dir_.File("down"), "--delay", "0"});
   EXPECT_EQ(down.status, 3) << Describe(down);
   EXPECT_EQ(down.out, "found 0, not found 0, failed 2\n");
   EXPECT_TRUE(testing_support::ListFiles(dir_.File("down")).empty());
