@@ -1,10 +1,15 @@
-// The C runtime's generator and the system's error numbers and texts: the same table for the
-// POSIX stand-ins and for the real functions of the Windows build.
+// The C runtime's generator, the upper-casing of every letter, and the system's error numbers
+// and texts: the same tables for the POSIX stand-ins and for the real functions of the Windows
+// build.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <map>
 #include <thread>
 
+#include "platform/case_map.h"
 #include "platform/crt_rand.h"
 #include "platform/system_error.h"
 #include "support/fake_host.h"
@@ -27,6 +32,58 @@ TEST(CrtRand, FollowsTheMicrosoftGenerator) {
   const int a = platform::CrtRand();
   platform::CrtSrand(12345);
   EXPECT_EQ(a, platform::CrtRand());
+}
+
+// Both builds against Unicode's simple mapping as ICU gives it (the file): on POSIX that is
+// the mapping itself, so the file cannot drift from it; on Windows it is the system's own
+// upper-casing, which departs from Unicode for the units below.
+TEST(CaseMap, EveryUnitOfTheBasicPlaneFoldsAsUnicodeSays) {
+  std::map<char16_t, char16_t> unicode;
+  std::ifstream file(TUNEWELL_SOURCE_DIR "/tests/data/unicode_upper_case.txt");
+  for (std::string line; std::getline(file, line);) {
+    unsigned unit = 0, upper = 0;
+    if (std::sscanf(line.c_str(), "%x %x", &unit, &upper) == 2) unicode[unit] = upper;
+  }
+  ASSERT_GT(unicode.size(), 1000u);
+  const struct {
+    char16_t first, last;
+    const char* reason;
+  } windowsKeeps[] = {  // Windows leaves these as they are (checked under Wine)
+      {0x00B5, 0x00B5, "the micro sign (Unicode: capital mu)"},
+      {0x0131, 0x0131, "dotless i (Unicode: I)"},
+      {0x017F, 0x017F, "long s (Unicode: S)"},
+      {0x01C5, 0x01C5, "a title-case digraph (Unicode: its capital)"},
+      {0x01C8, 0x01C8, "a title-case digraph"},
+      {0x01CB, 0x01CB, "a title-case digraph"},
+      {0x01F2, 0x01F2, "a title-case digraph"},
+      {0x0345, 0x0345, "the combining iota subscript (Unicode: capital iota)"},
+      {0x03C2, 0x03C2, "final sigma (Unicode: capital sigma)"},
+      {0x03D0, 0x03D1, "Greek symbol forms of beta and theta"},
+      {0x03D5, 0x03D6, "Greek symbol forms of phi and pi"},
+      {0x03F0, 0x03F1, "Greek symbol forms of kappa and rho"},
+      {0x03F5, 0x03F5, "the lunate epsilon symbol"},
+      {0x1C80, 0x1C88, "old Cyrillic letter variants (Unicode: the common capitals)"},
+      {0x1E9B, 0x1E9B, "long s with dot above"},
+      {0x1FBE, 0x1FBE, "the Greek prosgegrammeni (Unicode: capital iota)"},
+  };
+#ifdef _WIN32
+  constexpr bool kWindows = true;
+#else
+  constexpr bool kWindows = false;
+#endif
+  const auto windowsKeepsIt = [&](char16_t unit) {
+    for (const auto& range : windowsKeeps) {
+      if (kWindows && unit >= range.first && unit <= range.last) return true;
+    }
+    return false;
+  };
+  for (unsigned c = 0; c <= 0xFFFF; ++c) {
+    const char16_t unit = static_cast<char16_t>(c);
+    char16_t expected = unit >= u'a' && unit <= u'z' ? unit - 32 : unit;
+    if (const auto found = unicode.find(unit); found != unicode.end()) expected = found->second;
+    if (windowsKeepsIt(unit)) expected = unit;
+    EXPECT_EQ(expected, platform::ToUpper(unit)) << std::hex << c;
+  }
 }
 
 TEST(CrtRand, StateIsPerThread) {
