@@ -12,6 +12,7 @@
 #include "servers/server_process.h"
 #include "support/fake_host.h"
 #include "support/temp_dir.h"
+#include "support/wine.h"
 #include "support/trace_capture.h"
 
 namespace {
@@ -79,23 +80,28 @@ TEST_F(HttpFaultTest, FailuresLeaveTheirErrorNumber) {
     std::uint32_t timeoutMs;
     std::uint32_t lastError;
     std::uint32_t status;
+    const char* wineDiffers = nullptr;
   };
   const Case cases[] = {
       {Url("/status?code=404&reason=Nobody%20Home"), 0, 0, 404},
-      {Url("/status?code=199&reason=Early"), 0, 12152, 0},  // a lone 1xx is no answer at all
+      {Url("/status?code=199&reason=Early"), 0, 12152, 0,  // a lone 1xx is no answer at all
+       "Wine takes a lone 1xx status for the final answer"},
       {Url("/redirect?n=11"), 0, 12156, 0},
-      {Url("/truncate?size=100000&sent=5000"), 0, 12030, 200},
-      {Url("/silent?ms=3000"), 300, 12002, 0},
+      {Url("/truncate?size=100000&sent=5000"), 0, 12030, 200,
+       "Wine takes a body cut short of its Content-Length for a whole one"},
+      {Url("/silent?ms=3000"), 300, 12002, 0,
+       "Wine waits past the receive time-out for the status line, until the server closes"},
       {Url(RawPath("HTTP/1.1 OK\r\n\r\n")), 0, 12152, 0},
       {Url(RawPath("SOMETHING ELSE\r\n\r\n")), 0, 12152, 0},
       {Url(RawPath("HTTP/1.1 200 OK\r\nNo colon at all\r\nContent-Length: 0\r\n\r\n")), 0,
-       12152, 0},
+       12152, 0, "Wine takes a header line without a colon"},
       {Url(RawPath("")), 0, 12152, 0},
       {"http://127.0.0.1:" + std::to_string(test_servers::FreePort()) + "/x", 0, 12029, 0},
       {"http://no-such-host.invalid/x", 0, 12007, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.url);
+    if (testing_support::KnownWineDifference(c.wineDiffers)) continue;
     CHttpDownloaderBase downloader("", u"");
     downloader.m_timeoutMs = c.timeoutMs;
     downloader.m_body = "earlier";
@@ -112,6 +118,7 @@ TEST_F(HttpFaultTest, SendFailureAndBodyFailuresAreTraced) {
   CHttpDownloaderBase closed("", u"");
   EXPECT_FALSE(closed.Download("http://127.0.0.1:" + std::to_string(test_servers::FreePort())));
   EXPECT_TRUE(trace.HasLine(u"CHttpDownloaderBase::SendRequest - error=[12029]"));
+  if (testing_support::KnownWineDifference("Wine takes a body cut short for a whole one")) return;
   CHttpDownloaderBase truncated("", u"");
   EXPECT_FALSE(truncated.Download(Url("/truncate?size=100000&sent=5000")));
   EXPECT_TRUE(trace.HasLine(u"HttpDownloader::DownloadData WinHttpQueryDataAvailable error=[12030]"));

@@ -13,6 +13,7 @@
 #include "support/fake_host.h"
 #include "support/temp_dir.h"
 #include "support/trace_capture.h"
+#include "support/wine.h"
 
 namespace {
 
@@ -91,6 +92,18 @@ std::string SongResults(const std::vector<SongHit>& hits) {
                " Lyrics\" >" + hit.textHtml + " Lyrics</a></div>\r\n";
   }
   return Layout(content);
+}
+
+// The proxy request's target as Windows writes it: Wine adds the default port to the address
+// ("http://host:80/path"), which these tests of the path's escaping let pass.
+std::string TargetOf(const test_servers::PageRequest& request) {
+  std::string target = request.target;
+  const std::string withPort = "http://" + Narrow(kSite) + ":80/";
+  if (target.rfind(withPort, 0) == 0 &&
+      testing_support::KnownWineDifference("Wine writes :80 into a proxy request's address")) {
+    target.erase(withPort.size() - 4, 3);
+  }
+  return target;
 }
 
 class SearchEngine : public testing::Test {
@@ -181,7 +194,7 @@ TEST_F(SearchEngine, FindArtistMatchesAnAmpersandWrittenAsAReference) {
   EXPECT_EQ(kSite + u"/a/salt", url);
   ASSERT_EQ(1u, server.Requests().size());
   EXPECT_EQ("http://" + Narrow(kSite) + ArtistSearch("Salt%20%26%20Pepper"),
-            server.Requests()[0].target)
+            TargetOf(server.Requests()[0]))
       << "the ampersand of the name stays inside the search value";
 }
 
@@ -409,7 +422,7 @@ TEST_F(SearchEngine, FindSongArgumentForms) {
   server.Serve(SongSearch("%20SOS"), SongResults({{"", "/l/sos", "SOS", "SOS"}}));
   EXPECT_EQ(0, plugin.FindSong(u"", u"SOS", &songs, 0)) << "the heading cannot be empty";
   ASSERT_EQ(1u, server.Requests().size());
-  EXPECT_EQ("http://" + Narrow(kSite) + SongSearch("%20SOS"), server.Requests()[0].target);
+  EXPECT_EQ("http://" + Narrow(kSite) + SongSearch("%20SOS"), TargetOf(server.Requests()[0]));
 
   // An empty title lists the artist's songs instead, emptying the list, never -1.
   server.Serve(ArtistSearch("Xylo"), ArtistResults({{"/artist/xylo.html", "Xylo"}}));
