@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "command_line_argument.h"
 #include "system_message.h"
 #include "wide_text.h"
 
@@ -64,23 +65,6 @@ std::wstring ForChild(const std::wstring& path, bool linuxChild) {
   return name;
 }
 
-// One argument quoted so that the child's parser gives it back unchanged.
-std::wstring Quoted(const std::wstring& argument) {
-  std::wstring out = L"\"";
-  std::size_t backslashes = 0;
-  for (const wchar_t c : argument) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    out += c;
-  }
-  out.append(backslashes * 2, L'\\');
-  return out + L"\"";
-}
-
 std::wstring NewPortFileName() {
   wchar_t folder[MAX_PATH];
   const DWORD n = ::GetTempPathW(MAX_PATH, folder);
@@ -130,11 +114,11 @@ bool SiteLauncher::Start(const std::string& siteFolder, const std::string& hostN
   auto child = std::make_unique<Child>();
   child->portFile = NewPortFileName();
   const bool linuxChild = !IsWindowsProgram(python);
-  std::wstring command = Quoted(python) + L" -B " +
-                         Quoted(ForChild(WideFromUtf8(siteFolder + "\\server.py"), linuxChild)) +
+  std::wstring command = QuotedArgument(python) + L" -B " +
+                         QuotedArgument(ForChild(WideFromUtf8(siteFolder + "\\server.py"), linuxChild)) +
                          L" --port " + std::to_wstring(port) + L" --host-name " +
-                         Quoted(WideFromUtf8(hostName)) + L" --port-file " +
-                         Quoted(ForChild(child->portFile, linuxChild));
+                         QuotedArgument(WideFromUtf8(hostName)) + L" --port-file " +
+                         QuotedArgument(ForChild(child->portFile, linuxChild));
 
   // The site's own PORT line on stdout is not for the host's output: it goes nowhere.
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};

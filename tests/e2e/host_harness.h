@@ -9,6 +9,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "windows/command_line_argument.h"
+#include "windows/wide_text.h"
 #else
 #include <fcntl.h>
 #include <poll.h>
@@ -45,10 +48,47 @@ struct RunResult {
   std::string err;
 };
 
+// What the children of both platforms share: the output read so far, and waiting for a text
+// in it.
+class CapturedOutput {
+ public:
+  virtual ~CapturedOutput() = default;
+
+  // Reads what the child writes until `text` shows up on stderr (or stdout) or the time is up.
+  bool WaitForStderr(const std::string& text, std::chrono::milliseconds limit) {
+    return WaitFor(result_.err, text, limit);
+  }
+  bool WaitForStdout(const std::string& text, std::chrono::milliseconds limit) {
+    return WaitFor(result_.out, text, limit);
+  }
+  const RunResult& SoFar() const { return result_; }
+
+ protected:
+  // Reads what the child wrote, waiting up to timeoutMs for something; false once both of its
+  // streams are closed.
+  virtual bool Pump(int timeoutMs) = 0;
+  void ReadToEnd() {
+    while (Pump(1000)) {
+    }
+  }
+
+  RunResult result_;
+
+ private:
+  bool WaitFor(const std::string& stream, const std::string& text,
+               std::chrono::milliseconds limit) {
+    const auto end = Clock::now() + limit;
+    while (stream.find(text) == std::string::npos) {
+      if (Clock::now() >= end || !Pump(50)) return stream.find(text) != std::string::npos;
+    }
+    return true;
+  }
+};
+
 #ifdef _WIN32
 
 // A Windows child process with stdout and stderr captured through pipes; stdin the null device.
-class ChildProcess {
+class ChildProcess : public CapturedOutput {
  public:
   ChildProcess() = default;
   ~ChildProcess() {
@@ -81,7 +121,8 @@ class ChildProcess {
     startup.hStdError = errWrite;
     std::wstring commandLine;
     for (const std::string& argument : argv) {
-      commandLine += (commandLine.empty() ? L"" : L" ") + Quoted(Wide(argument));
+      commandLine += (commandLine.empty() ? L"" : L" ") +
+                     host::QuotedArgument(host::WideFromUtf8(argument));
     }
     PROCESS_INFORMATION started{};
     const BOOL ok = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
@@ -95,16 +136,8 @@ class ChildProcess {
     return true;
   }
 
-  bool WaitForStderr(const std::string& text, std::chrono::milliseconds limit) {
-    return WaitFor(result_.err, text, limit);
-  }
-  bool WaitForStdout(const std::string& text, std::chrono::milliseconds limit) {
-    return WaitFor(result_.out, text, limit);
-  }
-
   RunResult Wait() {
-    while (Pump(1000)) {
-    }
+    ReadToEnd();
     DWORD code = 0;
     if (process_ != nullptr && WaitForSingleObject(process_, INFINITE) == WAIT_OBJECT_0 &&
         GetExitCodeProcess(process_, &code)) {
@@ -116,49 +149,13 @@ class ChildProcess {
     return result_;
   }
 
-  const RunResult& SoFar() const { return result_; }
-
  private:
   static void CloseEnd(HANDLE& end) {
     if (end != nullptr) CloseHandle(end);
     end = nullptr;
   }
-  static std::wstring Wide(const std::string& utf8) {
-    std::wstring wide(utf8.size(), L'\0');
-    wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                    wide.data(), static_cast<int>(wide.size())));
-    return wide;
-  }
-  // An argument as CommandLineToArgvW reads it back: quoted, backslashes doubled before a
-  // quote and at the end.
-  static std::wstring Quoted(const std::wstring& argument) {
-    std::wstring out = L"\"";
-    std::size_t backslashes = 0;
-    for (const wchar_t c : argument) {
-      if (c == L'\\') {
-        ++backslashes;
-        continue;
-      }
-      out.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
-      backslashes = 0;
-      out += c;
-    }
-    out.append(2 * backslashes, L'\\');
-    return out + L"\"";
-  }
-
-  bool WaitFor(const std::string& stream, const std::string& text,
-               std::chrono::milliseconds limit) {
-    const auto end = Clock::now() + limit;
-    while (stream.find(text) == std::string::npos) {
-      if (Clock::now() >= end || !Pump(50)) return stream.find(text) != std::string::npos;
-    }
-    return true;
-  }
-
-  // Reads what either pipe holds, waiting up to timeoutMs for something; false once both
-  // are closed. Anonymous pipes cannot be waited on, so this looks every few milliseconds.
-  bool Pump(int timeoutMs) {
+  // Anonymous pipes cannot be waited on, so this looks every few milliseconds.
+  bool Pump(int timeoutMs) override {
     const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
       const bool got = Drain(out_, result_.out) | Drain(err_, result_.err);
@@ -189,13 +186,12 @@ class ChildProcess {
   HANDLE process_ = nullptr;
   HANDLE out_ = nullptr;
   HANDLE err_ = nullptr;
-  RunResult result_;
 };
 
 #else
 
 // A child process with stdout and stderr captured; stdin /dev/null.
-class ChildProcess {
+class ChildProcess : public CapturedOutput {
  public:
   ChildProcess() = default;
   ~ChildProcess() {
@@ -235,18 +231,9 @@ class ChildProcess {
     if (pid_ > 0) kill(pid_, sig);
   }
 
-  // Reads what the child writes until `text` shows up on stderr (or stdout) or the time is up.
-  bool WaitForStderr(const std::string& text, std::chrono::milliseconds limit) {
-    return WaitFor(result_.err, text, limit);
-  }
-  bool WaitForStdout(const std::string& text, std::chrono::milliseconds limit) {
-    return WaitFor(result_.out, text, limit);
-  }
-
   // Reads both streams to their end, then reaps the child.
   RunResult Wait() {
-    while (Pump(1000)) {
-    }
+    ReadToEnd();
     int status = 0;
     if (pid_ > 0 && waitpid(pid_, &status, 0) == pid_) {
       result_.exited = WIFEXITED(status);
@@ -257,25 +244,14 @@ class ChildProcess {
     return result_;
   }
 
-  const RunResult& SoFar() const { return result_; }
-
  private:
   static void CloseFd(int& fd) {
     if (fd >= 0) close(fd);
     fd = -1;
   }
 
-  bool WaitFor(const std::string& stream, const std::string& text,
-               std::chrono::milliseconds limit) {
-    const auto end = Clock::now() + limit;
-    while (stream.find(text) == std::string::npos) {
-      if (Clock::now() >= end || !Pump(50)) return stream.find(text) != std::string::npos;
-    }
-    return true;
-  }
-
-  // One poll round; false once both streams are closed.
-  bool Pump(int timeoutMs) {
+  // One poll round.
+  bool Pump(int timeoutMs) override {
     pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
     if (out_ < 0 && err_ < 0) return false;
     const int ready = poll(fds, 2, timeoutMs);
@@ -299,7 +275,6 @@ class ChildProcess {
   pid_t pid_ = -1;
   int out_ = -1;
   int err_ = -1;
-  RunResult result_;
 };
 
 #endif
