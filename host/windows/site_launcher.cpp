@@ -114,8 +114,8 @@ bool SiteLauncher::Start(const std::string& siteFolder, const std::string& hostN
   auto child = std::make_unique<Child>();
   child->portFile = NewPortFileName();
   const bool linuxChild = !IsWindowsProgram(python);
-  std::wstring command = QuotedArgument(python) + L" -B " +
-                         QuotedArgument(ForChild(WideFromUtf8(siteFolder + "\\server.py"), linuxChild)) +
+  const std::wstring script = ForChild(WideFromUtf8(siteFolder + "\\server.py"), linuxChild);
+  std::wstring command = QuotedArgument(python) + L" -B " + QuotedArgument(script) +
                          L" --port " + std::to_wstring(port) + L" --host-name " +
                          QuotedArgument(WideFromUtf8(hostName)) + L" --port-file " +
                          QuotedArgument(ForChild(child->portFile, linuxChild));

@@ -8,6 +8,7 @@
 
 #include "support/fake_host.h"
 #include "support/plugin_library.h"
+#include "support/system_md5.h"
 #include "support/temp_dir.h"
 #include "support/wine.h"
 #include "tunewell/plugin_interface.h"

@@ -27,7 +27,7 @@ std::string Utf16(const std::string& ascii) {
 class PluginCopy : public PluginLibrary {
  public:
   explicit PluginCopy(const TempDir& dir)
-      : PluginLibrary(PluginLibrary::CopyInto(dir.path(), "tunewell-" + std::to_string(++count_))) {}
+      : PluginLibrary(CopyInto(dir.path(), "tunewell-" + std::to_string(++count_))) {}
   void Unload() { Close(); }
 
  private:

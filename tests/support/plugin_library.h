@@ -37,7 +37,4 @@ class PluginLibrary {
   std::string reason_;
 };
 
-// The MD5 checksum of a file in lower-case hex, by the system's own tools (not the plug-in's).
-std::string SystemMd5OfFile(const std::string& path);
-
 }  // namespace testing_support
