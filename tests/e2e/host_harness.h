@@ -360,8 +360,7 @@ inline std::string JsonFact(const std::string& json, const std::string& expressi
                                      dir.File("document.json"), dir.File("answer.txt"),
                                      expression});
   if (python.ReadLine() != "done") return "<python failed on: " + expression + ">";
-  std::ifstream in(dir.File("answer.txt"), std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return testing_support::ReadFileBytes(dir.File("answer.txt"));
 }
 
 // The text with each CR LF turned into LF.
