@@ -5,7 +5,7 @@
 #include "platform/file.h"
 #include "platform/process.h"
 #include "platform/system_error.h"
-#include "text/stdio_file_ex.h"
+#include "encoding/stdio_file_ex.h"
 
 namespace {
 

@@ -51,7 +51,7 @@ void CTraceLog::Configure(const WString& folder, const WString& name, int level)
   if (configured_ || folder.empty()) return;
   const WString withSeparator = AppendSeparator(folder);
   const platform::LocalTime now = platform::GetLocalTime();
-  parentLogPath_ = withSeparator + platform::Format(u"%04d%02d%02d_%02d%02d%02d_%X.txt", now.year,
+  parentLogPath_ = withSeparator + encoding::Format(u"%04d%02d%02d_%02d%02d%02d_%X.txt", now.year,
                                                     now.month, now.day, now.hour, now.minute,
                                                     now.second, platform::CurrentProcessId());
   Writer().SetFilePrefix(withSeparator + name);
@@ -84,11 +84,11 @@ void CTraceLog::Write(int level, const char16_t* text) {
 void CTraceLog::Write(int level, const WString& text) { Write(level, text.c_str()); }
 
 void CTraceLog::WriteFormatArgs(int level, const char16_t* format,
-                                std::initializer_list<platform::FormatArg> args) {
+                                std::initializer_list<encoding::FormatArg> args) {
   platform::CriticalSectionLock guard(lock_);
   if (!configured_ || format == nullptr) return;
-  const WString text = platform::FormatWide(format, args);
-  Writer().WriteLine(level, u"%s", {platform::FormatArg(text)});
+  const WString text = encoding::FormatWide(format, args);
+  Writer().WriteLine(level, u"%s", {encoding::FormatArg(text)});
 }
 
 void CTraceLog::WriteLastError(int level, const WString& prefix, std::uint32_t code) {
@@ -112,9 +112,9 @@ void TraceWrite(int level, const WString& text) {
 }
 
 void TraceFormatArgs(int level, const char16_t* format,
-                     std::initializer_list<platform::FormatArg> args) {
+                     std::initializer_list<encoding::FormatArg> args) {
   if (format == nullptr) return;
-  if (CTraceLog* log = CTraceLog::Global()) log->Write(level, platform::FormatWide(format, args));
+  if (CTraceLog* log = CTraceLog::Global()) log->Write(level, encoding::FormatWide(format, args));
 }
 
 void TraceLastError(int level, const WString& prefix, std::uint32_t code) {

@@ -14,7 +14,7 @@
 
 #include "diag/trace_writer.h"
 #include "platform/critical_section.h"
-#include "platform/wide_format.h"
+#include "encoding/wide_format.h"
 #include "tunewell/wstring.h"
 
 class CTraceLog {
@@ -44,10 +44,10 @@ class CTraceLog {
   void Write(int level, const char16_t* text);
   // Formats printf-style, then writes the result unchanged.
   void WriteFormatArgs(int level, const char16_t* format,
-                       std::initializer_list<platform::FormatArg> args);
+                       std::initializer_list<encoding::FormatArg> args);
   template <class... Args>
   void WriteFormat(int level, const char16_t* format, const Args&... args) {
-    WriteFormatArgs(level, format, {platform::FormatArg(args)...});
+    WriteFormatArgs(level, format, {encoding::FormatArg(args)...});
   }
   // Writes "<prefix> GetLastError():<code>, <system message of code>".
   void WriteLastError(int level, const WString& prefix, std::uint32_t code);
@@ -77,10 +77,10 @@ class CTraceLog {
 // Writes to the process-wide log, if one is installed.
 void TraceWrite(int level, const WString& text);
 void TraceFormatArgs(int level, const char16_t* format,
-                     std::initializer_list<platform::FormatArg> args);
+                     std::initializer_list<encoding::FormatArg> args);
 // Formats printf-style and writes the result; a null format writes nothing.
 template <class... Args>
 void TraceFormat(int level, const char16_t* format, const Args&... args) {
-  TraceFormatArgs(level, format, {platform::FormatArg(args)...});
+  TraceFormatArgs(level, format, {encoding::FormatArg(args)...});
 }
 void TraceLastError(int level, const WString& prefix, std::uint32_t code);

@@ -74,9 +74,9 @@ TEST(TraceLog, LevelFilterAndLineFormat) {
       {CTraceLog::Debug, false}, {CTraceLog::Info, true}, {CTraceLog::Warning, true},
       {CTraceLog::Error, true}, {31, false}, {0, true},
   };
-  for (const auto& [level, _] : entries) log.Write(level, u"entry " + platform::Format(u"%d", level));
+  for (const auto& [level, _] : entries) log.Write(level, u"entry " + encoding::Format(u"%d", level));
   const auto lines = OnlyFileLines(dir);
-  const std::string tid = Narrow(platform::Format(u"%X", platform::CurrentThreadId()));
+  const std::string tid = Narrow(encoding::Format(u"%X", platform::CurrentThreadId()));
   const std::regex header("^[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\\.[0-9]{3} " + tid + " ([A-Z]*): (.*)$");
   std::vector<std::string> seen;
   for (const auto& line : lines) {
@@ -141,7 +141,7 @@ TEST(TraceLog, FileNameAndDefaultParentLogName) {
   CTraceLog log;
   log.Configure(dir.wpath(), u"Tunewell", CTraceLog::Error);
   log.Write(CTraceLog::Error, u"x");
-  const std::string pid = Narrow(platform::Format(u"%X", platform::CurrentProcessId()));
+  const std::string pid = Narrow(encoding::Format(u"%X", platform::CurrentProcessId()));
   const auto files = TraceFiles(dir);
   ASSERT_EQ(1u, files.size());
   EXPECT_TRUE(std::regex_match(files[0], std::regex("Tunewell_20[0-9]{6}_[0-9]{6}_" + pid + "\\.txt")))
@@ -180,7 +180,7 @@ TEST(TraceLog, WriteAfterMidnightStartsANewFile) {
   log.Write(CTraceLog::Error, u"still old year");
   fakeNow = {2027, 1, 1, 0, 0, 0, 5};
   log.Write(CTraceLog::Error, u"new year");
-  const std::string pid = Narrow(platform::Format(u"%X", platform::CurrentProcessId()));
+  const std::string pid = Narrow(encoding::Format(u"%X", platform::CurrentProcessId()));
   const auto files = TraceFiles(dir);
   ASSERT_EQ(2u, files.size());
   EXPECT_EQ("Tunewell_20261231_235959_" + pid + ".txt", files[0]);

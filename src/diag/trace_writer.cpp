@@ -90,7 +90,7 @@ void CTraceWriter::OpenNewFile() {
   file_.reset();
   if (!prefix_) return;
   const platform::LocalTime now = clock_();
-  WString path = platform::Format(u"%s_%04d%02d%02d_%02d%02d%02d_%X.txt", *prefix_, now.year,
+  WString path = encoding::Format(u"%s_%04d%02d%02d_%02d%02d%02d_%X.txt", *prefix_, now.year,
                                   now.month, now.day, now.hour, now.minute, now.second,
                                   platform::CurrentProcessId());
   // A name that does not fit is not cut: a cut name could land in another folder's file. Nor
@@ -117,7 +117,7 @@ void CTraceWriter::OpenNewFile() {
 }
 
 void CTraceWriter::WriteLine(int level, const char16_t* format,
-                             std::initializer_list<platform::FormatArg> args) {
+                             std::initializer_list<encoding::FormatArg> args) {
   // Cheap rejection before the lock, the clock and the formatting.
   const int current = level_.load(std::memory_order_relaxed);
   if (format == nullptr || current == 0 || level > current) return;
@@ -126,10 +126,10 @@ void CTraceWriter::WriteLine(int level, const char16_t* format,
   try {
     const platform::LocalTime now = clock_();
     if (!file_ || !SameDate(now)) OpenNewFile();
-    WString line = platform::Format(u"%02d:%02d:%02d.%03d %X %s: ", now.hour, now.minute,
+    WString line = encoding::Format(u"%02d:%02d:%02d.%03d %X %s: ", now.hour, now.minute,
                                     now.second, now.millisecond, platform::CurrentThreadId(),
                                     LevelTag(level));
-    line += platform::FormatWide(format, args);
+    line += encoding::FormatWide(format, args);
     line += u"\r\n";
     platform::WriteDebugOutput(line);
     if (file_) WriteWholeLine(LittleEndian(line));

@@ -14,7 +14,7 @@
 
 #include "platform/clock.h"
 #include "platform/file.h"
-#include "platform/wide_format.h"
+#include "encoding/wide_format.h"
 #include "tunewell/wstring.h"
 
 class CTraceWriter {
@@ -38,7 +38,7 @@ class CTraceWriter {
   // the buffer untouched. True when copied.
   bool GetFilePath(char16_t* buffer, std::size_t capacity);
   // Formats one line (header, text, CR LF) and writes it in one write.
-  void WriteLine(int level, const char16_t* format, std::initializer_list<platform::FormatArg> args);
+  void WriteLine(int level, const char16_t* format, std::initializer_list<encoding::FormatArg> args);
   // What destruction does, for a writer whose lifetime the log controls: closes the file and
   // frees the prefix; the current path stays readable.
   void Shutdown();

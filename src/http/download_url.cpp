@@ -5,8 +5,9 @@
 #include "http/user_agent.h"
 #include "platform/code_page.h"
 #include "platform/system_error.h"
+#include "encoding/bytes_to_wide.h"
 #include "text/bytes_to_wide.h"
-#include "text/wide_to_bytes.h"
+#include "encoding/wide_to_bytes.h"
 
 namespace {
 

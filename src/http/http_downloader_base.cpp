@@ -7,8 +7,8 @@
 #include "platform/code_page.h"
 #include "platform/crt_string.h"
 #include "platform/system_error.h"
-#include "text/bytes_to_wide.h"
-#include "text/wide_to_bytes.h"
+#include "encoding/bytes_to_wide.h"
+#include "encoding/wide_to_bytes.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "platform/code_page.h"
 #include "platform/file.h"
 #include "platform/system_error.h"
-#include "text/wide_to_bytes.h"
+#include "encoding/wide_to_bytes.h"
 
 namespace {
 

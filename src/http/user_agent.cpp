@@ -2,7 +2,7 @@
 
 #include "platform/clock.h"
 #include "platform/crt_rand.h"
-#include "platform/wide_format.h"
+#include "encoding/wide_format.h"
 
 namespace {
 
@@ -43,9 +43,9 @@ int Draw(int modulus, bool throughRandomBelow) {
 WString TokenText(const Token& token) {
   if (token.numbers == 0) return token.format;
   int a = Draw(token.modulusA, token.throughRandomBelow);
-  if (token.numbers == 1) return platform::Format(token.format, a);
+  if (token.numbers == 1) return encoding::Format(token.format, a);
   int b = Draw(token.modulusB, token.throughRandomBelow);
-  return platform::Format(token.format, b, a);
+  return encoding::Format(token.format, b, a);
 }
 
 // The seed taken from a counter value. The runtime generator's first draw after a seed is

@@ -3,7 +3,7 @@
 // when destroyed) goes before the registry deletes the objects the host left behind.
 #include "diag/trace_log.h"
 #include "platform/code_page.h"
-#include "platform/profile.h"
+#include "profile/profile.h"
 #include "plugin/instance_registry.h"
 
 namespace {
@@ -12,7 +12,7 @@ namespace {
 struct PlatformState {
   PlatformState() {
     platform::KeepConversionLibraryLoaded();
-    platform::PrepareProfileCache();
+    profile::PrepareProfileCache();
   }
 };
 

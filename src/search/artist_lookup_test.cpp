@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "search/lyrics_text_reference.h"
+#include "support/lyrics_text_reference.h"
 #include "support/fake_host.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "diag/trace_log.h"
 #include "platform/case_map.h"
 #include "platform/file.h"
-#include "platform/profile.h"
+#include "profile/profile.h"
 #include "platform/system_error.h"
 #include "search/leading_char.h"
 #include "search/name_distance.h"
@@ -94,7 +94,7 @@ std::int32_t CArtistUrlCache::ReadUrl(const WString& path, const WString& sectio
   }
   char16_t buffer[kUrlBufferSize];
   const std::uint32_t length =
-      platform::ReadProfileString(section.c_str(), kUrlKey, u"", buffer, kUrlBufferSize, path);
+      profile::ReadProfileString(section.c_str(), kUrlKey, u"", buffer, kUrlBufferSize, path);
   url.assign(buffer, length);
   return length > 0 ? 1 : 0;
 }
@@ -127,8 +127,8 @@ std::int32_t CArtistUrlCache::ReadArtistUrl(const WString& name, WString& url, f
   // must match more closely. The limits narrow no further as the threshold falls; the
   // distance does the rest.
   const std::size_t length = TrimName(wanted).size();
-  const std::uint64_t bracketBits = platform::ProfileUnitMask(CNameDistance::kBracketCharacters);
-  const bool wantedHasBracket = (platform::ProfileUnitMask(wanted) & bracketBits) != 0;
+  const std::uint64_t bracketBits = profile::ProfileUnitMask(CNameDistance::kBracketCharacters);
+  const bool wantedHasBracket = (profile::ProfileUnitMask(wanted) & bracketBits) != 0;
   const std::size_t anyGap = measure.MaxLengthGap(threshold, true);
   const std::size_t plainGap = measure.MaxLengthGap(threshold, false);
   const auto keep = [&](std::size_t candidate, std::uint64_t units) {
@@ -136,7 +136,7 @@ std::int32_t CArtistUrlCache::ReadArtistUrl(const WString& name, WString& url, f
     return gap <= (wantedHasBracket || (units & bracketBits) != 0 ? anyGap : plainGap);
   };
   bool going = true;
-  platform::VisitProfileSectionNames(
+  profile::VisitProfileSectionNames(
       path,
       [&](WStringView section) {
         going = VisitListedNames(section, offer);
@@ -163,7 +163,7 @@ std::int32_t CArtistUrlCache::WriteArtistUrl(const WString& name, const WString&
   WString path;
   if (!GetCacheFileName(name, path)) return 0;  // reports a name without a leading character
   // Refused before queueing, so that one bad entry never costs a pass its good ones.
-  if (!IsStorableName(name) || !platform::IsWritableProfileText(name.c_str(), kUrlKey,
+  if (!IsStorableName(name) || !profile::IsWritableProfileText(name.c_str(), kUrlKey,
                                                                 url.c_str())) {
     TraceWrite(CTraceLog::Debug, WString(kWriteFails) + name);
     return 0;
@@ -175,7 +175,7 @@ std::int32_t CArtistUrlCache::WriteArtistUrl(const WString& name, const WString&
       Queue(path, name, url);
       return 1;
     }
-    written = platform::WriteProfileString(name.c_str(), kUrlKey, url.c_str(), path);
+    written = profile::WriteProfileString(name.c_str(), kUrlKey, url.c_str(), path);
   }
   if (!written) {
     TraceWrite(CTraceLog::Debug, WString(kWriteFails) + name);
@@ -219,7 +219,7 @@ void CArtistUrlCache::WriteQueued() {
   std::vector<bool> done(pending.size(), false);
   for (std::size_t first = 0; first < pending.size(); ++first) {
     if (done[first]) continue;
-    std::vector<platform::ProfileValue> values;
+    std::vector<profile::ProfileValue> values;
     std::vector<std::size_t> members;
     for (std::size_t i = first; i < pending.size(); ++i) {
       if (done[i] || pending[i].path != pending[first].path) continue;
@@ -227,7 +227,7 @@ void CArtistUrlCache::WriteQueued() {
       members.push_back(i);
       done[i] = true;
     }
-    if (platform::WriteProfileStrings(values, pending[first].path)) continue;
+    if (profile::WriteProfileStrings(values, pending[first].path)) continue;
     for (const std::size_t i : members) TraceWrite(CTraceLog::Debug, WString(kWriteFails) + pending[i].name);
   }
 }
@@ -235,12 +235,12 @@ void CArtistUrlCache::WriteQueued() {
 void CArtistUrlCache::ReadSectionNames(const WString& path, std::vector<WString>& names) {
   std::uint32_t capacity = kSectionNamesCapacity;
   std::vector<char16_t> buffer(capacity);
-  std::uint32_t length = platform::ReadProfileSectionNames(buffer.data(), capacity, path);
+  std::uint32_t length = profile::ReadProfileSectionNames(buffer.data(), capacity, path);
   // size - 2 is the profile layer's sign of a cut list.
   while (length == capacity - 2 && capacity <= std::numeric_limits<std::uint32_t>::max() / 2) {
     capacity *= 2;
     buffer.assign(capacity, 0);
-    length = platform::ReadProfileSectionNames(buffer.data(), capacity, path);
+    length = profile::ReadProfileSectionNames(buffer.data(), capacity, path);
   }
   names.clear();
   for (const char16_t* name = buffer.data(); *name != 0;) {

@@ -10,7 +10,7 @@
 
 #include "diag/trace_log.h"
 #include "platform/file.h"
-#include "platform/profile.h"
+#include "profile/profile.h"
 #include "search/name_distance.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
@@ -416,7 +416,7 @@ TEST(ArtistUrlCache, PrunedLookupAgreesWithFullScan) {
       // The reference: exact read, else every listed name in order with the full distance.
       char16_t buffer[CArtistUrlCache::kUrlBufferSize];
       WString expected;
-      if (platform::ReadProfileString(wanted.c_str(), u"ArtistUrl", u"", buffer,
+      if (profile::ReadProfileString(wanted.c_str(), u"ArtistUrl", u"", buffer,
                                       CArtistUrlCache::kUrlBufferSize, path) > 0) {
         expected = buffer;
       } else {
@@ -432,7 +432,7 @@ TEST(ArtistUrlCache, PrunedLookupAgreesWithFullScan) {
           }
         }
         if (closest != nullptr &&
-            platform::ReadProfileString(closest->c_str(), u"ArtistUrl", u"", buffer,
+            profile::ReadProfileString(closest->c_str(), u"ArtistUrl", u"", buffer,
                                         CArtistUrlCache::kUrlBufferSize, path) > 0) {
           expected = buffer;
           ++similarHits;

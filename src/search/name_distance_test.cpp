@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <random>
 
-#include "search/name_distance_reference.h"
+#include "support/name_distance_reference.h"
 
 namespace {
 

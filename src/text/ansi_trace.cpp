@@ -4,8 +4,8 @@
 
 #include "diag/trace_log.h"
 #include "platform/code_page.h"
-#include "text/bytes_to_wide.h"
-#include "text/wide_to_bytes.h"
+#include "encoding/bytes_to_wide.h"
+#include "encoding/wide_to_bytes.h"
 
 std::string ToThreadAnsi(const WString& text) {
   try {

@@ -14,7 +14,7 @@
 
 #include "support/temp_dir.h"
 #include "support/trace_capture.h"
-#include "text/html_entities_reference.h"
+#include "support/html_entities_reference.h"
 
 namespace {
 

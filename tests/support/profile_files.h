@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/profile.h"
+#include "profile/profile.h"
 
 namespace profile_test {
 
@@ -26,13 +26,13 @@ inline ReadResult Read(const std::string& path, const char16_t* section, const c
                        const char16_t* defaultValue = u"", std::uint32_t size = 256) {
   std::vector<char16_t> buffer(size + 1, u'#');
   const std::uint32_t result =
-      platform::ReadProfileString(section, key, defaultValue, buffer.data(), size, Wide(path));
+      profile::ReadProfileString(section, key, defaultValue, buffer.data(), size, Wide(path));
   return {WString(buffer.data()), result};
 }
 
 inline bool Write(const std::string& path, const char16_t* section, const char16_t* key,
                   const char16_t* value) {
-  return platform::WriteProfileString(section, key, value, Wide(path));
+  return profile::WriteProfileString(section, key, value, Wide(path));
 }
 
 }  // namespace profile_test

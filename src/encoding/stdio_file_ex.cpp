@@ -1,10 +1,10 @@
-#include "text/stdio_file_ex.h"
+#include "encoding/stdio_file_ex.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "text/ansi_conversion.h"
-#include "text/template_smart_ptr_array.h"
+#include "encoding/ansi_conversion.h"
+#include "encoding/template_smart_ptr_array.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "text/stdio_file_ex.h"
+#include "encoding/stdio_file_ex.h"
 
 #include <gtest/gtest.h>
 

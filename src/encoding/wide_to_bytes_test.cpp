@@ -1,4 +1,4 @@
-#include "text/wide_to_bytes.h"
+#include "encoding/wide_to_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/code_page.h"
-#include "text/conversion_exception.h"
+#include "encoding/conversion_exception.h"
 
 namespace {
 

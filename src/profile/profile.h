@@ -24,7 +24,7 @@
 
 #include "tunewell/wstring.h"
 
-namespace platform {
+namespace profile {
 
 // Copies the value of key in section into buffer (size characters, terminator included) and
 // returns the number of characters copied; a value that does not fit is cut to size - 1.
@@ -84,4 +84,4 @@ bool IsWritableProfileText(const char16_t* section, const char16_t* key, const c
 // its other process-wide objects, so that the cache outlives every object that may read files.
 void PrepareProfileCache();
 
-}  // namespace platform
+}  // namespace profile

@@ -1,9 +1,9 @@
-#include "platform/wide_format.h"
+#include "encoding/wide_format.h"
 
 #include <cstdio>
 #include <string>
 
-namespace platform {
+namespace encoding {
 
 std::int64_t FormatArg::AsSigned() const {
   switch (kind_) {
@@ -242,4 +242,4 @@ WString FormatWide(const char16_t* format, std::initializer_list<FormatArg> args
   return Formatter(format, args).Run();
 }
 
-}  // namespace platform
+}  // namespace encoding

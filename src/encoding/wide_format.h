@@ -13,7 +13,7 @@
 
 #include "tunewell/wstring.h"
 
-namespace platform {
+namespace encoding {
 
 class FormatArg {
  public:
@@ -61,4 +61,4 @@ WString Format(const char16_t* format, const Args&... args) {
   return FormatWide(format, {FormatArg(args)...});
 }
 
-}  // namespace platform
+}  // namespace encoding

@@ -1,4 +1,4 @@
-#include "text/conversion_exception.h"
+#include "encoding/conversion_exception.h"
 
 #include <cstdio>
 #include <new>

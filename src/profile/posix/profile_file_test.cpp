@@ -1,5 +1,5 @@
 // The INI layer's file side on POSIX: a file's identity and its permissions.
-#include "platform/profile.h"
+#include "profile/profile.h"
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -54,9 +54,9 @@ TEST(Profile, UnchangedValueLeavesFileAlone) {
   // Many entries at once: unchanged ones leave the file alone, and any change replaces it
   // once with all of them applied in order.
   const ino_t second = Inode(path);
-  ASSERT_TRUE(platform::WriteProfileStrings({{u"S", u"K", u"w"}, {u"s", u"k", u"w"}}, Wide(path)));
+  ASSERT_TRUE(profile::WriteProfileStrings({{u"S", u"K", u"w"}, {u"s", u"k", u"w"}}, Wide(path)));
   EXPECT_EQ(Inode(path), second);
-  ASSERT_TRUE(platform::WriteProfileStrings(
+  ASSERT_TRUE(profile::WriteProfileStrings(
       {{u"S", u"K", u"x"}, {u"New", u"K", u"1"}, {u"new", u"K", u"2"}, {u"S", u"J", u"y"}},
       Wide(path)));
   EXPECT_EQ(ReadFileBytes(path), "[S]\r\nK=x\r\nJ=y\r\n[New]\r\nK=2\r\n");

@@ -3,7 +3,7 @@
 // GetPrivateProfileSectionNamesW on the same files, which checks our reading of those rules
 // against a real implementation. Its writers: threads and processes sharing a file, and a
 // writer killed at any moment.
-#include "platform/profile.h"
+#include "profile/profile.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +38,7 @@ using testing_support::TempDir;
 // The raw list buffer: every unit up to and including the first double terminator.
 WString ReadNames(const std::string& path, std::uint32_t size, std::uint32_t* result) {
   std::vector<char16_t> buffer(size + 2, u'#');
-  *result = platform::ReadProfileSectionNames(buffer.data(), size, Wide(path));
+  *result = profile::ReadProfileSectionNames(buffer.data(), size, Wide(path));
   return WString(buffer.data(), size);
 }
 
@@ -150,7 +150,7 @@ TEST(Profile, TruncatesToBufferSize) {
     EXPECT_EQ(fallback.result, c.result);
   }
   char16_t untouched[2] = {u'x', u'y'};
-  EXPECT_EQ(platform::ReadProfileString(u"S", u"K", u"", untouched, 0, Wide(path)), 0u);
+  EXPECT_EQ(profile::ReadProfileString(u"S", u"K", u"", untouched, 0, Wide(path)), 0u);
   EXPECT_EQ(untouched[0], u'x');
 }
 
@@ -189,7 +189,7 @@ TEST(Profile, ListsSectionNamesWithTruncationSign) {
     }
     // A null section asks for the same list.
     std::vector<char16_t> viaRead(c.size + 2, u'#');
-    EXPECT_EQ(platform::ReadProfileString(nullptr, u"k", u"", viaRead.data(), c.size, Wide(path)),
+    EXPECT_EQ(profile::ReadProfileString(nullptr, u"k", u"", viaRead.data(), c.size, Wide(path)),
               c.result);
   }
   std::uint32_t result = 7;
@@ -203,7 +203,7 @@ TEST(Profile, ListsKeyNamesForNullKey) {
   const std::string path = dir.File("keys.ini");
   WriteBytes(path, "[S]\r\nA=1\r\n;c\r\nB\r\n[T]\r\nC=3\r\n");
   std::vector<char16_t> buffer(16, u'#');
-  EXPECT_EQ(platform::ReadProfileString(u"s", nullptr, u"", buffer.data(), 16, Wide(path)), 4u);
+  EXPECT_EQ(profile::ReadProfileString(u"s", nullptr, u"", buffer.data(), 16, Wide(path)), 4u);
   EXPECT_EQ(WString(buffer.data(), 6), u"A\0B\0\0#"s);
 }
 
@@ -301,7 +301,7 @@ TEST(Profile, RefusesTextThatWouldNotReadBack) {
     EXPECT_EQ(platform::GetLastErrorCode(), platform::error::kInvalidParameter);
     // Among other entries, a refused one stops the whole write.
     if (c.section != nullptr && c.key != nullptr) {
-      EXPECT_FALSE(platform::WriteProfileStrings(
+      EXPECT_FALSE(profile::WriteProfileStrings(
           {{u"S", u"K", u"changed"}, {c.section, c.key, c.value}}, Wide(path)));
     }
   }
@@ -417,13 +417,13 @@ int WriterProcess(const std::vector<std::string>& arguments) {
             batch = std::stoi(arguments[3]);
   std::ofstream progress(arguments[4], std::ios::binary | std::ios::app);
   for (int first = 0; first < count; first += batch) {
-    std::vector<platform::ProfileValue> values;
+    std::vector<profile::ProfileValue> values;
     for (int i = first; i < first + batch; ++i) {
       values.push_back({ArtistName(writer, i), u"ArtistUrl", ArtistUrl(writer, i)});
     }
     const bool ok = batch == 1 ? Write(path, values[0].section.c_str(), u"ArtistUrl",
                                        values[0].value.c_str())
-                               : platform::WriteProfileStrings(values, Wide(path));
+                               : profile::WriteProfileStrings(values, Wide(path));
     if (!ok) return 2;
     const int last = first + batch - 1;
     if (!progress.write(reinterpret_cast<const char*>(&last), sizeof last).flush()) return 3;

@@ -1,4 +1,4 @@
-#include "text/ansi_conversion.h"
+#include "encoding/ansi_conversion.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -9,7 +9,7 @@
 // Any thread may call them; the buffers are the caller's.
 #pragma once
 
-#include "text/template_smart_ptr_array.h"
+#include "encoding/template_smart_ptr_array.h"
 
 inline constexpr int kSystemAnsiCodePage = -1;
 

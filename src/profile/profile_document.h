@@ -19,7 +19,7 @@
 
 #include "tunewell/wstring.h"
 
-namespace platform {
+namespace profile {
 
 class ProfileDocument {
  public:
@@ -106,4 +106,4 @@ WStringView TrimProfileText(WStringView text);
 // so that a scan can pass over names that cannot be what it looks for.
 std::uint64_t ProfileUnitMask(WStringView text);
 
-}  // namespace platform
+}  // namespace profile

@@ -1,4 +1,4 @@
-#include "platform/profile.h"
+#include "profile/profile.h"
 
 #include <algorithm>
 #include <functional>
@@ -9,11 +9,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/profile_document.h"
+#include "profile/profile_document.h"
 #include "platform/profile_file.h"
 #include "platform/system_error.h"
 
-namespace platform {
+namespace profile {
 namespace {
 
 // Documents are made mutable and shared as const: a writer that takes the only reference out
@@ -24,7 +24,7 @@ using EditablePtr = std::shared_ptr<ProfileDocument>;
 // Parsed files by path, each valid only while its stamp matches the file on disk.
 class ParsedFiles {
  public:
-  DocumentPtr Find(const WString& path, const ProfileStamp& stamp) {
+  DocumentPtr Find(const WString& path, const platform::ProfileStamp& stamp) {
     std::lock_guard<std::mutex> guard(mutex_);
     const auto found = entries_.find(path);
     if (found == entries_.end() || !(found->second.stamp == stamp)) return nullptr;
@@ -32,7 +32,7 @@ class ParsedFiles {
   }
   // Removes the document from the cache and hands it over when it is current. No reader can
   // reach it any more, so when no reader still holds it the caller may edit it in place.
-  DocumentPtr Take(const WString& path, const ProfileStamp& stamp) {
+  DocumentPtr Take(const WString& path, const platform::ProfileStamp& stamp) {
     std::lock_guard<std::mutex> guard(mutex_);
     const auto found = entries_.find(path);
     if (found == entries_.end()) return nullptr;
@@ -41,7 +41,7 @@ class ParsedFiles {
     entries_.erase(found);
     return current ? document : nullptr;
   }
-  void Store(const WString& path, const ProfileStamp& stamp, DocumentPtr document) {
+  void Store(const WString& path, const platform::ProfileStamp& stamp, DocumentPtr document) {
     std::lock_guard<std::mutex> guard(mutex_);
     // A handful of files is the normal working set; an unbounded map would only grow.
     if (entries_.size() >= kMaxEntries && entries_.find(path) == entries_.end()) {
@@ -53,7 +53,7 @@ class ParsedFiles {
  private:
   static constexpr std::size_t kMaxEntries = 64;
   struct Entry {
-    ProfileStamp stamp;
+    platform::ProfileStamp stamp;
     DocumentPtr document;
   };
   std::mutex mutex_;
@@ -67,14 +67,14 @@ ParsedFiles& Parsed() {
   return parsed;
 }
 
-// The current document of a file for reading, or null (last error set) when it cannot be read.
+// The current document of a file for reading, or null (last platform::error set) when it cannot be read.
 // Readers need no lock: writers replace the file whole.
 DocumentPtr LoadForRead(const WString& path) {
-  ProfileStamp stamp;
-  if (StampProfilePath(path, stamp)) {
+  platform::ProfileStamp stamp;
+  if (platform::StampProfilePath(path, stamp)) {
     if (DocumentPtr known = Parsed().Find(path, stamp)) return known;
   }
-  const std::unique_ptr<ProfileFile> file = ProfileFile::OpenForRead(path);
+  const std::unique_ptr<platform::ProfileFile> file = platform::ProfileFile::OpenForRead(path);
   if (file == nullptr) return nullptr;
   if (DocumentPtr known = Parsed().Find(path, file->Stamp())) return known;
   std::string bytes;
@@ -116,8 +116,8 @@ bool ChangesNothing(const ProfileDocument& document, const Edit& edit) {
 // no lock and touches no file. A writer that changes the file meanwhile is no different from
 // one that came just after this call.
 bool KnownUnchanged(const WString& path, const std::vector<Edit>& edits) {
-  ProfileStamp stamp;
-  if (!StampProfilePath(path, stamp)) return false;
+  platform::ProfileStamp stamp;
+  if (!platform::StampProfilePath(path, stamp)) return false;
   const DocumentPtr known = Parsed().Find(path, stamp);
   return known != nullptr &&
          std::all_of(edits.begin(), edits.end(),
@@ -127,7 +127,7 @@ bool KnownUnchanged(const WString& path, const std::vector<Edit>& edits) {
 // The document of the locked file, to be edited: the parsed one when the file is unchanged
 // since it was parsed (taken in place when nobody else holds it), else read afresh. Under the
 // lock a stale document must never be written back: it would lose another writer's change.
-EditablePtr LoadForEdit(const WString& path, ProfileFile& file) {
+EditablePtr LoadForEdit(const WString& path, platform::ProfileFile& file) {
   if (DocumentPtr known = Parsed().Take(path, file.Stamp())) {
     if (known.use_count() == 1) return std::const_pointer_cast<ProfileDocument>(known);
     return std::make_shared<ProfileDocument>(*known);
@@ -142,10 +142,10 @@ bool EditLocked(const WString& path, const std::vector<Edit>& edits) {
   if (KnownUnchanged(path, edits)) return true;
   const bool creates = std::any_of(edits.begin(), edits.end(),
                                    [](const Edit& edit) { return edit.kind == EditKind::Set; });
-  const std::unique_ptr<ProfileFile> file = ProfileFile::OpenLocked(path, creates);
+  const std::unique_ptr<platform::ProfileFile> file = platform::ProfileFile::OpenLocked(path, creates);
   if (file == nullptr) {
     // Nothing to delete from a file that does not exist.
-    return !creates && GetLastErrorCode() == error::kFileNotFound;
+    return !creates && platform::GetLastErrorCode() == platform::error::kFileNotFound;
   }
   const EditablePtr edited = LoadForEdit(path, *file);
   if (edited == nullptr) return false;
@@ -155,7 +155,7 @@ bool EditLocked(const WString& path, const std::vector<Edit>& edits) {
     Parsed().Store(path, file->Stamp(), edited);
     return true;
   }
-  ProfileStamp replaced;
+  platform::ProfileStamp replaced;
   if (!file->Replace(edited->ByteRuns(), replaced)) return false;
   Parsed().Store(path, replaced, edited);
   return true;
@@ -215,7 +215,25 @@ std::vector<Edit> OneEdit(EditKind kind, WStringView section, WStringView key,
   return {Edit{kind, section, key, value}};
 }
 
+bool HasLineBreak(WStringView text) { return text.find_first_of(u"\r\n") != WStringView::npos; }
+
 }  // namespace
+
+// Text that would not read back as written: a line break anywhere splits the line, and a key
+// holding "=" or starting like a header or a comment changes what the line is.
+bool IsWritableProfileText(const char16_t* section, const char16_t* key,
+                           const char16_t* value) {
+  if (section == nullptr || TrimProfileText(section).empty() || HasLineBreak(section)) {
+    return false;
+  }
+  if (key == nullptr) return true;
+  const WStringView trimmedKey = TrimProfileText(key);
+  if (trimmedKey.empty() || HasLineBreak(key) || trimmedKey.find(u'=') != WStringView::npos ||
+      trimmedKey[0] == u'[' || trimmedKey[0] == u';') {
+    return false;
+  }
+  return value == nullptr || !HasLineBreak(value);
+}
 
 std::uint32_t ReadProfileString(const char16_t* section, const char16_t* key,
                                 const char16_t* defaultValue, char16_t* buffer,
@@ -264,7 +282,7 @@ bool VisitProfileSectionNames(const WString& path, const std::function<bool(WStr
 bool WriteProfileString(const char16_t* section, const char16_t* key, const char16_t* value,
                         const WString& path) {
   if (!IsWritableProfileText(section, key, value)) {
-    SetLastErrorCode(error::kInvalidParameter);
+    platform::SetLastErrorCode(platform::error::kInvalidParameter);
     return false;
   }
   if (key == nullptr) return EditLocked(path, OneEdit(EditKind::DeleteSection, section, {}, {}));
@@ -277,7 +295,7 @@ bool WriteProfileStrings(const std::vector<ProfileValue>& values, const WString&
   edits.reserve(values.size());
   for (const ProfileValue& entry : values) {
     if (!IsWritableProfileText(entry.section.c_str(), entry.key.c_str(), entry.value.c_str())) {
-      SetLastErrorCode(error::kInvalidParameter);
+      platform::SetLastErrorCode(platform::error::kInvalidParameter);
       return false;
     }
     edits.push_back({EditKind::Set, entry.section, entry.key, entry.value});
@@ -287,4 +305,4 @@ bool WriteProfileStrings(const std::vector<ProfileValue>& values, const WString&
 
 void PrepareProfileCache() { Parsed(); }
 
-}  // namespace platform
+}  // namespace profile

@@ -1,12 +1,11 @@
-#include "platform/profile_document.h"
+#include "profile/profile_document.h"
 
 #include <algorithm>
 
 #include "platform/case_map.h"
 #include "platform/code_page.h"
-#include "platform/profile.h"
 
-namespace platform {
+namespace profile {
 namespace {
 
 constexpr char kUtf16Bom[] = "\xFF\xFE";
@@ -28,7 +27,7 @@ void DecodeAnsi(const char* data, std::size_t length, WString& text) {
   }
   if ((high & 0x80) == 0) return;
   // No byte sequence yields more UTF-16 units than it has bytes.
-  const int written = MultiByteToWide(kCpAcp, 0, data, static_cast<int>(length), text.data(),
+  const int written = platform::MultiByteToWide(platform::kCpAcp, 0, data, static_cast<int>(length), text.data(),
                                       static_cast<int>(length));
   if (written <= 0) {
     for (std::size_t i = 0; i < length; ++i) text[i] = static_cast<unsigned char>(data[i]);
@@ -43,9 +42,9 @@ std::string EncodeAnsi(WStringView text) {
   }
   const int length = static_cast<int>(text.size());
   const int needed =
-      WideToMultiByte(kCpAcp, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+      platform::WideToMultiByte(platform::kCpAcp, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
   std::string bytes(static_cast<std::size_t>(std::max(needed, 0)), '\0');
-  const int written = WideToMultiByte(kCpAcp, 0, text.data(), length, bytes.data(),
+  const int written = platform::WideToMultiByte(platform::kCpAcp, 0, text.data(), length, bytes.data(),
                                       static_cast<int>(bytes.size()), nullptr, nullptr);
   bytes.resize(static_cast<std::size_t>(std::max(written, 0)));
   return bytes;
@@ -74,7 +73,7 @@ std::string EncodeUtf16(WStringView text) {
 bool EqualFolded(WStringView a, WStringView b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (a[i] != b[i] && ToUpper(a[i]) != ToUpper(b[i])) return false;
+    if (a[i] != b[i] && platform::ToUpper(a[i]) != platform::ToUpper(b[i])) return false;
   }
   return true;
 }
@@ -83,7 +82,7 @@ bool EqualFolded(WStringView a, WStringView b) {
 std::uint64_t FoldedHash(WStringView name) {
   std::uint64_t hash = 14695981039346656037ull;
   for (const char16_t c : name) {
-    hash = (hash ^ ToUpper(c)) * 1099511628211ull;
+    hash = (hash ^ platform::ToUpper(c)) * 1099511628211ull;
   }
   return hash;
 }
@@ -96,26 +95,6 @@ WStringView TrimProfileText(WStringView text) {
   while (begin < end && IsProfileSpace(text[begin])) ++begin;
   while (end > begin && IsProfileSpace(text[end - 1])) --end;
   return text.substr(begin, end - begin);
-}
-
-namespace {
-bool HasLineBreak(WStringView text) { return text.find_first_of(u"\r\n") != WStringView::npos; }
-}  // namespace
-
-// Text that would not read back as written: a line break anywhere splits the line, and a key
-// holding "=" or starting like a header or a comment changes what the line is.
-bool IsWritableProfileText(const char16_t* section, const char16_t* key,
-                           const char16_t* value) {
-  if (section == nullptr || TrimProfileText(section).empty() || HasLineBreak(section)) {
-    return false;
-  }
-  if (key == nullptr) return true;
-  const WStringView trimmedKey = TrimProfileText(key);
-  if (trimmedKey.empty() || HasLineBreak(key) || trimmedKey.find(u'=') != WStringView::npos ||
-      trimmedKey[0] == u'[' || trimmedKey[0] == u';') {
-    return false;
-  }
-  return value == nullptr || !HasLineBreak(value);
 }
 
 std::uint64_t ProfileUnitMask(WStringView text) {
@@ -472,4 +451,4 @@ bool ProfileDocument::DeleteSection(WStringView section) {
   return changed;
 }
 
-}  // namespace platform
+}  // namespace profile

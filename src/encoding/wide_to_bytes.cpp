@@ -1,10 +1,10 @@
-#include "text/wide_to_bytes.h"
+#include "encoding/wide_to_bytes.h"
 
 #include <climits>
 
 #include "platform/code_page.h"
 #include "platform/system_error.h"
-#include "text/conversion_exception.h"
+#include "encoding/conversion_exception.h"
 
 CWideToBytes::CWideToBytes(const char16_t* text, std::uint32_t codePage) {
   if (text == nullptr) return;

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "text/inline_buffer.h"
+#include "encoding/inline_buffer.h"
 #include "tunewell/wstring.h"
 
 class CWideToBytes {

@@ -1,10 +1,10 @@
-#include "platform/wide_format.h"
+#include "encoding/wide_format.h"
 
 #include <gtest/gtest.h>
 
 #include "support/fake_host.h"
 
-using platform::Format;
+using encoding::Format;
 using testing_support::Narrow;
 
 namespace {
@@ -52,7 +52,7 @@ TEST(WideFormat, MissingOrMismatchedArgumentsWriteNothing) {
       {u"end", Format(u"end%")},
   };
   for (const auto& c : cases) EXPECT_EQ(Narrow(c.expected), Narrow(c.actual));
-  EXPECT_EQ(WString(), platform::FormatWide(nullptr, {}));
+  EXPECT_EQ(WString(), encoding::FormatWide(nullptr, {}));
 }
 
 }  // namespace
