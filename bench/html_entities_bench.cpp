@@ -9,7 +9,7 @@
 #include <string>
 
 #include "text/html_entities.h"
-#include "text/html_entities_reference.h"
+#include "support/html_entities_reference.h"
 
 namespace {
 

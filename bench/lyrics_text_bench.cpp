@@ -7,7 +7,7 @@
 
 #include "search/artist_lookup.h"
 #include "search/lyrics_extraction.h"
-#include "search/lyrics_text_reference.h"
+#include "support/lyrics_text_reference.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "search/name_distance.h"
-#include "search/name_distance_reference.h"
+#include "support/name_distance_reference.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "fuzz_support.h"
 #include "text/html_entities.h"
-#include "text/html_entities_reference.h"
+#include "support/html_entities_reference.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "fuzz_support.h"
 #include "search/artist_lookup.h"
 #include "search/lyrics_extraction.h"
-#include "search/lyrics_text_reference.h"
+#include "support/lyrics_text_reference.h"
 
 namespace {
 

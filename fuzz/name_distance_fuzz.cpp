@@ -10,7 +10,7 @@
 
 #include "fuzz_support.h"
 #include "search/name_distance.h"
-#include "search/name_distance_reference.h"
+#include "support/name_distance_reference.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "fuzz_support.h"
 #include "platform/case_map.h"
 #include "platform/code_page.h"
-#include "platform/profile.h"
+#include "profile/profile.h"
 
 namespace {
 
@@ -89,7 +89,7 @@ std::vector<WString> Split(const char16_t* list, std::uint32_t length) {
 void CheckCutList(const char16_t* section, const std::vector<char16_t>& whole,
                   std::uint32_t length, std::uint32_t size, const WString& path) {
   std::unique_ptr<char16_t[]> buffer(new char16_t[size]);
-  const std::uint32_t got = platform::ReadProfileString(section, nullptr, u"", buffer.get(), size,
+  const std::uint32_t got = profile::ReadProfileString(section, nullptr, u"", buffer.get(), size,
                                                         path);
   const std::string what = "list of " + std::to_string(length) + " units into " +
                            std::to_string(size) + ": ";
@@ -110,7 +110,7 @@ void CheckCutList(const char16_t* section, const std::vector<char16_t>& whole,
 std::vector<WString> ReadList(const char16_t* section, const WString& path) {
   static std::vector<char16_t> whole(kLargeBuffer);  // one buffer: the reads are many
   const std::uint32_t length =
-      platform::ReadProfileString(section, nullptr, u"", whole.data(), kLargeBuffer, path);
+      profile::ReadProfileString(section, nullptr, u"", whole.data(), kLargeBuffer, path);
   fuzz::Check(length + 2 <= kLargeBuffer, "a list longer than the file");
   for (const std::uint32_t size : {1u, 2u, 3u, length / 2, length, length + 1, length + 2}) {
     if (size > 0) CheckCutList(section, whole, length, size, path);
@@ -122,7 +122,7 @@ std::vector<WString> ReadList(const char16_t* section, const WString& path) {
 WString ReadValue(const WString& section, const WString& key, const WString& path,
                   std::uint32_t size = kLargeBuffer) {
   std::unique_ptr<char16_t[]> buffer(new char16_t[size]);
-  const std::uint32_t got = platform::ReadProfileString(section.c_str(), key.c_str(),
+  const std::uint32_t got = profile::ReadProfileString(section.c_str(), key.c_str(),
                                                         u"  default  ", buffer.get(), size, path);
   fuzz::Check(got < size && buffer[got] == 0, "value not terminated within its buffer");
   return WString(buffer.get(), got);
@@ -153,7 +153,7 @@ void CheckWrite(const WString& section, const WString& key, const WString& value
                 const std::filesystem::path& file) {
   const WString path = fuzz::WidePath(file);
   const Values before = ReadAll(path);
-  if (!platform::WriteProfileString(section.c_str(), key.c_str(), value.c_str(), path)) return;
+  if (!profile::WriteProfileString(section.c_str(), key.c_str(), value.c_str(), path)) return;
   const std::string what = "[" + fuzz::Printable(section) + "] " + fuzz::Printable(key) + "=" +
                            fuzz::Printable(value);
   fuzz::Check(ReadValue(section, key, path) == AsRead(value),
@@ -178,7 +178,7 @@ void CheckWrite(const WString& section, const WString& key, const WString& value
                     fuzz::Printable(name.second));
   }
 
-  fuzz::Check(platform::WriteProfileString(section.c_str(), key.c_str(), nullptr, path),
+  fuzz::Check(profile::WriteProfileString(section.c_str(), key.c_str(), nullptr, path),
               "cannot delete the key of " + what);
   // Deleting removes one key line; a second spelling of the key would still answer.
   const std::vector<WString> keys = ReadList(section.c_str(), path);
@@ -186,7 +186,7 @@ void CheckWrite(const WString& section, const WString& key, const WString& value
                    [&](const WString& k) { return Fold(k) == written.second; })) {
     fuzz::Check(ReadValue(section, key, path) == u"  default", "key of " + what + " not deleted");
   }
-  fuzz::Check(platform::WriteProfileString(section.c_str(), nullptr, nullptr, path),
+  fuzz::Check(profile::WriteProfileString(section.c_str(), nullptr, nullptr, path),
               "cannot delete the section of " + what);
   // Listing the sections cannot show it: a name holding a zero unit lists as two names.
   fuzz::Check(ReadList(section.c_str(), path).empty() &&

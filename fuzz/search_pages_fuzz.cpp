@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "platform/profile.h"
+#include "profile/profile.h"
 #include "search/artist_lookup.h"
 #include "search/artist_url_cache.h"
 #include "search/lyrics_extraction.h"
@@ -116,7 +116,7 @@ void CheckEntries(const Songs& songs, const WString& artist, std::size_t from) {
 
 std::vector<WString> ListNames(const char16_t* section, const WString& path) {
   std::vector<char16_t> buffer(1 << 16);
-  const std::uint32_t length = platform::ReadProfileString(
+  const std::uint32_t length = profile::ReadProfileString(
       section, nullptr, u"", buffer.data(), static_cast<std::uint32_t>(buffer.size()), path);
   std::vector<WString> names;
   for (std::size_t at = 0; at < length;) {
@@ -142,7 +142,7 @@ void CheckCache(const std::filesystem::path& root) {
       const std::vector<WString> keys = ListNames(section.c_str(), path);
       fuzz::Check(keys.size() == 1 && keys[0] == u"ArtistUrl", where + " holds other keys");
       char16_t url[CArtistUrlCache::kUrlBufferSize];
-      platform::ReadProfileString(section.c_str(), u"ArtistUrl", u"", url,
+      profile::ReadProfileString(section.c_str(), u"ArtistUrl", u"", url,
                                   CArtistUrlCache::kUrlBufferSize, path);
       fuzz::Check(OnSite(url), where + " holds an address off the site: " + fuzz::Printable(url));
     }

@@ -10,7 +10,7 @@
 
 #include "fuzz_support.h"
 #include "platform/code_page.h"
-#include "text/stdio_file_ex.h"
+#include "encoding/stdio_file_ex.h"
 
 namespace {
 
