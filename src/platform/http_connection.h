@@ -28,6 +28,9 @@ class HttpConnection {
   const Impl& impl() const { return *impl_; }
 
  private:
+  // Open after its arguments were checked (http_open.cpp): the backend's half.
+  static std::unique_ptr<HttpConnection> OpenChecked(const HttpSession& session,
+                                                     const WString& server, std::uint16_t port);
   explicit HttpConnection(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };

@@ -102,6 +102,10 @@ class HttpRequest {
   bool ReadData(void* buffer, std::uint32_t bytesToRead, std::uint32_t* bytesRead);
 
  private:
+  // Open after its arguments were checked (http_open.cpp): the backend's half.
+  static std::unique_ptr<HttpRequest> OpenChecked(const HttpConnection& connection,
+                                                  const WString& verb, const WString& path,
+                                                  const WString& referrer, std::uint32_t flags);
   explicit HttpRequest(std::unique_ptr<Transfer> transfer);
   std::unique_ptr<Transfer> transfer_;
 };

@@ -67,6 +67,9 @@ class StdioFile : public File {
   void WriteToDescriptor(const void* buffer, std::size_t count);
 
  private:
+  // Throws the FileError of the stream call that just failed and clears the stream's error.
+  [[noreturn]] void ThrowStreamError();
+
   std::FILE* stream_ = nullptr;
 };
 

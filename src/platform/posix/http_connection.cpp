@@ -3,29 +3,19 @@
 #include "platform/http_session.h"
 #include "platform/posix/http_handles.h"
 #include "platform/posix/http_text.h"
-#include "platform/system_error.h"
 
 namespace platform {
 
-HttpConnection::HttpConnection(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
-HttpConnection::~HttpConnection() = default;
-
-std::unique_ptr<HttpConnection> HttpConnection::Open(const HttpSession* session,
-                                                     const WString& server,
-                                                     std::uint16_t port) {
-  if (session == nullptr) {
-    SetLastErrorCode(error::kInvalidHandle);
-    return nullptr;
-  }
-  if (server.empty()) {
-    SetLastErrorCode(error::kInvalidParameter);
-    return nullptr;
-  }
+std::unique_ptr<HttpConnection> HttpConnection::OpenChecked(const HttpSession& session,
+                                                            const WString& server,
+                                                            std::uint16_t port) {
   auto impl = std::make_unique<Impl>();
-  impl->session = session->impl();
+  impl->session = session.impl();
   impl->server = posix_http::ToUtf8(server);
   impl->port = port == 0 ? 80 : port;  // 0 is WinHTTP's "default port"
   return std::unique_ptr<HttpConnection>(new HttpConnection(std::move(impl)));
 }
+
+HttpConnection::~HttpConnection() = default;
 
 }  // namespace platform

@@ -147,21 +147,11 @@ std::uint32_t LeadingNumber(std::string_view text) {
 
 }  // namespace
 
-HttpRequest::HttpRequest(std::unique_ptr<Transfer> transfer) : transfer_(std::move(transfer)) {}
-HttpRequest::~HttpRequest() = default;
-
-std::unique_ptr<HttpRequest> HttpRequest::Open(const HttpConnection* connection,
-                                               const WString& verb, const WString& path,
-                                               const WString& referrer, std::uint32_t flags) {
-  if (connection == nullptr) {
-    SetLastErrorCode(error::kInvalidHandle);
-    return nullptr;
-  }
-  if (verb.empty()) {
-    SetLastErrorCode(error::kInvalidParameter);
-    return nullptr;
-  }
-  const HttpConnection::Impl& target = connection->impl();
+std::unique_ptr<HttpRequest> HttpRequest::OpenChecked(const HttpConnection& connection,
+                                                      const WString& verb, const WString& path,
+                                                      const WString& referrer,
+                                                      std::uint32_t flags) {
+  const HttpConnection::Impl& target = connection.impl();
   HttpRequestSetup setup;
   setup.server = target.server;
   setup.port = target.port;
@@ -177,6 +167,8 @@ std::unique_ptr<HttpRequest> HttpRequest::Open(const HttpConnection* connection,
   return std::unique_ptr<HttpRequest>(
       new HttpRequest(std::make_unique<Transfer>(std::move(setup))));
 }
+
+HttpRequest::~HttpRequest() = default;
 
 bool HttpRequest::SetTimeouts(int /*resolveMs*/, int connectMs, int sendMs, int receiveMs) {
   HttpRequestSetup& setup = transfer_->setup();

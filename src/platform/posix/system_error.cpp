@@ -1,8 +1,5 @@
 #include "platform/system_error.h"
 
-#include <cerrno>
-#include <utility>
-
 namespace platform {
 namespace {
 
@@ -64,36 +61,5 @@ WString ErrorText(std::uint32_t code) {
 
 std::uint32_t GetLastErrorCode() { return lastError; }
 void SetLastErrorCode(std::uint32_t code) { lastError = code; }
-
-std::uint32_t ErrorFromErrno(int errnoValue) {
-  static constexpr std::pair<int, std::uint32_t> kMap[] = {
-      {0, error::kSuccess},
-      {ENOENT, error::kFileNotFound},
-      {ENOTDIR, error::kPathNotFound},
-      {EMFILE, error::kTooManyOpenFiles},
-      {ENFILE, error::kTooManyOpenFiles},
-      {EACCES, error::kAccessDenied},
-      {EPERM, error::kAccessDenied},
-      {EISDIR, error::kAccessDenied},
-      {EROFS, error::kAccessDenied},
-      {EBADF, error::kInvalidHandle},
-      {ENOMEM, error::kNotEnoughMemory},
-      {EBUSY, error::kSharingViolation},
-      {ETXTBSY, error::kSharingViolation},
-      {EWOULDBLOCK, error::kSharingViolation},
-      {EEXIST, error::kFileExists},
-      {EINVAL, error::kInvalidParameter},
-      {ENOSPC, error::kDiskFull},
-      {EDQUOT, error::kDiskFull},
-      {EFBIG, error::kDiskFull},
-      {ENAMETOOLONG, error::kFilenameTooLong},
-      {EILSEQ, error::kInvalidName},
-      {EIO, error::kWriteFault},
-  };
-  for (const auto& [from, to] : kMap) {
-    if (from == errnoValue) return to;
-  }
-  return error::kInvalidParameter;
-}
 
 }  // namespace platform

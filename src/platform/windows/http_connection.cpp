@@ -1,26 +1,14 @@
 #include "platform/http_connection.h"
 
-#include "platform/system_error.h"
 #include "platform/windows/http_handles.h"
 #include "platform/windows/win_text.h"
 
 namespace platform {
 
-HttpConnection::HttpConnection(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
-HttpConnection::~HttpConnection() = default;
-
-std::unique_ptr<HttpConnection> HttpConnection::Open(const HttpSession* session,
-                                                     const WString& server,
-                                                     std::uint16_t port) {
-  if (session == nullptr) {
-    SetLastErrorCode(error::kInvalidHandle);
-    return nullptr;
-  }
-  if (server.empty()) {
-    SetLastErrorCode(error::kInvalidParameter);
-    return nullptr;
-  }
-  const win::InternetHandle& owner = session->impl().session;
+std::unique_ptr<HttpConnection> HttpConnection::OpenChecked(const HttpSession& session,
+                                                            const WString& server,
+                                                            std::uint16_t port) {
+  const win::InternetHandle& owner = session.impl().session;
   // INTERNET_DEFAULT_PORT (0) is WinHTTP's own "default port".
   HINTERNET connection = ::WinHttpConnect(static_cast<HINTERNET>(owner.get()), win::W(server),
                                           port, 0);
@@ -30,5 +18,7 @@ std::unique_ptr<HttpConnection> HttpConnection::Open(const HttpSession* session,
   impl->connection = win::OwnInternetHandle(connection);
   return std::unique_ptr<HttpConnection>(new HttpConnection(std::move(impl)));
 }
+
+HttpConnection::~HttpConnection() = default;
 
 }  // namespace platform

@@ -13,21 +13,11 @@ int TimeoutValue(int ms) { return ms <= 0 ? -1 : ms; }
 
 }  // namespace
 
-HttpRequest::HttpRequest(std::unique_ptr<Transfer> transfer) : transfer_(std::move(transfer)) {}
-HttpRequest::~HttpRequest() = default;
-
-std::unique_ptr<HttpRequest> HttpRequest::Open(const HttpConnection* connection,
-                                               const WString& verb, const WString& path,
-                                               const WString& referrer, std::uint32_t flags) {
-  if (connection == nullptr) {
-    SetLastErrorCode(error::kInvalidHandle);
-    return nullptr;
-  }
-  if (verb.empty()) {
-    SetLastErrorCode(error::kInvalidParameter);
-    return nullptr;
-  }
-  const HttpConnection::Impl& owner = connection->impl();
+std::unique_ptr<HttpRequest> HttpRequest::OpenChecked(const HttpConnection& connection,
+                                                      const WString& verb, const WString& path,
+                                                      const WString& referrer,
+                                                      std::uint32_t flags) {
+  const HttpConnection::Impl& owner = connection.impl();
   HINTERNET request = ::WinHttpOpenRequest(
       static_cast<HINTERNET>(owner.connection.get()), win::W(verb), win::W(path), nullptr,
       referrer.empty() ? WINHTTP_NO_REFERER : win::W(referrer), WINHTTP_DEFAULT_ACCEPT_TYPES,
@@ -39,6 +29,8 @@ std::unique_ptr<HttpRequest> HttpRequest::Open(const HttpConnection* connection,
   transfer->request = win::OwnInternetHandle(request);
   return std::unique_ptr<HttpRequest>(new HttpRequest(std::move(transfer)));
 }
+
+HttpRequest::~HttpRequest() = default;
 
 bool HttpRequest::SetTimeouts(int resolveMs, int connectMs, int sendMs, int receiveMs) {
   return ::WinHttpSetTimeouts(transfer_->get(), TimeoutValue(resolveMs), TimeoutValue(connectMs),
