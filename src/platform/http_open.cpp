@@ -6,9 +6,6 @@
 
 namespace platform {
 
-HttpConnection::HttpConnection(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
-HttpRequest::HttpRequest(std::unique_ptr<Transfer> transfer) : transfer_(std::move(transfer)) {}
-
 std::unique_ptr<HttpConnection> HttpConnection::Open(const HttpSession* session,
                                                      const WString& server,
                                                      std::uint16_t port) {

@@ -168,6 +168,7 @@ std::unique_ptr<HttpRequest> HttpRequest::OpenChecked(const HttpConnection& conn
       new HttpRequest(std::make_unique<Transfer>(std::move(setup))));
 }
 
+HttpRequest::HttpRequest(std::unique_ptr<Transfer> transfer) : transfer_(std::move(transfer)) {}
 HttpRequest::~HttpRequest() = default;
 
 bool HttpRequest::SetTimeouts(int /*resolveMs*/, int connectMs, int sendMs, int receiveMs) {

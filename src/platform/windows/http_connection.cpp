@@ -19,6 +19,7 @@ std::unique_ptr<HttpConnection> HttpConnection::OpenChecked(const HttpSession& s
   return std::unique_ptr<HttpConnection>(new HttpConnection(std::move(impl)));
 }
 
+HttpConnection::HttpConnection(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 HttpConnection::~HttpConnection() = default;
 
 }  // namespace platform

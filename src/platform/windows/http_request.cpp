@@ -30,6 +30,7 @@ std::unique_ptr<HttpRequest> HttpRequest::OpenChecked(const HttpConnection& conn
   return std::unique_ptr<HttpRequest>(new HttpRequest(std::move(transfer)));
 }
 
+HttpRequest::HttpRequest(std::unique_ptr<Transfer> transfer) : transfer_(std::move(transfer)) {}
 HttpRequest::~HttpRequest() = default;
 
 bool HttpRequest::SetTimeouts(int resolveMs, int connectMs, int sendMs, int receiveMs) {
