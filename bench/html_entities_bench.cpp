@@ -33,7 +33,7 @@ void BM_NamedOneScan(benchmark::State& state) {
   const WString text = MakeText(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state) {
     WString copy = text;
-    DecodeNamedReferences(copy);
+    text::DecodeNamedReferences(copy);
     benchmark::DoNotOptimize(copy);
   }
 }
@@ -51,7 +51,7 @@ void BM_DecimalOneScan(benchmark::State& state) {
   const WString text = MakeText(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state) {
     WString copy = text;
-    DecodeDecimalReferences(copy);
+    text::DecodeDecimalReferences(copy);
     benchmark::DoNotOptimize(copy);
   }
 }

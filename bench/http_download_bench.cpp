@@ -64,7 +64,7 @@ void BM_DownloadUrl(benchmark::State& state) {
   const WString url(narrow.begin(), narrow.end());
   double seconds = Measure(state, [&] {
     WString text;
-    if (DownloadUrl(url, text, u"", 28591, u"", u"") != 1 || text.size() != kBodyBytes) {
+    if (http::DownloadUrl(url, text, u"", 28591, u"", u"") != 1 || text.size() != kBodyBytes) {
       state.SkipWithError("download failed");
     }
   });

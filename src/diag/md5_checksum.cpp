@@ -104,7 +104,7 @@ WString CMD5Checksum::Final() {
   return text;
 }
 
-WString ComputeFileMD5(const WString& path) {
+WString diag::ComputeFileMD5(const WString& path) {
   platform::File file;
   platform::FileError error;
   if (!file.Open(path, platform::File::modeRead | platform::File::shareDenyWrite |

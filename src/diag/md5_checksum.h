@@ -26,6 +26,10 @@ class CMD5Checksum {
   std::uint32_t state_[4];
 };
 
+namespace diag {
+
 // The digest of the file's content, read 1024 bytes at a time. Throws platform::FileError
 // when the file cannot be opened or read.
 WString ComputeFileMD5(const WString& path);
+
+}  // namespace diag

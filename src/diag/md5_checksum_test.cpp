@@ -60,7 +60,7 @@ TEST(MD5Checksum, PaddingBoundariesAgreeWithTheSystemsMd5) {
     ASSERT_EQ(32u, expected.size());
     EXPECT_EQ(expected, Digest(bytes)) << size;
     EXPECT_EQ(expected, Digest(bytes, 13)) << size;
-    EXPECT_EQ(expected, Narrow(ComputeFileMD5(platform::PathFromNative(path)))) << size;
+    EXPECT_EQ(expected, Narrow(diag::ComputeFileMD5(platform::PathFromNative(path)))) << size;
   }
 }
 
@@ -78,12 +78,12 @@ TEST(MD5Checksum, TextIsAlwaysThirtyTwoLowercaseDigits) {
 TEST(ComputeFileMD5, UnreadableFileRaisesTheFileError) {
   TempDir dir;
   try {
-    ComputeFileMD5(platform::PathFromNative(dir.File("missing")));
+    diag::ComputeFileMD5(platform::PathFromNative(dir.File("missing")));
     FAIL() << "a missing file must raise";
   } catch (const platform::FileError& error) {
     EXPECT_EQ(2u, error.Code());
   }
-  EXPECT_THROW(ComputeFileMD5(platform::PathFromNative(dir.path())), platform::FileError);
+  EXPECT_THROW(diag::ComputeFileMD5(platform::PathFromNative(dir.path())), platform::FileError);
 }
 
 }  // namespace

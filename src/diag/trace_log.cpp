@@ -107,16 +107,16 @@ bool CTraceLog::GetFilePath(char16_t* buffer, std::size_t capacity) {
   return Writer().GetFilePath(buffer, capacity);
 }
 
-void TraceWrite(int level, const WString& text) {
+void diag::TraceWrite(int level, const WString& text) {
   if (CTraceLog* log = CTraceLog::Global()) log->Write(level, text);
 }
 
-void TraceFormatArgs(int level, const char16_t* format,
-                     std::initializer_list<encoding::FormatArg> args) {
+void diag::TraceFormatArgs(int level, const char16_t* format,
+                           std::initializer_list<encoding::FormatArg> args) {
   if (format == nullptr) return;
   if (CTraceLog* log = CTraceLog::Global()) log->Write(level, encoding::FormatWide(format, args));
 }
 
-void TraceLastError(int level, const WString& prefix, std::uint32_t code) {
+void diag::TraceLastError(int level, const WString& prefix, std::uint32_t code) {
   if (CTraceLog* log = CTraceLog::Global()) log->WriteLastError(level, prefix, code);
 }

@@ -74,6 +74,8 @@ class CTraceLog {
   std::unique_ptr<CTraceWriter> writer_;
 };
 
+namespace diag {
+
 // Writes to the process-wide log, if one is installed.
 void TraceWrite(int level, const WString& text);
 void TraceFormatArgs(int level, const char16_t* format,
@@ -84,3 +86,5 @@ void TraceFormat(int level, const char16_t* format, const Args&... args) {
   TraceFormatArgs(level, format, {encoding::FormatArg(args)...});
 }
 void TraceLastError(int level, const WString& prefix, std::uint32_t code);
+
+}  // namespace diag

@@ -125,7 +125,8 @@ TEST(TraceLog, TextPassesThroughUnchanged) {
   for (const auto& text : texts) log.Write(CTraceLog::Error, text);
   log.WriteFormat(CTraceLog::Error, u"%s=%d", u"%s", 5);
   log.WriteLastError(CTraceLog::Error, u"UrlGetHost: InternetCrackUrl", 12006);
-  TraceFormat(CTraceLog::Error, nullptr);  // writes nothing, and there is no global log anyway
+  diag::TraceFormat(CTraceLog::Error,
+                    nullptr);  // writes nothing, and there is no global log anyway
   const WString content = ReadTraceFile(dir.File(TraceFiles(dir).at(0)));
   for (const auto& text : texts) {
     EXPECT_NE(WString::npos, content.find(u"ERR: " + text + u"\r\n")) << Narrow(text);

@@ -14,7 +14,7 @@ constexpr std::uint32_t kToBytesFlags = platform::kWcCompositeCheck | platform::
 // -1 is the system ANSI code page. The platform's own stand-ins for it (CP_ACP, and
 // CP_THREAD_ACP) are resolved here as well, so that the flags fit the page actually used.
 std::uint32_t Resolve(int codePage) {
-  if (codePage == kSystemAnsiCodePage || codePage == static_cast<int>(platform::kCpAcp)) {
+  if (codePage == encoding::kSystemAnsiCodePage || codePage == static_cast<int>(platform::kCpAcp)) {
     return platform::GetAnsiCodePage();
   }
   if (codePage == static_cast<int>(platform::kCpThreadAcp)) {
@@ -39,12 +39,12 @@ int ToBytes(const char16_t* text, char* buffer, int capacity, std::uint32_t code
 
 }  // namespace
 
-int GetWideLength(const char* bytes, int codePage) {
+int encoding::GetWideLength(const char* bytes, int codePage) {
   if (bytes == nullptr) return 0;
   return ToWide(bytes, nullptr, 0, Resolve(codePage));
 }
 
-int AnsiToWide(const char* bytes, char16_t* buffer, int capacity, int codePage) {
+int encoding::AnsiToWide(const char* bytes, char16_t* buffer, int capacity, int codePage) {
   // A capacity of 0 would turn the conversion into a size query and report characters that
   // were never written.
   if (bytes == nullptr || buffer == nullptr || capacity <= 0) return 0;
@@ -71,18 +71,19 @@ bool EnsureCapacity(CTemplateSmartPtrArray<T>& buffer, int& capacity, int needed
 
 }  // namespace
 
-int AnsiToWideBuffer(const char* bytes, CTemplateSmartPtrArray<char16_t>& buffer, int capacity,
-                     int codePage) {
+int encoding::AnsiToWideBuffer(const char* bytes, CTemplateSmartPtrArray<char16_t>& buffer,
+                               int capacity, int codePage) {
   if (!EnsureCapacity(buffer, capacity, GetWideLength(bytes, codePage))) return 0;
   return AnsiToWide(bytes, buffer.Get(), capacity, codePage);
 }
 
-int GetAnsiLength(const char16_t* text, int codePage) {
+int encoding::GetAnsiLength(const char16_t* text, int codePage) {
   if (text == nullptr) return 0;
   return ToBytes(text, nullptr, 0, Resolve(codePage), nullptr);
 }
 
-int WideToAnsi(const char16_t* text, char* buffer, int capacity, int codePage, char replacement) {
+int encoding::WideToAnsi(const char16_t* text, char* buffer, int capacity, int codePage,
+                         char replacement) {
   if (text == nullptr || buffer == nullptr || capacity <= 0) return 0;
   std::fill(buffer, buffer + capacity, '\0');
   const char defaultChar[2] = {replacement, '\0'};
@@ -90,8 +91,8 @@ int WideToAnsi(const char16_t* text, char* buffer, int capacity, int codePage, c
   return written > 0 ? written - 1 : 0;
 }
 
-int WideToAnsiBuffer(const char16_t* text, CTemplateSmartPtrArray<char>& buffer, int capacity,
-                     int codePage, char replacement) {
+int encoding::WideToAnsiBuffer(const char16_t* text, CTemplateSmartPtrArray<char>& buffer,
+                               int capacity, int codePage, char replacement) {
   if (!EnsureCapacity(buffer, capacity, GetAnsiLength(text, codePage))) return 0;
   return WideToAnsi(text, buffer.Get(), capacity, codePage, replacement);
 }

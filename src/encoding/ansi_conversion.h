@@ -11,6 +11,8 @@
 
 #include "encoding/template_smart_ptr_array.h"
 
+namespace encoding {
+
 inline constexpr int kSystemAnsiCodePage = -1;
 
 // Wide characters needed for bytes, terminator included; 0 for a null input or a failure.
@@ -30,3 +32,5 @@ int WideToAnsi(const char16_t* text, char* buffer, int capacity, int codePage, c
 // As WideToAnsi, after growing the array to the needed length when capacity is too small.
 int WideToAnsiBuffer(const char16_t* text, CTemplateSmartPtrArray<char>& buffer, int capacity,
                      int codePage, char replacement);
+
+}  // namespace encoding

@@ -11,7 +11,7 @@
 CBytesToWide::CBytesToWide(const char* text, std::uint32_t codePage) {
   if (text == nullptr) return;
   const std::size_t units = std::strlen(text) + 1;  // the terminator is converted too
-  if (units > INT_MAX) ThrowConversionError(platform::error::kInvalidParameter);
+  if (units > INT_MAX) encoding::ThrowConversionError(platform::error::kInvalidParameter);
   const int n = static_cast<int>(units);
 
   // No code page gives more wide characters than bytes; the exact size is asked for anyway
@@ -25,6 +25,6 @@ CBytesToWide::CBytesToWide(const char* text, std::uint32_t codePage) {
       written = platform::MultiByteToWide(codePage, 0, text, n, out, needed);
     }
   }
-  if (written == 0) ThrowConversionError(platform::GetLastErrorCode());
+  if (written == 0) encoding::ThrowConversionError(platform::GetLastErrorCode());
   result_ = out;
 }

@@ -20,14 +20,14 @@ std::string Describe(std::int32_t hresult) {
 CConversionException::CConversionException(std::int32_t hresult)
     : std::runtime_error(Describe(hresult)), hresult_(hresult) {}
 
-std::int32_t HResultFromWin32(std::uint32_t error) {
+std::int32_t encoding::HResultFromWin32(std::uint32_t error) {
   const auto value = static_cast<std::int32_t>(error);
   if (value <= 0) return value;
   return static_cast<std::int32_t>((error & 0xFFFFu) | 0x80070000u);
 }
 
-void ThrowConversionError(std::uint32_t error) {
-  const std::int32_t hresult = HResultFromWin32(error);
+void encoding::ThrowConversionError(std::uint32_t error) {
+  const std::int32_t hresult = encoding::HResultFromWin32(error);
   if (hresult == kEOutOfMemory) throw std::bad_alloc();
   throw CConversionException(hresult);
 }

@@ -18,9 +18,13 @@ class CConversionException : public std::runtime_error {
   std::int32_t hresult_;
 };
 
+namespace encoding {
+
 // The result code of a Windows error number (HRESULT_FROM_WIN32).
 std::int32_t HResultFromWin32(std::uint32_t error);
 
 // Raises the exception for a Windows error number: std::bad_alloc when its result code is
 // E_OUTOFMEMORY, CConversionException otherwise. Never returns.
 [[noreturn]] void ThrowConversionError(std::uint32_t error);
+
+}  // namespace encoding

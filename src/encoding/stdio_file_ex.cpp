@@ -93,7 +93,8 @@ bool CStdioFileEx::ReadString(WString& text) {
     std::size_t length = 0;
     if (!ReadOneLine(*this, byteLine, heap, line, length)) return false;
     CTemplateSmartPtrArray<char16_t> wide(wideLine);
-    const int n = AnsiToWideBuffer(line, wide, static_cast<int>(kLineBufferSize), fileCodePage);
+    const int n =
+        encoding::AnsiToWideBuffer(line, wide, static_cast<int>(kLineBufferSize), fileCodePage);
     text.assign(wide.Get(), static_cast<std::size_t>(n));
   }
   if (!text.empty() && text.back() == u'\r') text.pop_back();
@@ -113,8 +114,8 @@ void CStdioFileEx::WriteUnits(const char16_t* text, std::size_t count) {
   if (writeBom && unicode && GetPosition() == 0) WriteToDescriptor("\xFF\xFE", 2);
   if (!unicode) {
     CTemplateSmartPtrArray<char> bytes(byteLine);
-    const int n = WideToAnsiBuffer(text, bytes, static_cast<int>(kLineBufferSize), fileCodePage,
-                                   replacementChar);
+    const int n = encoding::WideToAnsiBuffer(text, bytes, static_cast<int>(kLineBufferSize),
+                                             fileCodePage, replacementChar);
     if (n > 0) WriteToDescriptor(bytes.Get(), static_cast<std::size_t>(n));
     return;
   }

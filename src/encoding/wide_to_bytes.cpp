@@ -11,7 +11,7 @@ CWideToBytes::CWideToBytes(const char16_t* text, std::uint32_t codePage) {
   std::size_t length = 0;
   while (text[length] != u'\0') ++length;
   const std::size_t units = length + 1;  // the terminator is converted too
-  if (units > INT_MAX / 4) ThrowConversionError(platform::error::kInvalidParameter);
+  if (units > INT_MAX / 4) encoding::ThrowConversionError(platform::error::kInvalidParameter);
   const int n = static_cast<int>(units);
 
   // Four bytes per unit is enough for every code page this plug-in meets; the exact size is
@@ -27,6 +27,6 @@ CWideToBytes::CWideToBytes(const char16_t* text, std::uint32_t codePage) {
       written = platform::WideToMultiByte(codePage, 0, text, n, out, needed, nullptr, nullptr);
     }
   }
-  if (written == 0) ThrowConversionError(platform::GetLastErrorCode());
+  if (written == 0) encoding::ThrowConversionError(platform::GetLastErrorCode());
   result_ = out;
 }

@@ -70,10 +70,10 @@ TEST(ConversionException, ResultCodesFromWindowsErrors) {
       {0x80004005, 0x80004005},   // negative: the value itself
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(static_cast<std::int32_t>(c.hresult), HResultFromWin32(c.error)) << c.error;
+    EXPECT_EQ(static_cast<std::int32_t>(c.hresult), encoding::HResultFromWin32(c.error)) << c.error;
   }
-  EXPECT_THROW(ThrowConversionError(14), std::bad_alloc);  // ERROR_OUTOFMEMORY
-  EXPECT_THROW(ThrowConversionError(8), CConversionException);
+  EXPECT_THROW(encoding::ThrowConversionError(14), std::bad_alloc);  // ERROR_OUTOFMEMORY
+  EXPECT_THROW(encoding::ThrowConversionError(8), CConversionException);
 }
 
 }  // namespace

@@ -25,22 +25,22 @@ WString SystemErrorText(std::uint32_t code) {
 
 }  // namespace
 
-std::int32_t DownloadUrl(const WString& url, WString& text, const WString& proxy,
-                         std::int32_t codePage, const WString& referrer, WString userAgent) {
+std::int32_t http::DownloadUrl(const WString& url, WString& text, const WString& proxy,
+                               std::int32_t codePage, const WString& referrer, WString userAgent) {
   text.clear();
   CHttpDownloaderBase downloader(ToBytes(proxy), WString());
   downloader.m_referrer = ToBytes(referrer);
-  TraceWrite(CTraceLog::Debug, u"Download: " + url);
+  diag::TraceWrite(CTraceLog::Debug, u"Download: " + url);
   if (userAgent.empty()) userAgent = MakeUserAgent();
   downloader.SetHeader("User-Agent", ToBytes(userAgent));
   if (!downloader.Download(ToBytes(url))) {
-    TraceWrite(CTraceLog::Warning, u"Download fails: " + url + u", Proxy: " + proxy +
-                                       u", Response: " + downloader.m_statusText + u", Error:" +
-                                       SystemErrorText(downloader.m_lastError));
+    diag::TraceWrite(CTraceLog::Warning, u"Download fails: " + url + u", Proxy: " + proxy +
+                                             u", Response: " + downloader.m_statusText +
+                                             u", Error:" + SystemErrorText(downloader.m_lastError));
     return 0;
   }
   if (codePage != 0) {
-    text = BytesToWide(downloader.m_body, static_cast<std::uint32_t>(codePage));
+    text = text::BytesToWide(downloader.m_body, static_cast<std::uint32_t>(codePage));
   } else {
     text = CBytesToWide(downloader.m_body, platform::kCpThreadAcp).Str();
   }

@@ -8,6 +8,8 @@
 
 #include "tunewell/wstring.h"
 
+namespace http {
+
 // Fetches url (always plain HTTP) into text: 1 on success, 0 on failure with text empty.
 // proxy empty means the system's default proxy. codePage decodes the body (0: the calling
 // thread's ANSI code page); the text stops at the body's first zero byte. An empty referrer
@@ -15,3 +17,5 @@
 // thread's ANSI code page throws CConversionException.
 std::int32_t DownloadUrl(const WString& url, WString& text, const WString& proxy,
                          std::int32_t codePage, const WString& referrer, WString userAgent);
+
+}  // namespace http

@@ -20,7 +20,7 @@ WString ToWide(const std::string& bytes) {
 
 CHttpDownloaderBase::CHttpDownloaderBase(const std::string& proxy, const WString& outputFile)
     : m_outputFile(outputFile) {
-  WString proxyList = TrimWhiteSpace(ToWide(proxy));
+  WString proxyList = http::TrimWhiteSpace(ToWide(proxy));
   auto access = proxyList.empty() ? platform::HttpAccessType::DefaultProxy
                                   : platform::HttpAccessType::NamedProxy;
   // A null session is not checked here: the connect step fails on it and records the error.
@@ -30,7 +30,7 @@ CHttpDownloaderBase::CHttpDownloaderBase(const std::string& proxy, const WString
 CHttpDownloaderBase::~CHttpDownloaderBase() { m_hSession.reset(); }
 
 void CHttpDownloaderBase::SetHeader(const std::string& name, const std::string& value) {
-  std::string key = TrimWhiteSpace(name);
+  std::string key = http::TrimWhiteSpace(name);
   std::transform(key.begin(), key.end(), key.begin(),
                  [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
   if (key == "cookie") {
@@ -56,13 +56,13 @@ void CHttpDownloaderBase::SplitUrl(const WString& url, WString& host, WString& p
   std::size_t slash = rest.find(u'/');
   host = rest.substr(0, slash);
   path = slash == WString::npos ? WString() : rest.substr(slash + 1);
-  host = TrimWhiteSpace(host);
-  path = TrimWhiteSpace(path);
+  host = http::TrimWhiteSpace(host);
+  path = http::TrimWhiteSpace(path);
   port = 80;
   std::size_t colon = host.find(u':');
   if (colon == WString::npos) return;
-  WString portText = TrimWhiteSpace(host.substr(colon + 1));
-  host = TrimWhiteSpace(host.substr(0, colon));
+  WString portText = http::TrimWhiteSpace(host.substr(colon + 1));
+  host = http::TrimWhiteSpace(host.substr(0, colon));
   int value = platform::Wtoi(portText.c_str());
   if (value >= 0 && value <= 65535) port = static_cast<std::uint16_t>(value);
 }
@@ -70,7 +70,7 @@ void CHttpDownloaderBase::SplitUrl(const WString& url, WString& host, WString& p
 bool CHttpDownloaderBase::OpenRequest(const WString& verb) {
   m_statusCode = 0;
   m_statusText.clear();
-  WString referrer = TrimWhiteSpace(ToWide(m_referrer));
+  WString referrer = http::TrimWhiteSpace(ToWide(m_referrer));
   WString host, path;
   std::uint16_t port = 0;
   SplitUrl(ToWide(m_url), host, path, port);
@@ -115,7 +115,8 @@ bool CHttpDownloaderBase::AddRequestHeaders(std::uint32_t disabledFeatures) {
 bool CHttpDownloaderBase::SendRequest(const std::string& requestBody) {
   if (m_hRequest->Send(requestBody)) return true;
   m_lastError = platform::GetLastErrorCode();
-  TraceFormat(CTraceLog::Warning, u"CHttpDownloaderBase::SendRequest - error=[%d]", m_lastError);
+  diag::TraceFormat(CTraceLog::Warning, u"CHttpDownloaderBase::SendRequest - error=[%d]",
+                    m_lastError);
   return false;
 }
 

@@ -16,7 +16,7 @@ std::string ToBytes(const WString& text) {
   return CWideToBytes(text, platform::kCpThreadAcp).Str();
 }
 
-void Warn(const char16_t* message) { TraceWrite(CTraceLog::Warning, message); }
+void Warn(const char16_t* message) { diag::TraceWrite(CTraceLog::Warning, message); }
 
 }  // namespace
 
@@ -85,8 +85,8 @@ bool CHttpDownloaderBase::ParseResponseHeaders() {
     line += text.size() + 1;
     std::size_t colon = text.find(u':');
     if (colon == WStringView::npos || colon == 0) continue;
-    std::string name = ToBytes(TrimWhiteSpace(WString(text.substr(0, colon))));
-    std::string value = ToBytes(TrimWhiteSpace(WString(text.substr(colon + 1))));
+    std::string name = ToBytes(http::TrimWhiteSpace(WString(text.substr(0, colon))));
+    std::string value = ToBytes(http::TrimWhiteSpace(WString(text.substr(colon + 1))));
     m_responseHeaders[name].push_back(value);
   }
   return true;
@@ -105,15 +105,15 @@ bool CHttpDownloaderBase::DownloadData() {
     std::uint32_t available = 0;
     if (!m_hRequest->QueryDataAvailable(&available)) {
       m_lastError = platform::GetLastErrorCode();
-      TraceFormat(CTraceLog::Warning,
-                  u"HttpDownloader::DownloadData WinHttpQueryDataAvailable error=[%d]",
-                  m_lastError);
+      diag::TraceFormat(CTraceLog::Warning,
+                        u"HttpDownloader::DownloadData WinHttpQueryDataAvailable error=[%d]",
+                        m_lastError);
       return false;
     }
     if (available == 0) break;
     if (available > kMaxBodyBytes - m_bytesReceived) {
-      TraceFormat(CTraceLog::Warning, u"HttpDownloader::DownloadData body exceeds %u bytes",
-                  kMaxBodyBytes);
+      diag::TraceFormat(CTraceLog::Warning, u"HttpDownloader::DownloadData body exceeds %u bytes",
+                        kMaxBodyBytes);
       return false;
     }
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[available + 1]());

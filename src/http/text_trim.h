@@ -6,6 +6,8 @@
 
 #include "tunewell/wstring.h"
 
+namespace http {
+
 template <class String>
 String TrimWhiteSpace(const String& text) {
   using Char = typename String::value_type;
@@ -15,3 +17,5 @@ String TrimWhiteSpace(const String& text) {
   while (last > first && blank(text[last - 1])) --last;
   return text.substr(first, last - first);
 }
+
+}  // namespace http

@@ -4,15 +4,16 @@
 #include "platform/system_error.h"
 #include "platform/url.h"
 
-WString EnsureScheme(const WString& address, const WString& scheme) {
+WString http::EnsureScheme(const WString& address, const WString& scheme) {
   if (address.find(u"://") != WString::npos) return address;
   return scheme + u"://" + address;
 }
 
-WString UrlGetHost(const WString& address) {
+WString http::UrlGetHost(const WString& address) {
   if (address.empty()) return WString();
   WString host;
   if (platform::CrackUrlHost(address, host)) return host;
-  TraceLastError(CTraceLog::Error, u"UrlGetHost: InternetCrackUrl ", platform::GetLastErrorCode());
+  diag::TraceLastError(CTraceLog::Error, u"UrlGetHost: InternetCrackUrl ",
+                       platform::GetLastErrorCode());
   return WString();
 }

@@ -5,6 +5,8 @@
 
 #include "tunewell/wstring.h"
 
+namespace http {
+
 // The address unchanged when it contains "://" anywhere, else scheme + "://" + address.
 WString EnsureScheme(const WString& address, const WString& scheme);
 
@@ -12,3 +14,5 @@ WString EnsureScheme(const WString& address, const WString& scheme);
 // empty text: for an empty address, and for one that cannot be split, which also writes
 // "UrlGetHost: InternetCrackUrl  GetLastError():<code>, <text>" at Error.
 WString UrlGetHost(const WString& address);
+
+}  // namespace http

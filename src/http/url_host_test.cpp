@@ -18,7 +18,7 @@ TEST(EnsureScheme, AddsTheSchemeOnlyWithoutASeparator) {
       {u"host/redirect?to=http://other", u"host/redirect?to=http://other"},
       {u"", u"http://"},
   };
-  for (const auto& c : cases) EXPECT_EQ(EnsureScheme(c.address, u"http"), c.result);
+  for (const auto& c : cases) EXPECT_EQ(http::EnsureScheme(c.address, u"http"), c.result);
 }
 
 TEST(UrlGetHost, BareHostNameOfAnAbsoluteAddress) {
@@ -31,12 +31,12 @@ TEST(UrlGetHost, BareHostNameOfAnAbsoluteAddress) {
       {u"http://lyr%69cs.example/", u"lyrics.example"},
       {u"", u""},
   };
-  for (const auto& c : cases) EXPECT_EQ(UrlGetHost(c.address), c.host);
+  for (const auto& c : cases) EXPECT_EQ(http::UrlGetHost(c.address), c.host);
 }
 
 TEST(UrlGetHost, FailureIsLoggedAndGivesEmptyText) {
   testing_support::TraceCapture trace;
-  EXPECT_EQ(UrlGetHost(u"lyrics.example/no-scheme"), u"");
+  EXPECT_EQ(http::UrlGetHost(u"lyrics.example/no-scheme"), u"");
   // The system's own text of the error (Wine's message tables word it differently).
   EXPECT_TRUE(trace.HasLine(u"UrlGetHost: InternetCrackUrl  GetLastError():12006, " +
                             platform::ErrorText(12006)));

@@ -35,7 +35,7 @@ constexpr const char16_t* kSystems[] = {u" Windows NT 5.1", u" Windows NT 6.0",
                                         u" Windows NT 6.1"};
 
 int Draw(int modulus, bool throughRandomBelow) {
-  if (throughRandomBelow) return RandomBelow(modulus);
+  if (throughRandomBelow) return http::RandomBelow(modulus);
   int r = platform::CrtRand();
   return modulus > 0 ? r % modulus : r;
 }
@@ -63,13 +63,13 @@ std::uint32_t SeedFromCounter(std::uint64_t counter) {
 
 }  // namespace
 
-std::int32_t RandomBelow(std::int32_t n) {
+std::int32_t http::RandomBelow(std::int32_t n) {
   platform::CrtSrand(SeedFromCounter(static_cast<std::uint64_t>(platform::QueryPerformanceCounter())));
   int r = platform::CrtRand();
   return n > 0 ? r % n : r;
 }
 
-WString MakeUserAgent() {
+WString http::MakeUserAgent() {
   WString agent = u"Mozilla/4.0 (compatible;";
   agent += kBrowsers[RandomBelow(3)];
   agent += kSystems[RandomBelow(3)];

@@ -8,6 +8,8 @@
 
 #include "tunewell/wstring.h"
 
+namespace http {
+
 // Reseeds the generator from the high-resolution counter (its bits mixed, so that draws a few
 // ticks apart do not follow each other) and draws once: the draw modulo n when n is above 0,
 // otherwise the raw draw (0..32767). Two calls within one counter tick return the same value.
@@ -17,3 +19,5 @@ std::int32_t RandomBelow(std::int32_t n);
 // a random run of optional tokens in fixed order, and ")". A token at position i (0..10) is
 // present with probability (i + 1) / 22.
 WString MakeUserAgent();
+
+}  // namespace http

@@ -42,7 +42,7 @@ TEST(MakeUserAgent, EveryDrawFollowsTheGrammarAndTokensHaveTheirFrequency) {
   int tokens[11] = {};
   int language = 0;
   for (int i = 0; i < kDraws; ++i) {
-    std::string agent = Narrow(MakeUserAgent());
+    std::string agent = Narrow(http::MakeUserAgent());
     std::smatch match;
     ASSERT_TRUE(std::regex_match(agent, match, Grammar())) << agent;
     language += match[1].matched;
@@ -64,7 +64,8 @@ TEST(MakeUserAgent, ShortestFormHasNoLanguageNorToken) {
   // The shortest form must also be reachable: the grammar alone would accept it anyway.
   bool seen = false;
   const std::regex shortest("Mozilla/4\\.0 \\(compatible; MSIE [678]\\.0; Windows NT [56]\\.[01]\\)");
-  for (int i = 0; i < 20000 && !seen; ++i) seen = std::regex_match(Narrow(MakeUserAgent()), shortest);
+  for (int i = 0; i < 20000 && !seen; ++i)
+    seen = std::regex_match(Narrow(http::MakeUserAgent()), shortest);
   EXPECT_TRUE(seen);
 }
 
@@ -75,7 +76,7 @@ TEST(RandomBelow, StaysBelowItsBoundOrGivesTheRawDraw) {
   const Case cases[] = {{1, 0, 0}, {2, 0, 1}, {11, 0, 10}, {0, 0, 32767}, {-5, 0, 32767}};
   for (const auto& c : cases) {
     for (int i = 0; i < 1000; ++i) {
-      int r = RandomBelow(c.n);
+      int r = http::RandomBelow(c.n);
       ASSERT_GE(r, c.low) << c.n;
       ASSERT_LE(r, c.high) << c.n;
     }
@@ -95,7 +96,7 @@ TEST(RandomBelow, ReseedsTheRuntimeGeneratorOfTheThread) {
   int differing = 0;
   for (int i = 0; i < 20; ++i) {
     platform::CrtSrand(1234);
-    RandomBelow(0);
+    http::RandomBelow(0);
     differing += platform::CrtRand() != expectedWithoutReseed;
   }
   EXPECT_GT(differing, 15);

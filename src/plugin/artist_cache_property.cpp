@@ -7,15 +7,15 @@
 template <class TInterface>
 int CCommonDllInterface<TInterface>::CreateArtistCache(const WString& prefix, const WString& folder) {
   if (artistCache) {
-    TraceWrite(CTraceLog::Info, prefix + u"already ini.lized");
+    diag::TraceWrite(CTraceLog::Info, prefix + u"already ini.lized");
     return 0;
   }
   if (folder.empty()) {
-    TraceWrite(CTraceLog::Warning, prefix + u"Path not specified");
+    diag::TraceWrite(CTraceLog::Warning, prefix + u"Path not specified");
     return 0;
   }
   artistCache = std::make_unique<CArtistUrlCache>(folder, sourceName, sourceId);
-  TraceWrite(CTraceLog::Debug, prefix + folder);
+  diag::TraceWrite(CTraceLog::Debug, prefix + folder);
   return 1;
 }
 

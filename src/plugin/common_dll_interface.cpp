@@ -19,10 +19,10 @@ constexpr std::size_t kMaxErrorText = 255;
 WString ModuleChecksum() {
   const WString path = platform::GetModuleFilePath(reinterpret_cast<const void*>(&ModuleAnchor));
   try {
-    return ComputeFileMD5(path);
+    return diag::ComputeFileMD5(path);
   } catch (const platform::FileError& error) {
-    TraceWrite(CTraceLog::Error,
-               u"Can not make MD5hash, CFileException: " + error.Message(kMaxErrorText));
+    diag::TraceWrite(CTraceLog::Error,
+                     u"Can not make MD5hash, CFileException: " + error.Message(kMaxErrorText));
   }
   return {};
 }
@@ -30,7 +30,8 @@ WString ModuleChecksum() {
 // An exception inside a slot becomes a refusal; the log hears of it if it can still take a line.
 void TraceSlotFailure(const char16_t* slot, const WString& name) noexcept {
   try {
-    TraceWrite(CTraceLog::Error, WString(u"CCommonDllInterface::") + slot + u" - exception for: " + name);
+    diag::TraceWrite(CTraceLog::Error,
+                     WString(u"CCommonDllInterface::") + slot + u" - exception for: " + name);
   } catch (...) {
   }
 }
@@ -51,21 +52,21 @@ int CCommonDllInterface<TInterface>::SetProperty(const WString& name, const WStr
       if (name == u"LocalCacheFolder") return CreateArtistCache(prefix, *value);
       if (name == u"LogFolder") {
         if (CTraceLog* log = CTraceLog::Global()) log->Configure(*value, sourceName, CTraceLog::Error);
-        TraceWrite(CTraceLog::Debug, prefix + *value);
+        diag::TraceWrite(CTraceLog::Debug, prefix + *value);
         return 1;
       }
       if (name == u"TraceLevel") {
         if (CTraceLog* log = CTraceLog::Global()) log->SetLevelName(*value);
-        TraceWrite(CTraceLog::Debug, prefix + *value);
+        diag::TraceWrite(CTraceLog::Debug, prefix + *value);
         return 1;
       }
       if (name == u"ParentLogfilePath") {
         if (CTraceLog* log = CTraceLog::Global()) log->SetParentLogPath(*value);
-        TraceWrite(CTraceLog::Debug, prefix + *value);
+        diag::TraceWrite(CTraceLog::Debug, prefix + *value);
         return 1;
       }
     }
-    TraceWrite(CTraceLog::Warning, prefix + u" - Can not be set.");
+    diag::TraceWrite(CTraceLog::Warning, prefix + u" - Can not be set.");
   } catch (...) {
     TraceSlotFailure(u"SetProperty", name);
   }
@@ -100,7 +101,7 @@ int CCommonDllInterface<TInterface>::GetProperty(const WString& name, void* resu
         return 1;
       }
     }
-    TraceWrite(CTraceLog::Error, u"CCommonDllInterface::Property not found: " + name);
+    diag::TraceWrite(CTraceLog::Error, u"CCommonDllInterface::Property not found: " + name);
   } catch (...) {
     TraceSlotFailure(u"GetProperty", name);
   }
@@ -114,7 +115,8 @@ int CCommonDllInterface<TInterface>::CallMethod(const WString& name, void* /*arg
       if (CTraceLog* log = CTraceLog::Global()) log->CloseAndMergeLog();
       return 1;
     }
-    TraceWrite(CTraceLog::Error, u"CCommonDllInterface::CallMethod - Method not found: " + name);
+    diag::TraceWrite(CTraceLog::Error,
+                     u"CCommonDllInterface::CallMethod - Method not found: " + name);
   } catch (...) {
     TraceSlotFailure(u"CallMethod", name);
   }

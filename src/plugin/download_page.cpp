@@ -11,16 +11,19 @@
 
 namespace {
 
-WString BypassHostName(const WString& url) { return UrlGetHost(EnsureScheme(url, u"http")); }
+WString BypassHostName(const WString& url) {
+  return http::UrlGetHost(http::EnsureScheme(url, u"http"));
+}
 
 // The driver throws only when a text conversion fails; that must not reach the host.
 std::int32_t DownloadWithoutThrowing(const WString& url, WString& page, const WString& proxy,
                                      std::int32_t codePage) {
   try {
-    return DownloadUrl(url, page, proxy, codePage, WString(), WString());
+    return http::DownloadUrl(url, page, proxy, codePage, WString(), WString());
   } catch (const std::exception& e) {
     page.clear();
-    TraceFormat(CTraceLog::Error, u"CCommonDllInterface::DownloadPage - exception: %s", e.what());
+    diag::TraceFormat(CTraceLog::Error, u"CCommonDllInterface::DownloadPage - exception: %s",
+                      e.what());
     return 0;
   }
 }

@@ -24,8 +24,8 @@ namespace {
 
 void LogEscapedException(const char16_t* slot, const char* what) {
   try {
-    TraceWrite(CTraceLog::Error, WString(slot) + u" - caught exception: what=" +
-                                     BytesToWide(what, CTunewell::kCodePage));
+    diag::TraceWrite(CTraceLog::Error, WString(slot) + u" - caught exception: what=" +
+                                           text::BytesToWide(what, CTunewell::kCodePage));
   } catch (...) {
     // Nothing more can be done without memory; the slot still answers "not found".
   }
@@ -49,24 +49,24 @@ int Guarded(const char16_t* slot, Search&& search) {
 
 // Each slot hands the search what it needs of this object, for the length of the call.
 int CTunewell::FindArtist(const WString& artist, WString& artistUrl) {
-  const SearchContext context{*this, hostCallback, artistCache.get(), siteHost,
-                              sourceName, sourceId};
+  const search::SearchContext context{*this,    hostCallback, artistCache.get(),
+                                      siteHost, sourceName,   sourceId};
   return Guarded(u"CTunewell::FindArtist", [&] {
     return search::FindArtist(context, artist, artistUrl);
   });
 }
 
 int CTunewell::FindArtistSongList(const WString& artist, SongList* songs) {
-  const SearchContext context{*this, hostCallback, artistCache.get(), siteHost,
-                              sourceName, sourceId};
+  const search::SearchContext context{*this,    hostCallback, artistCache.get(),
+                                      siteHost, sourceName,   sourceId};
   return Guarded(u"CTunewell::FindArtistSongList", [&] {
     return search::FindArtistSongList(context, artist, songs, 0);
   });
 }
 
 int CTunewell::GetLyrics(const WString& songUrl, WString& lyrics) {
-  const SearchContext context{*this, hostCallback, artistCache.get(), siteHost,
-                              sourceName, sourceId};
+  const search::SearchContext context{*this,    hostCallback, artistCache.get(),
+                                      siteHost, sourceName,   sourceId};
   return Guarded(u"CTunewell::GetLyrics", [&] {
     return search::GetLyrics(context, songUrl, lyrics);
   });
@@ -74,8 +74,8 @@ int CTunewell::GetLyrics(const WString& songUrl, WString& lyrics) {
 
 int CTunewell::FindSong(const WString& artist, const WString& title, SongList* songs,
                         std::uint8_t option) {
-  const SearchContext context{*this, hostCallback, artistCache.get(), siteHost,
-                              sourceName, sourceId};
+  const search::SearchContext context{*this,    hostCallback, artistCache.get(),
+                                      siteHost, sourceName,   sourceId};
   return Guarded(u"CTunewell::FindSong", [&] {
     return search::FindSong(context, artist, title, songs, option);
   });

@@ -22,7 +22,8 @@ bool ReadFromCache(const SearchContext& context, const WString& artistName, WStr
                    float threshold) {
   if (context.artistCache == nullptr) return false;
   if (!context.artistCache->ReadArtistUrl(artistName, artistUrl, threshold)) return false;
-  TraceWrite(CTraceLog::Info, u"ArtistUrl found in local cache. " + artistName + u", " + artistUrl);
+  diag::TraceWrite(CTraceLog::Info,
+                   u"ArtistUrl found in local cache. " + artistName + u", " + artistUrl);
   return true;
 }
 
@@ -36,7 +37,7 @@ Candidate ReadCandidate(const SearchContext& context, const CRegexSearch& matche
   WString link;
   matches.GetGroup(1, link);
   matches.GetGroup(2, candidate.name);
-  DecodeHtmlEntities(candidate.name);
+  text::DecodeHtmlEntities(candidate.name);
   StripTags(candidate.name);
   candidate.address = context.siteHost + link;
   return candidate;

@@ -20,7 +20,7 @@ constexpr char16_t kWriteFails[] = u"WriteArtistUrl to LocalCache fails for: ";
 
 // A name as the cache files match it: trimmed, every unit upper-case mapped.
 WString FoldedName(WStringView name) {
-  WString folded(TrimName(name));
+  WString folded(search::TrimName(name));
   for (char16_t& c : folded) c = platform::ToUpper(c);
   return folded;
 }
@@ -54,8 +54,8 @@ bool CArtistUrlCache::EnsureFolder(const WString& folder) {
   if (platform::File::CreateDirectory(folder)) return true;
   const std::uint32_t code = platform::GetLastErrorCode();
   if (code == platform::error::kAlreadyExists && platform::File::IsDirectory(folder)) return true;
-  TraceLastError(CTraceLog::Error, u"GetCacheFileName():Can not create directory: " + folder + u", ",
-                 code);
+  diag::TraceLastError(CTraceLog::Error,
+                       u"GetCacheFileName():Can not create directory: " + folder + u", ", code);
   return false;
 }
 
@@ -65,8 +65,8 @@ std::int32_t CArtistUrlCache::GetCacheFileName(const WString& name, WString& pat
   path += sourceId + kSeparator;
   if (!EnsureFolder(path)) return 0;
   char16_t leading = 0;
-  if (!GetLeadingChar(name, leading, u'#', 0)) {
-    TraceWrite(CTraceLog::Info, u"GetCacheFileName():GetLeadingChar fails: " + name);
+  if (!search::GetLeadingChar(name, leading, u'#', 0)) {
+    diag::TraceWrite(CTraceLog::Info, u"GetCacheFileName():GetLeadingChar fails: " + name);
     return 0;
   }
   path += leading;
@@ -126,7 +126,7 @@ std::int32_t CArtistUrlCache::ReadArtistUrl(const WString& name, WString& url, f
   // undecoded. Without brackets on either side no edit is cheaper than a space, so the length
   // must match more closely. The limits narrow no further as the threshold falls; the
   // distance does the rest.
-  const std::size_t length = TrimName(wanted).size();
+  const std::size_t length = search::TrimName(wanted).size();
   const std::uint64_t bracketBits = profile::ProfileUnitMask(CNameDistance::kBracketCharacters);
   const bool wantedHasBracket = (profile::ProfileUnitMask(wanted) & bracketBits) != 0;
   const std::size_t anyGap = measure.MaxLengthGap(threshold, true);
@@ -165,7 +165,7 @@ std::int32_t CArtistUrlCache::WriteArtistUrl(const WString& name, const WString&
   // Refused before queueing, so that one bad entry never costs a pass its good ones.
   if (!IsStorableName(name) || !profile::IsWritableProfileText(name.c_str(), kUrlKey,
                                                                 url.c_str())) {
-    TraceWrite(CTraceLog::Debug, WString(kWriteFails) + name);
+    diag::TraceWrite(CTraceLog::Debug, WString(kWriteFails) + name);
     return 0;
   }
   bool written = false;
@@ -178,7 +178,7 @@ std::int32_t CArtistUrlCache::WriteArtistUrl(const WString& name, const WString&
     written = profile::WriteProfileString(name.c_str(), kUrlKey, url.c_str(), path);
   }
   if (!written) {
-    TraceWrite(CTraceLog::Debug, WString(kWriteFails) + name);
+    diag::TraceWrite(CTraceLog::Debug, WString(kWriteFails) + name);
     return 0;
   }
   return 1;
@@ -228,7 +228,8 @@ void CArtistUrlCache::WriteQueued() {
       done[i] = true;
     }
     if (profile::WriteProfileStrings(values, pending[first].path)) continue;
-    for (const std::size_t i : members) TraceWrite(CTraceLog::Debug, WString(kWriteFails) + pending[i].name);
+    for (const std::size_t i : members)
+      diag::TraceWrite(CTraceLog::Debug, WString(kWriteFails) + pending[i].name);
   }
 }
 

@@ -1,7 +1,7 @@
 #include "search/leading_char.h"
 
-std::int32_t GetLeadingChar(const WString& name, char16_t& outChar, char16_t digitReplacement,
-                            std::int32_t lowerCase) {
+std::int32_t search::GetLeadingChar(const WString& name, char16_t& outChar,
+                                    char16_t digitReplacement, std::int32_t lowerCase) {
   outChar = 0;
   if (name.empty()) return 0;
   const char16_t c = name[0];

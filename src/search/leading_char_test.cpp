@@ -25,7 +25,7 @@ TEST(LeadingChar, Table) {
   };
   for (const Case& c : cases) {
     char16_t out = u'?';
-    EXPECT_EQ(GetLeadingChar(c.name, out, c.digitReplacement, c.lowerCase), c.result)
+    EXPECT_EQ(search::GetLeadingChar(c.name, out, c.digitReplacement, c.lowerCase), c.result)
         << (&c - cases);
     EXPECT_EQ(out, c.out) << (&c - cases);
   }

@@ -50,7 +50,7 @@ std::int32_t GetLyrics(const SearchContext& context, const WString& songUrl, WSt
   WString text;
   if (!CutLyricsBlock(page, text)) return 0;
   // Decoding comes first: a tag written with character references is a tag from here on.
-  DecodeHtmlEntities(text);
+  text::DecodeHtmlEntities(text);
   BreaksToLineEnds(text);
   StripTags(text);
   Trim(text);

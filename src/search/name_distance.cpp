@@ -171,9 +171,9 @@ constexpr AsciiClasses kAsciiClasses;
 
 }  // namespace
 
-bool IsNameWhiteSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+bool search::IsNameWhiteSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 
-WStringView TrimName(WStringView name) {
+WStringView search::TrimName(WStringView name) {
   std::size_t begin = 0;
   std::size_t end = name.size();
   while (begin < end && IsNameWhiteSpace(name[begin])) ++begin;
@@ -225,8 +225,8 @@ float CNameDistance::Distance(const char16_t* first, const char16_t* second) con
 // buffers are the thread's own and kept between calls: a scan over a large cache file makes
 // no allocation per candidate.
 float CNameDistance::DistanceBelow(WStringView first, WStringView second, float bound) const {
-  const WStringView trimmedFirst = TrimName(first);
-  const WStringView trimmedSecond = TrimName(second);
+  const WStringView trimmedFirst = search::TrimName(first);
+  const WStringView trimmedSecond = search::TrimName(second);
   const std::size_t lengthGap = trimmedFirst.size() > trimmedSecond.size()
                                     ? trimmedFirst.size() - trimmedSecond.size()
                                     : trimmedSecond.size() - trimmedFirst.size();

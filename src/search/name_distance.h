@@ -56,7 +56,11 @@ class CNameDistance {
   std::int32_t caseSensitive;
 };
 
+namespace search {
+
 // The characters trimmed from both ends of a name: tab, LF, VT, FF, CR and space.
 bool IsNameWhiteSpace(char16_t c);
 // The name without its leading and trailing white space.
 WStringView TrimName(WStringView name);
+
+}  // namespace search

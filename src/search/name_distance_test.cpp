@@ -197,7 +197,7 @@ TEST(NameDistance, FastAgreesWithLiteralOnRandomPairs) {
     const bool boundHolds = literal < bound ? std::bit_cast<std::uint32_t>(below) ==
                                                   std::bit_cast<std::uint32_t>(literal)
                                             : below >= bound;
-    const std::size_t lengths[] = {TrimName(a).size(), TrimName(b).size()};
+    const std::size_t lengths[] = {search::TrimName(a).size(), search::TrimName(b).size()};
     const std::size_t gap = lengths[0] > lengths[1] ? lengths[0] - lengths[1]
                                                     : lengths[1] - lengths[0];
     const bool plain = (a + b).find_first_of(CNameDistance::kBracketCharacters) == WString::npos;

@@ -6,7 +6,7 @@ constexpr float kDefaultMaxMatchDifference = 1.0f;
 
 }  // namespace
 
-float SearchContext::MaxMatchDifference() const {
+float search::SearchContext::MaxMatchDifference() const {
   float threshold = kDefaultMaxMatchDifference;
   if (hostCallback != nullptr) hostCallback->QueryValue(u"MaxMatchDifference", &threshold);
   return threshold;

@@ -14,6 +14,8 @@
 
 class CArtistUrlCache;
 
+namespace search {
+
 struct SearchContext {
   CLyricsPluginObject& plugin;     // slots 4 (FindArtist), 10 (IsCancelled), 11 (DownloadPage)
   CHostCallback* hostCallback;     // may be null
@@ -27,3 +29,5 @@ struct SearchContext {
   // that does not answer leaves the preset in force. Asked on every call, never cached.
   float MaxMatchDifference() const;
 };
+
+}  // namespace search

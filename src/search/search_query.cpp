@@ -22,12 +22,13 @@ const char16_t* EncodedForm(char16_t c) {
 }
 
 WString SearchAddress(const WString& siteHost, WStringView text, const char16_t* category) {
-  return siteHost + u"/search.php?search=" + EncodeSearchText(text) + u"&category=" + category;
+  return siteHost + u"/search.php?search=" + search::EncodeSearchText(text) + u"&category=" +
+         category;
 }
 
 }  // namespace
 
-WString EncodeSearchText(WStringView text) {
+WString search::EncodeSearchText(WStringView text) {
   WString encoded;
   encoded.reserve(text.size());
   for (char16_t c : text) {
@@ -40,10 +41,10 @@ WString EncodeSearchText(WStringView text) {
   return encoded;
 }
 
-WString ArtistSearchAddress(const WString& siteHost, WStringView artistName) {
+WString search::ArtistSearchAddress(const WString& siteHost, WStringView artistName) {
   return SearchAddress(siteHost, artistName, u"artist");
 }
 
-WString ArtistTitleSearchAddress(const WString& siteHost, WStringView searchText) {
+WString search::ArtistTitleSearchAddress(const WString& siteHost, WStringView searchText) {
   return SearchAddress(siteHost, searchText, u"artisttitle");
 }

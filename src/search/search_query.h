@@ -8,6 +8,8 @@
 
 #include "tunewell/wstring.h"
 
+namespace search {
+
 // The search text with "%", "&", "#" and "+" written as "%25", "%26", "%23" and "%2B".
 WString EncodeSearchText(WStringView text);
 
@@ -16,3 +18,5 @@ WString ArtistSearchAddress(const WString& siteHost, WStringView artistName);
 
 // siteHost + "/search.php?search=" + the encoded text + "&category=artisttitle".
 WString ArtistTitleSearchAddress(const WString& siteHost, WStringView searchText);
+
+}  // namespace search

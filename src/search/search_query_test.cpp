@@ -23,16 +23,16 @@ TEST(EncodeSearchText, EncodesOnlyWhatWouldCutOrBendTheQuery) {
       {u"", u""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(WString(c.expected), EncodeSearchText(c.input)) << Narrow(c.input);
+    EXPECT_EQ(WString(c.expected), search::EncodeSearchText(c.input)) << Narrow(c.input);
   }
 }
 
 TEST(SearchAddress, SiteHostPathAndCategory) {
   EXPECT_EQ(u"lyrics.example/search.php?search=Salt %26 Pepper&category=artist",
-            ArtistSearchAddress(u"lyrics.example", u"Salt & Pepper"));
+            search::ArtistSearchAddress(u"lyrics.example", u"Salt & Pepper"));
   EXPECT_EQ(u"lyrics.example/search.php?search= Song%23 1&category=artisttitle",
-            ArtistTitleSearchAddress(u"lyrics.example", u" Song# 1"));
-  EXPECT_EQ(u"h/search.php?search=&category=artist", ArtistSearchAddress(u"h", u""));
+            search::ArtistTitleSearchAddress(u"lyrics.example", u" Song# 1"));
+  EXPECT_EQ(u"h/search.php?search=&category=artist", search::ArtistSearchAddress(u"h", u""));
 }
 
 }  // namespace

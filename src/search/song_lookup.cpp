@@ -35,7 +35,7 @@ bool AppendSongLinks(const SearchContext& context, const WString& artist, const 
     WString link, title;
     matches.GetGroup(1, link);
     matches.GetGroup(2, title);
-    DecodeHtmlEntities(title);
+    text::DecodeHtmlEntities(title);
     ReplaceAll(title, kLyricsSuffix, u"");
     // The artist page's links are relative to the site root and carry no leading slash.
     songs.Append(MakeEntry(context, title, artist, context.siteHost + u"/" + link));
@@ -55,8 +55,8 @@ SongResult ReadSongResult(const CRegexSearch& matches) {
   matches.GetGroup(7, result.title);
   matches.GetGroup(1, result.artist);
   StripTags(result.artist);
-  DecodeHtmlEntities(result.title);
-  DecodeHtmlEntities(result.artist);
+  text::DecodeHtmlEntities(result.title);
+  text::DecodeHtmlEntities(result.artist);
   return result;
 }
 
@@ -94,7 +94,8 @@ std::int32_t FindArtistSongList(const SearchContext& context, const WString& art
   if (songs == nullptr) return 0;
   WString artistUrl;
   if (!context.plugin.FindArtist(artist, artistUrl)) {
-    TraceWrite(CTraceLog::Warning, u"FindArtistSongList():Can not find artistUrl for: " + artist);
+    diag::TraceWrite(CTraceLog::Warning,
+                     u"FindArtistSongList():Can not find artistUrl for: " + artist);
     return 0;
   }
   WString page;
@@ -102,7 +103,8 @@ std::int32_t FindArtistSongList(const SearchContext& context, const WString& art
   songs->RemoveAll();
   if (!AppendSongLinks(context, artist, page, *songs)) return 0;
   if (songs->GetCount() == 0) {
-    TraceWrite(CTraceLog::Warning, u"FindArtistSongList():Can not find any Lyrics for: " + artist);
+    diag::TraceWrite(CTraceLog::Warning,
+                     u"FindArtistSongList():Can not find any Lyrics for: " + artist);
   }
   return songs->GetCount();
 }

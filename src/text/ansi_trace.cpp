@@ -7,7 +7,7 @@
 #include "encoding/bytes_to_wide.h"
 #include "encoding/wide_to_bytes.h"
 
-std::string ToThreadAnsi(const WString& text) {
+std::string text::ToThreadAnsi(const WString& text) {
   try {
     return CWideToBytes(text, platform::kCpThreadAcp).Str();
   } catch (const std::exception&) {
@@ -15,9 +15,9 @@ std::string ToThreadAnsi(const WString& text) {
   }
 }
 
-void TraceAnsi(int level, const std::string& message) {
+void text::TraceAnsi(int level, const std::string& message) {
   try {
-    TraceWrite(level, CBytesToWide(message, platform::kCpThreadAcp).Str());
+    diag::TraceWrite(level, CBytesToWide(message, platform::kCpThreadAcp).Str());
   } catch (const std::exception&) {
     // A log line must never turn an operation's result into an exception.
   }

@@ -8,6 +8,8 @@
 
 #include "tunewell/wstring.h"
 
+namespace text {
+
 // The text in the calling thread's ANSI code page, up to its first NUL; empty when it cannot
 // be converted.
 std::string ToThreadAnsi(const WString& text);
@@ -15,3 +17,5 @@ std::string ToThreadAnsi(const WString& text);
 // Writes a byte-string message at level to the process-wide trace log. A message that cannot
 // be converted is dropped.
 void TraceAnsi(int level, const std::string& message);
+
+}  // namespace text

@@ -20,7 +20,7 @@ std::string FailureMessage(const char* what, const char* bytes, std::uint32_t co
 
 }  // namespace
 
-WString BytesToWide(const char* bytes, std::uint32_t codePage) {
+WString text::BytesToWide(const char* bytes, std::uint32_t codePage) {
   const int needed = platform::MultiByteToWide(codePage, 0, bytes, -1, nullptr, 0);
   if (needed == 0) {
     TraceAnsi(CTraceLog::Warning,

@@ -8,6 +8,8 @@
 
 #include "tunewell/wstring.h"
 
+namespace text {
+
 // Converts bytes up to their first zero byte. Failures give the empty text and one trace
 // line: "MultiByteToWideChar (get needed length) failed for string: \"<bytes>\", codePage=<n>"
 // at Warning when the size query fails (a code page that is not installed, for instance),
@@ -18,3 +20,5 @@ WString BytesToWide(const char* bytes, std::uint32_t codePage);
 inline WString BytesToWide(const std::string& bytes, std::uint32_t codePage) {
   return BytesToWide(bytes.c_str(), codePage);
 }
+
+}  // namespace text

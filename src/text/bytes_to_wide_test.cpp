@@ -29,7 +29,7 @@ TEST(BytesToWide, ConvertsWithTheGivenCodePage) {
   };
   for (const auto& c : cases) {
     TraceCapture trace;
-    EXPECT_EQ(c.expected, BytesToWide(c.bytes, c.codePage)) << c.bytes;
+    EXPECT_EQ(c.expected, text::BytesToWide(c.bytes, c.codePage)) << c.bytes;
     EXPECT_TRUE(trace.Lines().empty()) << c.bytes;
   }
 }
@@ -54,7 +54,7 @@ TEST(BytesToWide, UnknownCodePageLogsOneWarningAndGivesEmptyText) {
   };
   for (const auto& c : cases) {
     TraceCapture trace;
-    EXPECT_EQ(u"", BytesToWide(c.bytes, c.codePage));
+    EXPECT_EQ(u"", text::BytesToWide(c.bytes, c.codePage));
     const auto lines = trace.Lines();
     ASSERT_EQ(1u, lines.size());
     EXPECT_EQ(u"WRN", lines[0].tag);
@@ -65,7 +65,7 @@ TEST(BytesToWide, UnknownCodePageLogsOneWarningAndGivesEmptyText) {
 TEST(BytesToWide, MegabytePage) {
   std::string page(1 << 20, 'x');
   page[1000] = '\xE9';
-  const WString text = BytesToWide(page, platform::kCpLatin1);
+  const WString text = text::BytesToWide(page, platform::kCpLatin1);
   ASSERT_EQ(page.size(), text.size());
   EXPECT_EQ(u'\u00E9', text[1000]);
   EXPECT_EQ(u'x', text.back());

@@ -11,6 +11,8 @@
 
 #include "tunewell/wstring.h"
 
+namespace text {
+
 struct HtmlEntity {
   const char* name;    // the whole reference as written, "&" and ";" included
   std::uint16_t code;  // the UTF-16 code unit that replaces it
@@ -40,3 +42,5 @@ void DecodeNamedReferences(WString& text);
 // ends the pass as if no reference existed.
 inline constexpr int kMaxBadReferenceReports = 16;
 void DecodeDecimalReferences(WString& text);
+
+}  // namespace text

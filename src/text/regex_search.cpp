@@ -42,7 +42,8 @@ struct CRegexSearch::Impl {
 
   std::string Excerpt() const {
     const std::size_t length = std::min(text.size(), kExcerptLength);
-    return ToThreadAnsi(Narrow(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length)));
+    return text::ToThreadAnsi(
+        Narrow(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length)));
   }
 };
 
@@ -57,7 +58,7 @@ bool CRegexSearch::Init(const WString& text, const WString& pattern, bool caseSe
   // read from a text that is gone.
   s.match = boost::match_results<Iterator>();
   if (text.empty()) {
-    TraceAnsi(CTraceLog::Warning, "Input string is empty");
+    text::TraceAnsi(CTraceLog::Warning, "Input string is empty");
     return false;
   }
   const auto syntax =
@@ -65,16 +66,17 @@ bool CRegexSearch::Init(const WString& text, const WString& pattern, bool caseSe
   try {
     s.expression.assign(Widen(pattern), syntax);
   } catch (const boost::regex_error& e) {
-    TraceAnsi(CTraceLog::Error, "Invalid Regex: " + ToThreadAnsi(pattern) +
-                                    "\n\t=> caught bad_expression exception: what=" + e.what());
+    text::TraceAnsi(CTraceLog::Error,
+                    "Invalid Regex: " + text::ToThreadAnsi(pattern) +
+                        "\n\t=> caught bad_expression exception: what=" + e.what());
     return false;
   } catch (const std::exception& e) {
-    TraceAnsi(CTraceLog::Error, "Invalid Regex: " + ToThreadAnsi(pattern) +
-                                    "\n\t=> caught generic exception: what=" + e.what());
+    text::TraceAnsi(CTraceLog::Error, "Invalid Regex: " + text::ToThreadAnsi(pattern) +
+                                          "\n\t=> caught generic exception: what=" + e.what());
     return false;
   }
   if (s.expression.empty() || s.expression.status() != 0) {
-    TraceAnsi(CTraceLog::Error, "Regex is EMPTY: " + ToThreadAnsi(pattern));
+    text::TraceAnsi(CTraceLog::Error, "Regex is EMPTY: " + text::ToThreadAnsi(pattern));
     return false;
   }
   s.text = Widen(text);
@@ -86,7 +88,7 @@ bool CRegexSearch::Init(const WString& text, const WString& pattern, bool caseSe
 bool CRegexSearch::FindNext() {
   Impl& s = *impl_;
   if (s.text.empty()) {
-    TraceAnsi(CTraceLog::Error, "NOT initialized (string to match is empty)");
+    text::TraceAnsi(CTraceLog::Error, "NOT initialized (string to match is empty)");
     return false;
   }
   if (s.position > s.text.size()) return false;
@@ -97,12 +99,12 @@ bool CRegexSearch::FindNext() {
       return false;
     }
   } catch (const std::runtime_error& e) {
-    TraceAnsi(CTraceLog::Error, "String too complex for regexp matching: " + s.Excerpt() +
-                                    "...\n\t=> caught runtime_error: what=" + e.what());
+    text::TraceAnsi(CTraceLog::Error, "String too complex for regexp matching: " + s.Excerpt() +
+                                          "...\n\t=> caught runtime_error: what=" + e.what());
     return false;
   } catch (const std::exception& e) {
-    TraceAnsi(CTraceLog::Error, "Regex matching for string: " + s.Excerpt() +
-                                    "...\n\t=> caught generic exception: what=" + e.what());
+    text::TraceAnsi(CTraceLog::Error, "Regex matching for string: " + s.Excerpt() +
+                                          "...\n\t=> caught generic exception: what=" + e.what());
     return false;
   }
   s.match = std::move(found);
@@ -123,8 +125,8 @@ std::uint32_t CRegexSearch::GetGroupCount() const {
 bool CRegexSearch::GetGroup(std::uint32_t index, WString& text) const {
   const std::uint32_t count = GetGroupCount();
   if (index >= count) {
-    TraceAnsi(CTraceLog::Error, "Match index out of bounds: " + std::to_string(index) +
-                                    " >= " + std::to_string(count));
+    text::TraceAnsi(CTraceLog::Error, "Match index out of bounds: " + std::to_string(index) +
+                                          " >= " + std::to_string(count));
     return false;
   }
   const auto& group = impl_->match[static_cast<int>(index)];

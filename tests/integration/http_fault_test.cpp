@@ -237,11 +237,12 @@ TEST_F(HttpFaultTest, DownloadUrlDecodesTheBody) {
   };
   for (const auto& c : cases) {
     WString text = u"stale";
-    EXPECT_EQ(DownloadUrl(Wide(Url(c.path)), text, u"", c.codePage, u"", u""), 1);
+    EXPECT_EQ(http::DownloadUrl(Wide(Url(c.path)), text, u"", c.codePage, u"", u""), 1);
     EXPECT_EQ(text, c.text);
   }
   WString text;
-  ASSERT_EQ(DownloadUrl(Wide(Url("/body?size=2000000&letters=1")), text, u"", 28591, u"", u""), 1);
+  ASSERT_EQ(
+      http::DownloadUrl(Wide(Url("/body?size=2000000&letters=1")), text, u"", 28591, u"", u""), 1);
   ASSERT_EQ(text.size(), 2000000u);
   EXPECT_EQ(text.substr(0, 27), u"abcdefghijklmnopqrstuvwxyza");
   EXPECT_EQ(text[1999999], u'a' + 1999999 % 26);
@@ -273,7 +274,7 @@ TEST_F(HttpFaultTest, DownloadUrlWritesTheDownloadAndFailureLines) {
     SCOPED_TRACE(c.url);
     TraceCapture trace;
     WString text = u"stale";
-    EXPECT_EQ(DownloadUrl(Wide(c.url), text, c.proxy, 28591, u"", u""), 0);
+    EXPECT_EQ(http::DownloadUrl(Wide(c.url), text, c.proxy, 28591, u"", u""), 0);
     EXPECT_EQ(text, u"");
     EXPECT_TRUE(trace.HasLine(u"Download: " + Wide(c.url)));
     EXPECT_TRUE(trace.Contains(u"WRN", u"Download fails: " + Wide(c.url) + c.tail))

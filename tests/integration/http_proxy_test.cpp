@@ -80,7 +80,7 @@ class HttpProxyTest : public ::testing::Test {
   // The request head that reached the origin, fetched with the given proxy setting.
   static std::string Echo(const WString& proxy) {
     WString text;
-    EXPECT_EQ(DownloadUrl(Wide(server_->Url("/echo")), text, proxy, 28591, u"", u"agent"), 1);
+    EXPECT_EQ(http::DownloadUrl(Wide(server_->Url("/echo")), text, proxy, 28591, u"", u"agent"), 1);
     return testing_support::Narrow(text);
   }
   static bool CameThroughProxy(const std::string& head) {
@@ -138,9 +138,9 @@ TEST_F(HttpProxyTest, DefaultProxyIsTheEnvironmentsOnPosix) {
 TEST_F(HttpProxyTest, ProxyErrorsReachTheCaller) {
   // The origin refuses through the proxy: the proxy's own answer is a failed status.
   WString text;
-  EXPECT_EQ(DownloadUrl(u"http://127.0.0.1:" + Wide(std::to_string(test_servers::FreePort())) +
-                            u"/x",
-                        text, Wide(proxy_->Address()), 28591, u"", u"agent"),
+  EXPECT_EQ(http::DownloadUrl(
+                u"http://127.0.0.1:" + Wide(std::to_string(test_servers::FreePort())) + u"/x", text,
+                Wide(proxy_->Address()), 28591, u"", u"agent"),
             0);
   EXPECT_EQ(text, u"");
 }

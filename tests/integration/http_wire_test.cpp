@@ -46,7 +46,7 @@ class HttpWireTest : public ::testing::Test {
   // The request head of one DownloadUrl call, with the given user agent.
   static std::string EchoThroughDownloadUrl(const std::string& path, const WString& agent) {
     WString text;
-    EXPECT_EQ(DownloadUrl(Wide(Url(path)), text, u"", 28591, u"", agent), 1);
+    EXPECT_EQ(http::DownloadUrl(Wide(Url(path)), text, u"", 28591, u"", agent), 1);
     return testing_support::Narrow(text);
   }
   static FaultServer* server_;
@@ -56,7 +56,7 @@ FaultServer* HttpWireTest::server_ = nullptr;
 TEST_F(HttpWireTest, RequestPathIsEscapedAsWinHttpEscapes) {
   WString text;
   WString url = Wide(Url("/echo/a b/")) + u"\u00E9\u20AC/x&y%41/\"<>|?q=a b&r=%zz#frag";
-  ASSERT_EQ(DownloadUrl(url, text, u"", 28591, u"", u"agent"), 1);
+  ASSERT_EQ(http::DownloadUrl(url, text, u"", 28591, u"", u"agent"), 1);
   std::string head = testing_support::Narrow(text);
   EXPECT_EQ(Lines(head).at(0),
             "GET /echo/a%20b/%C3%A9%E2%82%AC/x&y%41/%22%3C%3E%7C?q=a%20b&r=%zz%23frag HTTP/1.1");
@@ -111,8 +111,8 @@ TEST_F(HttpWireTest, NoCacheHeadersAndNothingElseUnasked) {
 
 TEST_F(HttpWireTest, ReferrerIsSentTrimmed) {
   WString text;
-  ASSERT_EQ(DownloadUrl(Wide(Url("/echo")), text, u"", 28591, u"  http://from.example/page \t",
-                        u"agent"),
+  ASSERT_EQ(http::DownloadUrl(Wide(Url("/echo")), text, u"", 28591,
+                              u"  http://from.example/page \t", u"agent"),
             1);
   EXPECT_EQ(Only(testing_support::Narrow(text), {"Referer"}),
             std::vector<std::string>{"Referer: http://from.example/page"});
@@ -120,8 +120,8 @@ TEST_F(HttpWireTest, ReferrerIsSentTrimmed) {
 
 TEST_F(HttpWireTest, AnyOtherSchemeIsFetchedAsPlainHttp) {
   WString text;
-  ASSERT_EQ(DownloadUrl(u"https://" + Wide(server_->HostPort()) + u"/echo", text, u"", 28591,
-                        u"", u"agent"),
+  ASSERT_EQ(http::DownloadUrl(u"https://" + Wide(server_->HostPort()) + u"/echo", text, u"", 28591,
+                              u"", u"agent"),
             1);
   EXPECT_EQ(Lines(testing_support::Narrow(text)).at(0), "GET /echo HTTP/1.1");
 }

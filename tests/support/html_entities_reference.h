@@ -25,7 +25,7 @@ inline void ReplaceAll(WString& text, const WString& from, const WString& to) {
 }
 
 inline void NamedPass(WString& text) {
-  for (const HtmlEntity* e = HtmlEntityTable; e->name != nullptr; ++e) {
+  for (const text::HtmlEntity* e = text::HtmlEntityTable; e->name != nullptr; ++e) {
     const std::string name = e->name;
     ReplaceAll(text, WString(name.begin(), name.end()), WString(1, static_cast<char16_t>(e->code)));
   }

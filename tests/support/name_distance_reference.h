@@ -14,8 +14,8 @@
 
 inline float LiteralNameDistance(const CNameDistance& measure, const char16_t* first,
                                  const char16_t* second) {
-  const WString s(TrimName(first ? first : u""));
-  const WString t(TrimName(second ? second : u""));
+  const WString s(search::TrimName(first ? first : u""));
+  const WString t(search::TrimName(second ? second : u""));
   const std::size_t n = s.size();
   const std::size_t m = t.size();
   std::vector<std::unique_ptr<float[]>> cell(n + 1);
