@@ -17,7 +17,7 @@ constexpr std::size_t kMaxCompared = 4096;
 void CompareWithLiteral(const WString& input, const WString& whole) {
   WString named = input;
   WString literal = input;
-  DecodeNamedReferences(named);
+  text::DecodeNamedReferences(named);
   html_entities_reference::NamedPass(literal);
   fuzz::Check(named == literal, "named pass differs from the literal one on \"" +
                                     fuzz::Printable(input) + "\": \"" + fuzz::Printable(named) +
@@ -25,7 +25,7 @@ void CompareWithLiteral(const WString& input, const WString& whole) {
 
   WString decimal = named;
   std::set<WString> bad;
-  DecodeDecimalReferences(decimal);
+  text::DecodeDecimalReferences(decimal);
   html_entities_reference::DecimalPass(literal, bad);
   fuzz::Check(decimal == literal, "decimal pass differs from the literal one on \"" +
                                       fuzz::Printable(named) + "\": \"" +
@@ -39,7 +39,7 @@ void CompareWithLiteral(const WString& input, const WString& whole) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const WString input = fuzz::WideText(fuzz::Bytes(data, size));
   WString whole = input;
-  DecodeHtmlEntities(whole);
+  text::DecodeHtmlEntities(whole);
   fuzz::Check(whole.size() <= input.size(), "decoding made the text longer");
   if (input.size() <= kMaxCompared) CompareWithLiteral(input, whole);
   return 0;

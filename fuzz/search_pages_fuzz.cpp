@@ -50,7 +50,7 @@ class Songs : public SongList {
 class PagePlugin : public CLyricsPluginObject {
  public:
   explicit PagePlugin(const WString& page) : page_(page) {}
-  const SearchContext* context = nullptr;
+  const search::SearchContext* context = nullptr;
 
   int SetProperty(const WString&, const WString*) override { return 0; }
   int GetProperty(const WString&, void*) override { return 0; }
@@ -171,7 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CArtistUrlCache cache(fuzz::WidePath(root), kSourceName, kSourceId);
   Host host;
   PagePlugin plugin(page);
-  const SearchContext context{plugin, &host, &cache, kSiteHost, kSourceName, kSourceId};
+  const search::SearchContext context{plugin, &host, &cache, kSiteHost, kSourceName, kSourceId};
   plugin.context = &context;
 
   WString lyrics;

@@ -42,13 +42,13 @@ WString DecodeSearchText(WStringView encoded) {
 }
 
 void CheckSearchAddress(const WString& text) {
-  const WString encoded = EncodeSearchText(text);
+  const WString encoded = search::EncodeSearchText(text);
   fuzz::Check(encoded.find_first_of(u"&#+") == WString::npos,
               "search text \"" + fuzz::Printable(text) + "\" keeps a query character");
   fuzz::Check(DecodeSearchText(encoded) == text,
               "search text \"" + fuzz::Printable(text) + "\" does not decode back");
   // The query keeps its two parameters whatever the text holds.
-  const WString address = ArtistTitleSearchAddress(u"lyrics.example.test", text);
+  const WString address = search::ArtistTitleSearchAddress(u"lyrics.example.test", text);
   const std::size_t amp = address.find(u'&');
   fuzz::Check(amp != WString::npos && address.find(u'&', amp + 1) == WString::npos &&
                   address.find(u'#') == WString::npos,
@@ -87,9 +87,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckSplitUrl(text);
   CheckRequestPath(bytes);
 
-  const WString address = EnsureScheme(text, u"http");
+  const WString address = http::EnsureScheme(text, u"http");
   fuzz::Check(address.find(u"://") != WString::npos, "EnsureScheme gave no scheme");
-  UrlGetHost(address);
+  http::UrlGetHost(address);
   WString host;
   platform::CrackUrlHost(text, host);
   return 0;
