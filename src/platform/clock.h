@@ -1,4 +1,4 @@
-// Time as the system's own code reads it: local calendar time with milliseconds, the 32-bit
+// Time as the plug-in's own code reads it: local calendar time with milliseconds, the 32-bit
 // millisecond tick count and the high-resolution counter. Any thread may call these; none fails.
 #pragma once
 

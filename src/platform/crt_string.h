@@ -1,4 +1,4 @@
-// String functions of the Microsoft C runtime that the system's code relies on, with the
+// String functions of the Microsoft C runtime that the plug-in's code relies on, with the
 // runtime's results. Pure functions of their arguments: any thread may call them.
 #pragma once
 

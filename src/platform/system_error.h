@@ -1,6 +1,6 @@
 // Windows error numbers and their English texts, as FormatMessageW gives them (ending in
 // CR LF), and the calling thread's "last error". Every platform stand-in reports failures with
-// these numbers so that the system's own code reads as it would on Windows.
+// these numbers so that the plug-in's own code reads as it would on Windows.
 #pragma once
 
 #include <cstdint>

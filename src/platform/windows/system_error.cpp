@@ -22,7 +22,7 @@ WString FormatFrom(DWORD source, HMODULE module, std::uint32_t code, DWORD langu
 }  // namespace
 
 WString ErrorText(std::uint32_t code) {
-  // English (United States) first, as the texts the system's code expects; a system without
+  // English (United States) first, as the texts the plug-in's code expects; a system without
   // those resources gives its own language rather than nothing.
   auto format = [code](DWORD source, HMODULE module) {
     WString text = FormatFrom(source, module, code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
