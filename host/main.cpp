@@ -7,7 +7,7 @@
 
 #include "cancel_switch.h"
 #include "command_line.h"
-#include "host_commands.h"
+#include "commands.h"
 #include "options.h"
 #include "outcome.h"
 

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <vector>
 
-#include "host_paths.h"
+#include "default_paths.h"
 #include "shared_library.h"
 #include "utf.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "batch_runner.h"
-#include "host_commands.h"
-#include "host_paths.h"
+#include "commands.h"
+#include "default_paths.h"
 #include "json_writer.h"
 #include "outcome.h"
 #include "search_runner.h"

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "cancel_switch.h"
+#include "commands.h"
 #include "corpus_sample.h"
-#include "host_commands.h"
-#include "host_paths.h"
+#include "default_paths.h"
 #include "outcome.h"
 #include "search_runner.h"
 #include "site_launcher.h"

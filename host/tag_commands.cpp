@@ -5,7 +5,7 @@
 #include <string>
 
 #include "audio_format.h"
-#include "host_commands.h"
+#include "commands.h"
 #include "json_writer.h"
 #include "lyrics_store.h"
 #include "music_files.h"

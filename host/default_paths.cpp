@@ -1,4 +1,4 @@
-#include "host_paths.h"
+#include "default_paths.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,11 +1,11 @@
-#include "host_paths.h"
+#include "default_paths.h"
 
 #include <gtest/gtest.h>
 
 namespace host {
 namespace {
 
-TEST(HostPaths, CacheFolderFollowsTheXdgRules) {
+TEST(DefaultPaths, CacheFolderFollowsTheXdgRules) {
   struct Case {
     const char* xdg;
     const char* home;
