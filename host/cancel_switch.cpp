@@ -3,7 +3,7 @@
 #include <atomic>
 #include <thread>
 
-#include "interrupts.h"
+#include "os/interrupts.h"
 
 namespace host {
 namespace {

@@ -1,5 +1,5 @@
 // The host's answer to QueryCancel: true once the user pressed Ctrl-C (SIGINT or SIGTERM; the
-// console's Ctrl-C or Ctrl-Break on Windows, see interrupts.h) or the --timeout has passed. The
+// console's Ctrl-C or Ctrl-Break on Windows, see os/interrupts.h) or the --timeout has passed. The
 // handler only sets an atomic flag; the plug-in reads it through the host callback on its own
 // thread and stops at its next check. A second interrupt ends the process at once, for a search
 // stuck in a slow download.

@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "audio_tags.h"
-#include "file_replacement.h"
+#include "os/file_replacement.h"
 
 namespace host {
 namespace {

@@ -1,7 +1,7 @@
 // Reading a music file's tags, and storing lyrics in it without ever damaging it: the file is
 // read into memory, TagLib writes the new tags there, the result must read back as a valid
 // file of its format holding exactly these lyrics, and only then does it replace the file
-// through a temporary copy (file_replacement.h). Any thread, one file at a time.
+// through a temporary copy (os/file_replacement.h). Any thread, one file at a time.
 #pragma once
 
 #include <string>

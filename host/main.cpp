@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "cancel_switch.h"
-#include "command_line.h"
 #include "commands.h"
 #include "options.h"
+#include "os/command_line.h"
 #include "outcome.h"
 
 namespace {

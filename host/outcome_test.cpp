@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cancel_switch.h"
-#include "interrupts.h"
+#include "os/interrupts.h"
 
 namespace host {
 namespace {

@@ -7,8 +7,8 @@
 #include <iterator>
 #include <vector>
 
-#include "default_paths.h"
-#include "shared_library.h"
+#include "os/default_paths.h"
+#include "os/shared_library.h"
 #include "utf.h"
 
 namespace host {

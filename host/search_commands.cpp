@@ -6,8 +6,8 @@
 
 #include "batch_runner.h"
 #include "commands.h"
-#include "default_paths.h"
 #include "json_writer.h"
+#include "os/default_paths.h"
 #include "outcome.h"
 #include "search_runner.h"
 

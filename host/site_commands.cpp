@@ -6,10 +6,10 @@
 #include "cancel_switch.h"
 #include "commands.h"
 #include "corpus_sample.h"
-#include "default_paths.h"
+#include "os/default_paths.h"
+#include "os/site_launcher.h"
 #include "outcome.h"
 #include "search_runner.h"
-#include "site_launcher.h"
 
 #ifndef TUNEWELL_SITE_HOST_NAME
 #error "the build names the lyrics site's host (TUNEWELL_SITE_HOST_NAME)"

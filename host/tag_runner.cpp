@@ -4,9 +4,9 @@
 
 #include "audio_format.h"
 #include "cancel_switch.h"
-#include "file_replacement.h"
 #include "json_writer.h"
 #include "lyrics_store.h"
+#include "os/file_replacement.h"
 #include "progress_display.h"
 #include "search_report.h"
 #include "search_runner.h"

@@ -1,10 +1,10 @@
-#include "default_paths.h"
+#include "os/default_paths.h"
 
 #include <windows.h>
 
 #include <vector>
 
-#include "wide_text.h"
+#include "os/windows/wide_text.h"
 
 namespace host {
 

@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "os/command_line.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "wide_text.h"
+#include "os/windows/wide_text.h"
 
 namespace host {
 

@@ -1,4 +1,4 @@
-#include "site_launcher.h"
+#include "os/site_launcher.h"
 
 #include <windows.h>
 
@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "command_line_argument.h"
-#include "system_message.h"
-#include "wide_text.h"
+#include "os/windows/command_line_argument.h"
+#include "os/windows/system_message.h"
+#include "os/windows/wide_text.h"
 
 namespace host {
 namespace {

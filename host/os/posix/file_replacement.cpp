@@ -1,5 +1,5 @@
 // The POSIX backend of the file replacement: mkstemp, fsync, fchmod/fchown, rename.
-#include "file_replacement.h"
+#include "os/file_replacement.h"
 
 #include <dirent.h>
 #include <fcntl.h>

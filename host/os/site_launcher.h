@@ -5,7 +5,7 @@
 // On Windows the line comes through a file (server.py --port-file), since a Linux python3
 // started under Wine hands back neither its output nor a handle to wait on; removing the file
 // stops the site. The launcher owns the child and stops it in its destructor.
-// One thread. (Platform backend: host/posix/, host/windows/.)
+// One thread. (Backends: os/posix/, os/windows/.)
 #pragma once
 
 #include <memory>

@@ -13,7 +13,7 @@
 namespace host {
 
 // The folder of the running executable, with a trailing separator; empty if unknown.
-// (Platform backend: host/posix/, host/windows/.)
+// (Backends: os/posix/, os/windows/.)
 std::string ExecutableFolder();
 // Where the plug-in may be for a binary in exeFolder, in the order looked at: beside it (the
 // build tree), then ../lib/tunewell/ (an installed tree on POSIX). (Platform backend.)

@@ -1,4 +1,4 @@
-#include "shared_library.h"
+#include "os/shared_library.h"
 
 #include <dlfcn.h>
 

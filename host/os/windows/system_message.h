@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "wide_text.h"
+#include "os/windows/wide_text.h"
 
 namespace host {
 

@@ -4,7 +4,7 @@
 // over it. Killed at any moment, a run leaves the original as it was or wholly replaced, plus
 // at worst a stale temporary file, which RemoveStaleTemporaryFiles clears at the next run.
 // A symbolic link is kept: the file it points to is replaced.
-// The seam for the host's own file-system calls (host/posix/ holds the backend). Any thread,
+// The seam for the host's own file-system calls (os/posix/ holds the backend). Any thread,
 // as long as two threads do not replace the same file.
 #pragma once
 

@@ -1,9 +1,9 @@
-#include "shared_library.h"
+#include "os/shared_library.h"
 
 #include <windows.h>
 
-#include "system_message.h"
-#include "wide_text.h"
+#include "os/windows/system_message.h"
+#include "os/windows/wide_text.h"
 
 namespace host {
 

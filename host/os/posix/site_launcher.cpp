@@ -1,4 +1,4 @@
-#include "site_launcher.h"
+#include "os/site_launcher.h"
 
 #include <fcntl.h>
 #include <poll.h>

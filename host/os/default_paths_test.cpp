@@ -1,4 +1,4 @@
-#include "default_paths.h"
+#include "os/default_paths.h"
 
 #include <gtest/gtest.h>
 
