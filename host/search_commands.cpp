@@ -1,6 +1,4 @@
 // info, the searches and the batch: open a session, run, print, close.
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 
@@ -8,6 +6,7 @@
 #include "commands.h"
 #include "json_writer.h"
 #include "os/default_paths.h"
+#include "os/terminal.h"
 #include "outcome.h"
 #include "search_runner.h"
 
@@ -93,7 +92,7 @@ int RunBatchCommand(const Options& options) {
   PluginSession session;
   if (!OpenSession(session, SessionSettingsFrom(options))) return kExitUsage;
   BatchSettings settings{*options.batchFile, *options.outDir, options.BatchDelayMs(),
-                         options.raw,        stderr,          isatty(STDERR_FILENO) == 1,
+                         options.raw,        stderr,          IsTerminal(stderr),
                          options.json};
   BatchResult result;
   if (!RunBatch(session, songs, settings, result, error)) {

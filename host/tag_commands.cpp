@@ -1,6 +1,4 @@
 // tag and show: the music files' lyrics, stored through the plug-in's searches and shown.
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 
@@ -9,6 +7,7 @@
 #include "json_writer.h"
 #include "lyrics_store.h"
 #include "music_files.h"
+#include "os/terminal.h"
 #include "search_report.h"
 #include "tag_runner.h"
 #include "text_output.h"
@@ -91,7 +90,7 @@ int RunTagCommand(const Options& options) {
     return kExitUsage;
   }
   const TagSettings settings{options.force, options.dryRun, options.BatchDelayMs(), stderr,
-                             isatty(STDERR_FILENO) == 1};
+                             IsTerminal(stderr)};
   TagResult result;
   RunTag(session, music, settings, result);
   session.Close();
