@@ -6,12 +6,12 @@
 #include <set>
 
 #include "cancel_switch.h"
-#include "json_writer.h"
+#include "output/json_writer.h"
+#include "output/text_output.h"
 #include "progress_display.h"
 #include "safe_file_name.h"
 #include "search_report.h"
 #include "search_runner.h"
-#include "text_output.h"
 #include "utf.h"
 
 namespace host {

@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "audio_format.h"
-#include "text_output.h"
+#include "output/text_output.h"
 
 namespace host {
 namespace {

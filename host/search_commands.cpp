@@ -4,10 +4,10 @@
 
 #include "batch_runner.h"
 #include "commands.h"
-#include "json_writer.h"
 #include "os/default_paths.h"
 #include "os/terminal.h"
 #include "outcome.h"
+#include "output/json_writer.h"
 #include "search_runner.h"
 
 namespace host {

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "json_writer.h"
-#include "text_output.h"
+#include "output/json_writer.h"
+#include "output/text_output.h"
 
 namespace host {
 namespace {

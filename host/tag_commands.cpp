@@ -4,13 +4,13 @@
 
 #include "audio_format.h"
 #include "commands.h"
-#include "json_writer.h"
 #include "lyrics_store.h"
 #include "music_files.h"
 #include "os/terminal.h"
+#include "output/json_writer.h"
+#include "output/text_output.h"
 #include "search_report.h"
 #include "tag_runner.h"
-#include "text_output.h"
 
 namespace host {
 namespace {

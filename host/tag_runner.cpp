@@ -4,13 +4,13 @@
 
 #include "audio_format.h"
 #include "cancel_switch.h"
-#include "json_writer.h"
 #include "lyrics_store.h"
 #include "os/file_replacement.h"
+#include "output/json_writer.h"
+#include "output/text_output.h"
 #include "progress_display.h"
 #include "search_report.h"
 #include "search_runner.h"
-#include "text_output.h"
 
 namespace host {
 namespace {

@@ -1,4 +1,4 @@
-#include "text_output.h"
+#include "output/text_output.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "json_writer.h"
+#include "output/json_writer.h"
 
 #include <cmath>
 #include <cstdio>
