@@ -4,7 +4,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "utf.h"
+#include "session/utf.h"
 
 namespace host {
 namespace {

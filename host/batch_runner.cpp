@@ -12,7 +12,7 @@
 #include "safe_file_name.h"
 #include "search_report.h"
 #include "search_runner.h"
-#include "utf.h"
+#include "session/utf.h"
 
 namespace host {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "batch_file.h"
 #include "outcome.h"
-#include "plugin_session.h"
+#include "session/plugin_session.h"
 
 namespace host {
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "options.h"
-#include "plugin_session.h"
+#include "session/plugin_session.h"
 
 namespace host {
 

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <vector>
 
-#include "utf.h"
+#include "session/utf.h"
 
 namespace host {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "plugin_session.h"
+#include "session/plugin_session.h"
 
 namespace host {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "outcome.h"
-#include "plugin_session.h"
+#include "session/plugin_session.h"
 
 namespace host {
 

@@ -1,8 +1,8 @@
 #include "search_runner.h"
 
 #include "cancel_switch.h"
-#include "host_song_list.h"
-#include "utf.h"
+#include "session/host_song_list.h"
+#include "session/utf.h"
 
 namespace host {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin_session.h"
 #include "search_report.h"
+#include "session/plugin_session.h"
 
 namespace host {
 

@@ -1,6 +1,6 @@
 #include "song_names.h"
 
-#include "utf.h"
+#include "session/utf.h"
 
 namespace host {
 namespace {

@@ -14,7 +14,7 @@
 
 #include "music_files.h"
 #include "outcome.h"
-#include "plugin_session.h"
+#include "session/plugin_session.h"
 #include "song_names.h"
 
 namespace host {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "utf.h"
+#include "session/utf.h"
 
 namespace host {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "utf.h"
+#include "session/utf.h"
 
 namespace host {
 

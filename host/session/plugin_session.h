@@ -12,9 +12,9 @@
 #include <optional>
 #include <string>
 
-#include "host_callback.h"
-#include "host_ignore_list.h"
-#include "plugin_loader.h"
+#include "session/host_callback.h"
+#include "session/host_ignore_list.h"
+#include "session/plugin_loader.h"
 #include "tunewell/plugin_interface.h"
 
 namespace host {

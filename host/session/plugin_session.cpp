@@ -1,9 +1,9 @@
-#include "plugin_session.h"
+#include "session/plugin_session.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "utf.h"
+#include "session/utf.h"
 
 namespace host {
 

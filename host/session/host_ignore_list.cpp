@@ -1,8 +1,8 @@
-#include "host_ignore_list.h"
+#include "session/host_ignore_list.h"
 
 #include <algorithm>
 
-#include "utf.h"
+#include "session/utf.h"
 
 namespace host {
 namespace {

@@ -1,4 +1,4 @@
-#include "plugin_loader.h"
+#include "session/plugin_loader.h"
 
 #include <cerrno>
 #include <cstring>
@@ -9,7 +9,7 @@
 
 #include "os/default_paths.h"
 #include "os/shared_library.h"
-#include "utf.h"
+#include "session/utf.h"
 
 namespace host {
 namespace {

@@ -1,4 +1,4 @@
-#include "utf.h"
+#include "session/utf.h"
 
 namespace host {
 

@@ -1,7 +1,7 @@
-#include "host_callback.h"
+#include "session/host_callback.h"
 
 #include "cancel_switch.h"
-#include "utf.h"
+#include "session/utf.h"
 
 namespace host {
 

@@ -1,4 +1,4 @@
-#include "plugin_loader.h"
+#include "session/plugin_loader.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,9 +1,9 @@
-#include "host_callback.h"
+#include "session/host_callback.h"
 
 #include <gtest/gtest.h>
 
 #include "cancel_switch.h"
-#include "host_ignore_list.h"
+#include "session/host_ignore_list.h"
 
 namespace host {
 namespace {
