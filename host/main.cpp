@@ -5,11 +5,11 @@
 #include <string_view>
 #include <vector>
 
-#include "cancel_switch.h"
 #include "commands.h"
 #include "options.h"
 #include "os/command_line.h"
-#include "outcome.h"
+#include "run/cancel_switch.h"
+#include "run/outcome.h"
 
 namespace {
 

@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <string>
 
-#include "cancel_switch.h"
 #include "commands.h"
 #include "corpus_sample.h"
 #include "os/default_paths.h"
 #include "os/site_launcher.h"
-#include "outcome.h"
-#include "search_runner.h"
+#include "run/cancel_switch.h"
+#include "run/outcome.h"
+#include "run/search_runner.h"
 
 #ifndef TUNEWELL_SITE_HOST_NAME
 #error "the build names the lyrics site's host (TUNEWELL_SITE_HOST_NAME)"

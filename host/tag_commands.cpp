@@ -9,7 +9,7 @@
 #include "os/terminal.h"
 #include "output/json_writer.h"
 #include "output/text_output.h"
-#include "search_report.h"
+#include "run/search_report.h"
 #include "tag_runner.h"
 
 namespace host {

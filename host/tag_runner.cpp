@@ -3,14 +3,14 @@
 #include <chrono>
 
 #include "audio_format.h"
-#include "cancel_switch.h"
 #include "lyrics_store.h"
 #include "os/file_replacement.h"
 #include "output/json_writer.h"
 #include "output/text_output.h"
-#include "progress_display.h"
-#include "search_report.h"
-#include "search_runner.h"
+#include "run/cancel_switch.h"
+#include "run/progress_display.h"
+#include "run/search_report.h"
+#include "run/search_runner.h"
 
 namespace host {
 namespace {

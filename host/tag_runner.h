@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "music_files.h"
-#include "outcome.h"
+#include "run/outcome.h"
+#include "run/song_names.h"
 #include "session/plugin_session.h"
-#include "song_names.h"
 
 namespace host {
 

@@ -1,6 +1,6 @@
 #include "session/host_callback.h"
 
-#include "cancel_switch.h"
+#include "run/cancel_switch.h"
 #include "session/utf.h"
 
 namespace host {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cancel_switch.h"
+#include "run/cancel_switch.h"
 #include "session/host_ignore_list.h"
 
 namespace host {

@@ -1,6 +1,6 @@
-#include "search_runner.h"
+#include "run/search_runner.h"
 
-#include "cancel_switch.h"
+#include "run/cancel_switch.h"
 #include "session/host_song_list.h"
 #include "session/utf.h"
 

@@ -2,13 +2,13 @@
 #include <cstdio>
 #include <string>
 
-#include "batch_runner.h"
 #include "commands.h"
 #include "os/default_paths.h"
 #include "os/terminal.h"
-#include "outcome.h"
 #include "output/json_writer.h"
-#include "search_runner.h"
+#include "run/batch_runner.h"
+#include "run/outcome.h"
+#include "run/search_runner.h"
 
 namespace host {
 namespace {

@@ -1,4 +1,4 @@
-#include "cancel_switch.h"
+#include "run/cancel_switch.h"
 
 #include <atomic>
 #include <thread>

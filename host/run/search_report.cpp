@@ -1,4 +1,4 @@
-#include "search_report.h"
+#include "run/search_report.h"
 
 #include <cstdio>
 

@@ -1,9 +1,9 @@
-#include "outcome.h"
+#include "run/outcome.h"
 
 #include <gtest/gtest.h>
 
-#include "cancel_switch.h"
 #include "os/interrupts.h"
+#include "run/cancel_switch.h"
 
 namespace host {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "search_report.h"
+#include "run/search_report.h"
 #include "session/plugin_session.h"
 
 namespace host {

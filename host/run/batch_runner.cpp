@@ -1,17 +1,17 @@
-#include "batch_runner.h"
+#include "run/batch_runner.h"
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <set>
 
-#include "cancel_switch.h"
 #include "output/json_writer.h"
 #include "output/text_output.h"
-#include "progress_display.h"
-#include "safe_file_name.h"
-#include "search_report.h"
-#include "search_runner.h"
+#include "run/cancel_switch.h"
+#include "run/progress_display.h"
+#include "run/safe_file_name.h"
+#include "run/search_report.h"
+#include "run/search_runner.h"
 #include "session/utf.h"
 
 namespace host {

@@ -1,4 +1,4 @@
-#include "batch_file.h"
+#include "run/batch_file.h"
 
 #include <fstream>
 #include <iterator>

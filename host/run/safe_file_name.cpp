@@ -1,4 +1,4 @@
-#include "safe_file_name.h"
+#include "run/safe_file_name.h"
 
 #include <string_view>
 

@@ -1,4 +1,4 @@
-#include "progress_display.h"
+#include "run/progress_display.h"
 
 #include <gtest/gtest.h>
 

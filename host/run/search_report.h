@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "outcome.h"
+#include "run/outcome.h"
 #include "session/plugin_session.h"
 
 namespace host {

@@ -1,4 +1,4 @@
-#include "batch_file.h"
+#include "run/batch_file.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "batch_file.h"
-#include "outcome.h"
+#include "run/batch_file.h"
+#include "run/outcome.h"
 #include "session/plugin_session.h"
 
 namespace host {

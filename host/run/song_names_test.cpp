@@ -1,4 +1,4 @@
-#include "song_names.h"
+#include "run/song_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "outcome.h"
+#include "run/outcome.h"
 
-#include "cancel_switch.h"
+#include "run/cancel_switch.h"
 
 namespace host {
 namespace {
