@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "bundled_site/corpus_sample.h"
 #include "commands.h"
-#include "corpus_sample.h"
 #include "os/default_paths.h"
 #include "os/site_launcher.h"
 #include "run/cancel_switch.h"

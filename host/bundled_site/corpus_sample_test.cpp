@@ -1,4 +1,4 @@
-#include "corpus_sample.h"
+#include "bundled_site/corpus_sample.h"
 
 #include <gtest/gtest.h>
 
