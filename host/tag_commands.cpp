@@ -3,7 +3,7 @@
 #include <string>
 
 #include "audio_format.h"
-#include "commands.h"
+#include "cli/commands.h"
 #include "lyrics_store.h"
 #include "music_files.h"
 #include "os/terminal.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "bundled_site/corpus_sample.h"
-#include "commands.h"
+#include "cli/commands.h"
 #include "os/default_paths.h"
 #include "os/site_launcher.h"
 #include "run/cancel_switch.h"

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <string>
 
-#include "commands.h"
+#include "cli/commands.h"
 #include "os/default_paths.h"
 #include "os/terminal.h"
 #include "output/json_writer.h"

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "commands.h"
-#include "options.h"
+#include "cli/commands.h"
+#include "cli/options.h"
 #include "os/command_line.h"
 #include "run/cancel_switch.h"
 #include "run/outcome.h"

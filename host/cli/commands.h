@@ -4,7 +4,7 @@
 // on the main thread, after the CancelSwitch is installed.
 #pragma once
 
-#include "options.h"
+#include "cli/options.h"
 #include "session/plugin_session.h"
 
 namespace host {
