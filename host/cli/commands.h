@@ -2,6 +2,9 @@
 // searches (get, song, songs, artist, lyrics), get --batch, tag, show, site and demo. Results go to
 // stdout (text or one JSON document), messages and --stats to stderr. Called once from main
 // on the main thread, after the CancelSwitch is installed.
+// Each is defined in the folder of its feature: info, the searches and get --batch in
+// run/search_commands.cpp, site and demo in bundled_site/site_commands.cpp, tag and show in
+// tags/tag_commands.cpp, or in no_tags/ for a build without TagLib.
 #pragma once
 
 #include "cli/options.h"

@@ -13,15 +13,6 @@
 
 namespace {
 
-#ifdef TUNEWELL_HOST_WITHOUT_TAGS
-// A build without TagLib (the Windows one) has no tag and show.
-int RunWithoutTags(const host::Options& options) {
-  std::fprintf(stderr, "tunewell: %s is not in this build of tunewell (it has no TagLib)\n",
-               options.command.c_str());
-  return host::kExitUsage;
-}
-#endif
-
 struct CommandEntry {
   std::string_view name;
   int (*run)(const host::Options&);
@@ -32,11 +23,7 @@ constexpr CommandEntry kCommands[] = {
     {"song", host::RunSearchCommand},   {"songs", host::RunSearchCommand},
     {"artist", host::RunSearchCommand}, {"lyrics", host::RunSearchCommand},
     {"site", host::RunSiteCommand},     {"demo", host::RunDemoCommand},
-#ifdef TUNEWELL_HOST_WITHOUT_TAGS
-    {"tag", RunWithoutTags},            {"show", RunWithoutTags},
-#else
     {"tag", host::RunTagCommand},       {"show", host::RunShowCommand},
-#endif
 };
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "lyrics_store.h"
+#include "tags/lyrics_store.h"
 
 #include <taglib/tbytevectorstream.h>
 #include <taglib/tfilestream.h>
@@ -7,8 +7,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "audio_tags.h"
 #include "os/file_replacement.h"
+#include "tags/audio_tags.h"
 
 namespace host {
 namespace {

@@ -1,4 +1,4 @@
-#include "audio_format.h"
+#include "tags/audio_format.h"
 
 #include <string_view>
 

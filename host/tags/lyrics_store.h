@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "audio_format.h"
+#include "tags/audio_format.h"
 
 namespace host {
 

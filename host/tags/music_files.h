@@ -1,5 +1,5 @@
 // The music files a `tunewell tag` run works through: each file named, and every file under
-// each folder named, of a format in audio_format.h. Folders are walked recursively in a
+// each folder named, of a format in tags/audio_format.h. Folders are walked recursively in a
 // stable order: a folder's entries in bytewise name order, a subfolder's files taken where the
 // subfolder's name sorts. Symbolic links to folders inside the walk are not followed, and
 // hidden entries (names starting with ".") are left out, as other music tools do; a folder

@@ -1,9 +1,7 @@
-#include "tag_runner.h"
+#include "tags/tag_runner.h"
 
 #include <chrono>
 
-#include "audio_format.h"
-#include "lyrics_store.h"
 #include "os/file_replacement.h"
 #include "output/json_writer.h"
 #include "output/text_output.h"
@@ -11,6 +9,8 @@
 #include "run/progress_display.h"
 #include "run/search_report.h"
 #include "run/search_runner.h"
+#include "tags/audio_format.h"
+#include "tags/lyrics_store.h"
 
 namespace host {
 namespace {

@@ -2,15 +2,15 @@
 #include <cstdio>
 #include <string>
 
-#include "audio_format.h"
 #include "cli/commands.h"
-#include "lyrics_store.h"
-#include "music_files.h"
 #include "os/terminal.h"
 #include "output/json_writer.h"
 #include "output/text_output.h"
 #include "run/search_report.h"
-#include "tag_runner.h"
+#include "tags/audio_format.h"
+#include "tags/lyrics_store.h"
+#include "tags/music_files.h"
+#include "tags/tag_runner.h"
 
 namespace host {
 namespace {

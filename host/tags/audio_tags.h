@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "audio_format.h"
+#include "tags/audio_format.h"
 
 namespace TagLib {
 class File;

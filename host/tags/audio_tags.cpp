@@ -1,4 +1,4 @@
-#include "audio_tags.h"
+#include "tags/audio_tags.h"
 
 #include <taglib/aifffile.h>
 #include <taglib/flacfile.h>

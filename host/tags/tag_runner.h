@@ -1,8 +1,8 @@
 // `tunewell tag [--force] [--dry-run] PATH...`: for each music file, reads artist and title
 // (tags, else the file name), skips a file that already holds lyrics unless forced, looks the
 // song up with FindSong and GetLyrics as get --batch does, and stores the lyrics in the file
-// (lyrics_store.h). Waits between searches, shows progress, sums up: tagged, had lyrics, not
-// found, failed. A file that cannot be read or written is reported and the run goes on. A
+// (tags/lyrics_store.h). Waits between searches, shows progress, sums up: tagged, had lyrics,
+// not found, failed. A file that cannot be read or written is reported and the run goes on. A
 // cancellation (Ctrl-C, --timeout) lets the file under way finish and stops before the next;
 // the files not tried are counted as not done. Uses the session it is given; runs on the
 // thread that drives the plug-in.
@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "music_files.h"
 #include "run/outcome.h"
 #include "run/song_names.h"
 #include "session/plugin_session.h"
+#include "tags/music_files.h"
 
 namespace host {
 

@@ -1,12 +1,12 @@
-#include "music_files.h"
+#include "tags/music_files.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <set>
 #include <system_error>
 
-#include "audio_format.h"
 #include "output/text_output.h"
+#include "tags/audio_format.h"
 
 namespace host {
 namespace {
