@@ -13,7 +13,7 @@
 #include <fstream>
 #include <string>
 
-#include "lyrics_store.h"
+#include "tags/lyrics_store.h"
 
 namespace {
 

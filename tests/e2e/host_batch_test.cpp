@@ -8,8 +8,8 @@
 #include <set>
 
 #include "e2e/host_harness.h"
+#include "session/utf.h"
 #include "support/temp_dir.h"
-#include "utf.h"
 
 namespace {
 

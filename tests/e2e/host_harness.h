@@ -10,8 +10,8 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "windows/command_line_argument.h"
-#include "windows/wide_text.h"
+#include "os/windows/command_line_argument.h"
+#include "os/windows/wide_text.h"
 #else
 #include <fcntl.h>
 #include <poll.h>

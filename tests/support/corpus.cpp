@@ -3,7 +3,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "corpus_sample.h"
+#include "bundled_site/corpus_sample.h"
 #include "platform/code_page.h"
 
 namespace testing_support {

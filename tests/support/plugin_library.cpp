@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
+#include "os/shared_library.h"
 #include "platform/code_page.h"
-#include "shared_library.h"
 
 #ifdef _WIN32
 #include <windows.h>

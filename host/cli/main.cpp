@@ -1,0 +1,53 @@
+// tunewell: a command-line host for the Tunewell lyrics plug-in. It loads the plug-in as a
+// host application does, configures it from the command line and runs one command.
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/options.h"
+#include "os/command_line.h"
+#include "run/cancel_switch.h"
+#include "run/outcome.h"
+
+namespace {
+
+struct CommandEntry {
+  std::string_view name;
+  int (*run)(const host::Options&);
+};
+
+constexpr CommandEntry kCommands[] = {
+    {"info", host::RunInfoCommand},     {"get", host::RunSearchCommand},
+    {"song", host::RunSearchCommand},   {"songs", host::RunSearchCommand},
+    {"artist", host::RunSearchCommand}, {"lyrics", host::RunSearchCommand},
+    {"site", host::RunSiteCommand},     {"demo", host::RunDemoCommand},
+    {"tag", host::RunTagCommand},       {"show", host::RunShowCommand},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  host::Options options;
+  std::string error;
+  if (!host::ParseCommandLine(host::CommandLineArguments(argc, argv), options, error)) {
+    std::fprintf(stderr, "tunewell: %s\n(try tunewell --help)\n", error.c_str());
+    return host::kExitUsage;
+  }
+  if (options.help) {
+    std::fputs(host::UsageText(), stdout);
+    return host::kExitFound;
+  }
+  if (options.version) {
+    std::puts("tunewell " TUNEWELL_HOST_VERSION);
+    return host::kExitFound;
+  }
+  host::CancelSwitch::Install(options.timeoutSeconds);
+  if (options.command == "get" && options.batchFile) return host::RunBatchCommand(options);
+  for (const CommandEntry& command : kCommands) {
+    if (command.name == options.command) return command.run(options);
+  }
+  std::fprintf(stderr, "tunewell: unknown command %s\n", options.command.c_str());
+  return host::kExitUsage;
+}

@@ -1,0 +1,320 @@
+#include "cli/options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <string_view>
+
+namespace host {
+namespace {
+
+const char* const kUsage =
+    "usage: tunewell [OPTIONS] COMMAND [ARGS]\n"
+    "\n"
+    "Commands:\n"
+    "  get ARTIST TITLE      find the song and print its lyrics (FindSong, then GetLyrics)\n"
+    "  get --batch FILE --out DIR [--delay MS]\n"
+    "                        read ARTIST<TAB>TITLE lines from FILE and write each song's lyrics\n"
+    "                        to DIR/ARTIST - TITLE.txt, waiting MS milliseconds between songs\n"
+    "                        (default 250); a progress bar on stderr when it is a terminal, a\n"
+    "                        line per song otherwise, and a summary at the end\n"
+    "  tag [--force] [--dry-run] [--delay MS] PATH...\n"
+    "                        store lyrics in music files: each FILE named and every music file\n"
+    "                        under each FOLDER (recursively, sorted; links to folders and\n"
+    "                        hidden entries are skipped). MP3, WAV, AIFF: ID3v2 USLT; FLAC,\n"
+    "                        Ogg Vorbis, Opus: Vorbis comment LYRICS; M4A/MP4: \xC2\xA9lyr.\n"
+    "                        Artist and title come from the tags, else from a file name\n"
+    "                        ARTIST - TITLE.ext. A file holding lyrics is skipped unless\n"
+    "                        --force; --dry-run searches but writes nothing. Each file is\n"
+    "                        replaced through a flushed copy, so a killed run damages none.\n"
+    "                        Progress as for get --batch; the summary counts tagged, had\n"
+    "                        lyrics, not found, failed\n"
+    "  show FILE...          print the lyrics stored in music files (or say there are none)\n"
+    "  song ARTIST TITLE     print the best match as TITLE<TAB>URL (FindSong)\n"
+    "  songs ARTIST          print the artist's songs, one TITLE<TAB>URL per line\n"
+    "                        (FindArtistSongList)\n"
+    "  artist ARTIST         print the artist page address (FindArtist)\n"
+    "  lyrics URL            print the lyrics of a song page (GetLyrics)\n"
+    "  info                  print the information block, SourceName, SourceId, SupportedSearch\n"
+    "  site [--port N]       run the bundled local lyrics site in the foreground until Ctrl-C\n"
+    "                        (default port 0: a free one, printed when the site is up)\n"
+    "  demo                  start the bundled site, fetch one song through it, stop the site\n"
+    "\n"
+    "Options:\n"
+    "  --plugin PATH         the plug-in library (default: libtunewell.so beside this binary,\n"
+    "                        else ../lib/tunewell/libtunewell.so from it)\n"
+    "  --proxy HOST:PORT     the answer to \"HttpProxy\" (default: none, the system setting;\n"
+    "                        not with demo, which points it at the site it starts)\n"
+    "  --cache-dir DIR       \"LocalCacheFolder\", created if missing (default:\n"
+    "                        $XDG_CACHE_HOME/tunewell, else ~/.cache/tunewell)\n"
+    "  --no-cache            do not set \"LocalCacheFolder\"\n"
+    "  --log-dir DIR         \"LogFolder\", created if missing: the plug-in's trace log\n"
+    "  --trace-level NAME    \"TraceLevel\" (needs --log-dir): Error, Warning, Info, Debug,\n"
+    "                        Detail or Verbose\n"
+    "  --parent-log FILE     \"ParentLogfilePath\" (needs --log-dir): the log that the run's\n"
+    "                        trace is appended to at exit\n"
+    "  --max-difference X    the answer to \"MaxMatchDifference\" (default 1.0): the largest name\n"
+    "                        distance accepted, exclusive; 0.0 is a perfect match\n"
+    "  --timeout SECONDS     answer QueryCancel with true once this much time has passed since\n"
+    "                        the start: the search stops and the exit status is 1 (site: the\n"
+    "                        site is stopped then)\n"
+    "  --json                one JSON document on stdout instead of text\n"
+    "  --raw                 keep the plug-in's CR LF line ends (default: LF; not with tag\n"
+    "                        or show)\n"
+    "  --stats               the download statistics on stderr at the end\n"
+    "  --verbose             the host's dealings with the plug-in on stderr: properties set,\n"
+    "                        \"HostIgnore\" AddHost/RemoveHost calls, the log merge\n"
+    "  -h, --help            this text\n"
+    "  --version             the host's version\n"
+    "  --                    end of options (for an ARTIST or TITLE that begins with -)\n"
+    "\n"
+    "Ctrl-C makes QueryCancel answer true: the search stops cleanly with exit status 1.\n"
+    "\n"
+    "Exit status: 0 found; 1 not found, cancelled or timed out; 2 usage error or unusable\n"
+    "plug-in; 3 a download failed and nothing was found. A batch exits 0 when every song was\n"
+    "found, 3 when any download failed, 1 otherwise; tag likewise (a file that had lyrics\n"
+    "counts as found, one that could not be read or written as failed). show exits 0 when\n"
+    "every file holds lyrics, 1 otherwise.\n";
+
+// One option: its name, whether it takes a value, and what it does with it. A false result
+// means the value is malformed; the parser then names the option and the value.
+struct OptionRule {
+  std::string_view name;
+  bool takesValue;
+  std::function<bool(Options&, const std::string&)> apply;
+};
+
+bool ParseNumber(const std::string& text, double& value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtod(text.c_str(), &end);
+  return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
+}
+
+bool ParseInteger(const std::string& text, long low, long high, int& value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long parsed = std::strtol(text.c_str(), &end, 10);
+  if (errno != 0 || end != text.c_str() + text.size() || parsed < low || parsed > high) {
+    return false;
+  }
+  value = static_cast<int>(parsed);
+  return true;
+}
+
+bool IsTraceLevelName(const std::string& name) {
+  for (const char* known : {"Error", "Warning", "Info", "Debug", "Detail", "Verbose"}) {
+    if (name == known) return true;
+  }
+  return false;
+}
+
+// A proxy is handed to the plug-in as it stands; refuse only what cannot be a host name.
+bool IsProxyText(const std::string& text) {
+  if (text.empty()) return false;
+  for (const unsigned char c : text) {
+    if (c <= ' ' || c == 0x7F) return false;
+  }
+  return true;
+}
+
+bool SetText(std::optional<std::string>& field, const std::string& value) {
+  if (value.empty()) return false;
+  field = value;
+  return true;
+}
+
+const std::vector<OptionRule>& Rules() {
+  static const std::vector<OptionRule> rules = {
+      {"--plugin", true, [](Options& o, const std::string& v) { return SetText(o.plugin, v); }},
+      {"--proxy", true,
+       [](Options& o, const std::string& v) {
+         if (!IsProxyText(v)) return false;
+         o.proxy = v;
+         return true;
+       }},
+      {"--cache-dir", true,
+       [](Options& o, const std::string& v) { return SetText(o.cacheDir, v); }},
+      {"--no-cache", false, [](Options& o, const std::string&) { return o.noCache = true; }},
+      {"--log-dir", true, [](Options& o, const std::string& v) { return SetText(o.logDir, v); }},
+      {"--trace-level", true,
+       [](Options& o, const std::string& v) {
+         if (!IsTraceLevelName(v)) return false;
+         o.traceLevel = v;
+         return true;
+       }},
+      {"--parent-log", true,
+       [](Options& o, const std::string& v) { return SetText(o.parentLog, v); }},
+      {"--max-difference", true,
+       [](Options& o, const std::string& v) {
+         double x = 0;
+         if (!ParseNumber(v, x) || x < 0 || x > 3.4e38) return false;
+         o.maxDifference = static_cast<float>(x);
+         return true;
+       }},
+      {"--timeout", true,
+       [](Options& o, const std::string& v) {
+         double x = 0;
+         if (!ParseNumber(v, x) || x <= 0 || x > 1e9) return false;
+         o.timeoutSeconds = x;
+         return true;
+       }},
+      {"--json", false, [](Options& o, const std::string&) { return o.json = true; }},
+      {"--raw", false, [](Options& o, const std::string&) { return o.raw = true; }},
+      {"--stats", false, [](Options& o, const std::string&) { return o.stats = true; }},
+      {"--verbose", false, [](Options& o, const std::string&) { return o.verbose = true; }},
+      {"--batch", true, [](Options& o, const std::string& v) { return SetText(o.batchFile, v); }},
+      {"--out", true, [](Options& o, const std::string& v) { return SetText(o.outDir, v); }},
+      {"--delay", true,
+       [](Options& o, const std::string& v) {
+         int ms = 0;
+         if (!ParseInteger(v, 0, 3600000, ms)) return false;
+         o.delayMs = ms;
+         return true;
+       }},
+      {"--port", true,
+       [](Options& o, const std::string& v) {
+         int port = 0;
+         if (!ParseInteger(v, 0, 65535, port)) return false;
+         o.port = port;
+         return true;
+       }},
+      {"--force", false, [](Options& o, const std::string&) { return o.force = true; }},
+      {"--dry-run", false, [](Options& o, const std::string&) { return o.dryRun = true; }},
+      {"--help", false, [](Options& o, const std::string&) { return o.help = true; }},
+      {"-h", false, [](Options& o, const std::string&) { return o.help = true; }},
+      {"--version", false, [](Options& o, const std::string&) { return o.version = true; }},
+  };
+  return rules;
+}
+
+const OptionRule* FindRule(std::string_view name) {
+  for (const OptionRule& rule : Rules()) {
+    if (rule.name == name) return &rule;
+  }
+  return nullptr;
+}
+
+// The positional arguments each command takes: exactly that many, or at least that many.
+struct CommandShape {
+  std::string_view name;
+  std::size_t arguments;
+  bool orMore;
+  std::string_view synopsis;
+};
+
+constexpr CommandShape kCommands[] = {
+    {"get", 2, false, "get ARTIST TITLE"},
+    {"song", 2, false, "song ARTIST TITLE"},
+    {"songs", 1, false, "songs ARTIST"},
+    {"artist", 1, false, "artist ARTIST"},
+    {"lyrics", 1, false, "lyrics URL"},
+    {"info", 0, false, "info"},
+    {"site", 0, false, "site [--port N]"},
+    {"demo", 0, false, "demo"},
+    {"tag", 1, true, "tag [--force] [--dry-run] [--delay MS] PATH..."},
+    {"show", 1, true, "show FILE..."},
+};
+
+const CommandShape* FindCommand(std::string_view name) {
+  for (const CommandShape& shape : kCommands) {
+    if (shape.name == name) return &shape;
+  }
+  return nullptr;
+}
+
+bool Fail(std::string& error, std::string message) {
+  error = std::move(message);
+  return false;
+}
+
+// Options that belong to one command, or that need another option, checked once all are read.
+bool CheckCombinations(const Options& o, std::string& error) {
+  const bool batch = o.batchFile.has_value();
+  const bool tag = o.command == "tag";
+  if ((batch || o.outDir) && o.command != "get") {
+    return Fail(error, "--batch and --out belong to the get command");
+  }
+  if (o.delayMs && o.command != "get" && !tag) {
+    return Fail(error, "--delay belongs to get --batch and tag");
+  }
+  if ((o.force || o.dryRun) && !tag) return Fail(error, "--force and --dry-run belong to tag");
+  if (o.raw && (tag || o.command == "show")) {
+    return Fail(error, "--raw does not go with tag or show: music files hold LF line ends");
+  }
+  if (batch != o.outDir.has_value()) return Fail(error, "--batch and --out go together");
+  if (o.delayMs && !batch && !tag) return Fail(error, "--delay needs --batch");
+  if (o.port && o.command != "site") return Fail(error, "--port belongs to the site command");
+  if (o.noCache && o.cacheDir) return Fail(error, "--no-cache and --cache-dir exclude each other");
+  if ((o.traceLevel || o.parentLog) && !o.logDir) {
+    return Fail(error, "--trace-level and --parent-log need --log-dir");
+  }
+  if (o.proxy && o.command == "demo") {
+    return Fail(error, "demo points \"HttpProxy\" at the site it starts: leave out --proxy");
+  }
+  return true;
+}
+
+bool CheckArguments(const Options& o, std::string& error) {
+  const CommandShape* shape = FindCommand(o.command);
+  if (shape == nullptr) return Fail(error, "unknown command " + o.command);
+  const std::size_t wanted = o.batchFile ? 0 : shape->arguments;
+  if (shape->orMore && o.arguments.size() >= wanted) return true;
+  if (o.arguments.size() == wanted) {
+    // An empty title would turn FindSong into an artist listing: that is the songs command.
+    if ((o.command == "get" || o.command == "song") && wanted == 2 && o.arguments[1].empty()) {
+      return Fail(error, "TITLE is empty (to list an artist's songs: tunewell songs ARTIST)");
+    }
+    return true;
+  }
+  if (o.batchFile) return Fail(error, "get --batch takes no ARTIST or TITLE");
+  return Fail(error, "usage: tunewell [OPTIONS] " + std::string(shape->synopsis));
+}
+
+}  // namespace
+
+bool ParseCommandLine(const std::vector<std::string>& args, Options& options, std::string& error) {
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      if (options.command.empty()) {
+        options.command = arg;
+      } else {
+        options.arguments.push_back(arg);
+      }
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    const std::size_t eq = arg.find('=');
+    const std::string name = arg.substr(0, eq);
+    const OptionRule* rule = FindRule(name);
+    if (rule == nullptr) return Fail(error, "unknown option " + name);
+    std::string value;
+    if (eq != std::string::npos) {
+      if (!rule->takesValue) return Fail(error, name + " takes no value");
+      value = arg.substr(eq + 1);
+    } else if (rule->takesValue) {
+      if (i + 1 >= args.size()) return Fail(error, name + " needs a value");
+      value = args[++i];
+    }
+    if (!rule->apply(options, value)) {
+      return Fail(error, "bad value for " + name + ": \"" + value + "\"");
+    }
+  }
+  if (options.help || options.version) return true;
+  if (options.command.empty()) return Fail(error, "no COMMAND given");
+  if (FindCommand(options.command) == nullptr)
+    return Fail(error, "unknown command " + options.command);
+  return CheckCombinations(options, error) && CheckArguments(options, error);
+}
+
+const char* UsageText() { return kUsage; }
+
+}  // namespace host

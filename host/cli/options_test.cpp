@@ -1,0 +1,174 @@
+#include "cli/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace host {
+namespace {
+
+std::vector<std::string> Words(std::initializer_list<const char*> words) {
+  return std::vector<std::string>(words.begin(), words.end());
+}
+
+TEST(Options, AcceptsEachCommandWithItsArguments) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string command;
+    std::vector<std::string> arguments;
+  };
+  const Case cases[] = {
+      {Words({"get", "The Lanterns", "Shining Home"}), "get",
+       Words({"The Lanterns", "Shining Home"})},
+      {Words({"song", "A", "B"}), "song", Words({"A", "B"})},
+      {Words({"songs", "A"}), "songs", Words({"A"})},
+      {Words({"artist", "A"}), "artist", Words({"A"})},
+      {Words({"lyrics", "host/x.html"}), "lyrics", Words({"host/x.html"})},
+      {Words({"info"}), "info", {}},
+      {Words({"demo"}), "demo", {}},
+      {Words({"site", "--port", "8080"}), "site", {}},
+      // options after the command, and "--" for names that begin with a dash
+      {Words({"artist", "--json", "--", "-ziq"}), "artist", Words({"-ziq"})},
+      {Words({"get", "--batch", "f.tsv", "--out", "d"}), "get", {}},
+      {Words({"tag", "--force", "--dry-run", "--delay", "0", "a.mp3", "music"}), "tag",
+       Words({"a.mp3", "music"})},
+      {Words({"show", "a.mp3", "b.flac"}), "show", Words({"a.mp3", "b.flac"})},
+  };
+  for (const Case& c : cases) {
+    Options options;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine(c.args, options, error)) << c.args[0] << ": " << error;
+    EXPECT_EQ(options.command, c.command);
+    EXPECT_EQ(options.arguments, c.arguments);
+  }
+}
+
+TEST(Options, ReadsValuesInBothSpellings) {
+  Options options;
+  std::string error;
+  ASSERT_TRUE(
+      ParseCommandLine(Words({"--proxy=127.0.0.1:8080", "--max-difference", "25.5", "--timeout=1.5",
+                              "--log-dir", "logs", "--trace-level", "Debug", "--parent-log=p.txt",
+                              "--raw", "--stats", "--cache-dir", "c", "artist", "A"}),
+                       options, error))
+      << error;
+  EXPECT_EQ(options.proxy, "127.0.0.1:8080");
+  EXPECT_FLOAT_EQ(options.maxDifference, 25.5f);
+  EXPECT_DOUBLE_EQ(*options.timeoutSeconds, 1.5);
+  EXPECT_EQ(options.logDir, "logs");
+  EXPECT_EQ(options.traceLevel, "Debug");
+  EXPECT_EQ(options.parentLog, "p.txt");
+  EXPECT_EQ(options.cacheDir, "c");
+  EXPECT_TRUE(options.raw);
+  EXPECT_TRUE(options.stats);
+  EXPECT_FALSE(options.json);
+}
+
+TEST(Options, DefaultsWhenNothingIsGiven) {
+  Options options;
+  std::string error;
+  ASSERT_TRUE(ParseCommandLine(Words({"get", "--batch", "f", "--out", "d"}), options, error));
+  EXPECT_EQ(options.BatchDelayMs(), 250);
+  EXPECT_FLOAT_EQ(options.maxDifference, 1.0f);
+  EXPECT_FALSE(options.timeoutSeconds.has_value());
+  EXPECT_FALSE(options.proxy.has_value());
+}
+
+TEST(Options, RefusesWhatCannotWork) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;  // a part of the error
+  };
+  const Case cases[] = {
+      {{}, "no COMMAND"},
+      {Words({"fetch"}), "unknown command fetch"},
+      {Words({"get", "A"}), "get ARTIST TITLE"},
+      {Words({"get", "A", "B", "C"}), "get ARTIST TITLE"},
+      {Words({"get", "A", ""}), "TITLE is empty"},
+      {Words({"song", "A", ""}), "TITLE is empty"},
+      {Words({"info", "extra"}), "usage"},
+      {Words({"--frobnicate", "info"}), "unknown option --frobnicate"},
+      {Words({"info", "--plugin"}), "--plugin needs a value"},
+      {Words({"--json=yes", "info"}), "--json takes no value"},
+      {Words({"--max-difference", "abc", "info"}), "bad value for --max-difference"},
+      {Words({"--max-difference", "-1", "info"}), "bad value for --max-difference"},
+      {Words({"--max-difference", "nan", "info"}), "bad value for --max-difference"},
+      {Words({"--timeout", "0", "info"}), "bad value for --timeout"},
+      {Words({"--timeout", "5s", "info"}), "bad value for --timeout"},
+      {Words({"--trace-level", "debug", "--log-dir", "l", "info"}), "bad value for --trace-level"},
+      {Words({"--trace-level", "Debug", "info"}), "need --log-dir"},
+      {Words({"--parent-log", "p", "info"}), "need --log-dir"},
+      {Words({"--proxy", "", "info"}), "bad value for --proxy"},
+      {Words({"--proxy", "a b:1", "info"}), "bad value for --proxy"},
+      {Words({"--proxy", "127.0.0.1:1", "demo"}), "leave out --proxy"},
+      {Words({"--no-cache", "--cache-dir", "c", "info"}), "exclude each other"},
+      {Words({"song", "A", "B", "--batch", "f", "--out", "d"}), "belong to the get command"},
+      {Words({"tag"}), "tag [--force] [--dry-run] [--delay MS] PATH..."},
+      {Words({"show"}), "show FILE..."},
+      {Words({"show", "--force", "a.mp3"}), "--force and --dry-run belong to tag"},
+      {Words({"get", "A", "B", "--dry-run"}), "--force and --dry-run belong to tag"},
+      {Words({"show", "--delay", "5", "a.mp3"}), "--delay belongs to get --batch and tag"},
+      {Words({"tag", "--raw", "a.mp3"}), "--raw does not go with tag or show"},
+      {Words({"get", "--batch", "f"}), "--batch and --out go together"},
+      {Words({"get", "--out", "d", "A", "B"}), "--batch and --out go together"},
+      {Words({"get", "A", "B", "--delay", "5"}), "--delay needs --batch"},
+      {Words({"get", "--batch", "f", "--out", "d", "A", "B"}), "takes no ARTIST"},
+      {Words({"get", "--batch", "f", "--out", "d", "--delay", "-5"}), "bad value for --delay"},
+      {Words({"info", "--port", "80"}), "--port belongs to the site command"},
+      {Words({"site", "--port", "70000"}), "bad value for --port"},
+  };
+  for (const Case& c : cases) {
+    Options options;
+    std::string error;
+    EXPECT_FALSE(ParseCommandLine(c.args, options, error)) << c.message;
+    EXPECT_NE(error.find(c.message), std::string::npos) << "got: " << error;
+  }
+}
+
+TEST(Options, HelpAndVersionNeedNoCommand) {
+  for (const char* flag : {"-h", "--help", "--version"}) {
+    Options options;
+    std::string error;
+    EXPECT_TRUE(ParseCommandLine(Words({flag}), options, error)) << flag;
+    EXPECT_TRUE(options.help || options.version);
+  }
+}
+
+TEST(Options, HelpNamesEveryOptionAndCommand) {
+  const std::string help = UsageText();
+  for (const char* word : {"get ARTIST TITLE",
+                           "song ARTIST TITLE",
+                           "songs ARTIST",
+                           "artist ARTIST",
+                           "lyrics URL",
+                           "info",
+                           "site [--port N]",
+                           "demo",
+                           "tag [--force] [--dry-run] [--delay MS] PATH...",
+                           "show FILE...",
+                           "--batch FILE",
+                           "--out DIR",
+                           "--delay MS",
+                           "--plugin PATH",
+                           "--proxy HOST:PORT",
+                           "--cache-dir DIR",
+                           "--no-cache",
+                           "--log-dir DIR",
+                           "--trace-level NAME",
+                           "--parent-log FILE",
+                           "--max-difference X",
+                           "--timeout SECONDS",
+                           "--json",
+                           "--raw",
+                           "--stats",
+                           "--verbose",
+                           "-h, --help",
+                           "--version",
+                           "Exit status"}) {
+    EXPECT_NE(help.find(word), std::string::npos) << word;
+  }
+}
+
+}  // namespace
+}  // namespace host

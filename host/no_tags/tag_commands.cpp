@@ -1,0 +1,23 @@
+// tag and show in a build without TagLib (the Windows one), which leaves out tags/ and takes
+// this folder in its place: both commands only say that they are not in this build.
+#include <cstdio>
+
+#include "cli/commands.h"
+#include "run/outcome.h"
+
+namespace host {
+namespace {
+
+int NotInThisBuild(const Options& options) {
+  std::fprintf(stderr, "tunewell: %s is not in this build of tunewell (it has no TagLib)\n",
+               options.command.c_str());
+  return kExitUsage;
+}
+
+}  // namespace
+
+int RunTagCommand(const Options& options) { return NotInThisBuild(options); }
+
+int RunShowCommand(const Options& options) { return NotInThisBuild(options); }
+
+}  // namespace host

@@ -1,0 +1,9 @@
+#include "os/command_line.h"
+
+namespace host {
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+}
+
+}  // namespace host

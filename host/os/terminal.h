@@ -1,0 +1,15 @@
+// Whether a stream the host writes to is a terminal that takes in-place redrawing: a carriage
+// return back to the line's start and ESC [K clearing the rest of it, as the progress bar
+// draws itself. Elsewhere (a file, a pipe) the host writes plain lines instead.
+// Any thread. (Backends: os/posix/, os/windows/.)
+#pragma once
+
+#include <cstdio>
+
+namespace host {
+
+// On POSIX a terminal device; on Windows a console that handles VT sequences
+// (ENABLE_VIRTUAL_TERMINAL_PROCESSING), since a console without them would print the escape.
+bool IsTerminal(std::FILE* stream);
+
+}  // namespace host

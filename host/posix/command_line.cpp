@@ -1,9 +1,0 @@
-#include "command_line.h"
-
-namespace host {
-
-std::vector<std::string> CommandLineArguments(int argc, char** argv) {
-  return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
-}
-
-}  // namespace host

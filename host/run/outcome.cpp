@@ -1,0 +1,56 @@
+#include "run/outcome.h"
+
+#include "run/cancel_switch.h"
+
+namespace host {
+namespace {
+
+struct OutcomeRow {
+  Outcome outcome;
+  int exitStatus;
+  std::string_view name;
+};
+
+constexpr OutcomeRow kOutcomes[] = {
+    {Outcome::Found, kExitFound, "found"},
+    {Outcome::NotFound, kExitNotFound, "not found"},
+    {Outcome::DownloadFailed, kExitDownloadFailed, "download failed"},
+    {Outcome::Interrupted, kExitNotFound, "interrupted"},
+    {Outcome::TimedOut, kExitNotFound, "timed out"},
+};
+
+const OutcomeRow& RowOf(Outcome outcome) {
+  for (const OutcomeRow& row : kOutcomes) {
+    if (row.outcome == outcome) return row;
+  }
+  return kOutcomes[1];
+}
+
+}  // namespace
+
+int ExitStatusFor(Outcome outcome) { return RowOf(outcome).exitStatus; }
+
+std::string_view OutcomeName(Outcome outcome) { return RowOf(outcome).name; }
+
+int RunExitStatus(bool cancelled, int failed, int notFound) {
+  if (cancelled) return kExitNotFound;
+  if (failed > 0) return kExitDownloadFailed;
+  return notFound > 0 ? kExitNotFound : kExitFound;
+}
+
+Outcome Classify(bool found, const DownloadStatistics& before, const DownloadStatistics& after) {
+  if (found) return Outcome::Found;
+  switch (CancelSwitch::WhyCancelled()) {
+    case CancelSwitch::Reason::Interrupted:
+      return Outcome::Interrupted;
+    case CancelSwitch::Reason::TimedOut:
+      return Outcome::TimedOut;
+    case CancelSwitch::Reason::None:
+      break;
+  }
+  const int attempted = after.attempted - before.attempted;
+  const int successful = after.successful - before.successful;
+  return successful < attempted ? Outcome::DownloadFailed : Outcome::NotFound;
+}
+
+}  // namespace host

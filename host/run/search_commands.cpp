@@ -1,0 +1,108 @@
+// info, the searches and the batch: open a session, run, print, close.
+#include <cstdio>
+#include <string>
+
+#include "cli/commands.h"
+#include "os/default_paths.h"
+#include "os/terminal.h"
+#include "output/json_writer.h"
+#include "run/batch_runner.h"
+#include "run/outcome.h"
+#include "run/search_runner.h"
+
+namespace host {
+namespace {
+
+void Print(const std::string& text, std::FILE* stream) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fflush(stream);
+}
+
+bool OpenSession(PluginSession& session, const SessionSettings& settings) {
+  std::string error;
+  if (session.Open(settings, error)) return true;
+  Print("tunewell: " + error + "\n", stderr);
+  return false;
+}
+
+std::string InfoText(PluginSession& session) {
+  std::string text;
+  for (const auto& [key, value] : session.Info()) text += key + "=" + value + "\n";
+  text += "SourceName=" + session.TextProperty(u"SourceName") + "\n";
+  text += "SourceId=" + session.TextProperty(u"SourceId") + "\n";
+  text += "SupportedSearch=" + std::to_string(session.NumberProperty(u"SupportedSearch")) + "\n";
+  return text;
+}
+
+std::string InfoJson(PluginSession& session) {
+  JsonWriter json;
+  json.BeginObject().Field("command", "info").Key("info").BeginObject();
+  for (const auto& [key, value] : session.Info()) json.Field(key, value);
+  json.EndObject()
+      .Field("SourceName", session.TextProperty(u"SourceName"))
+      .Field("SourceId", session.TextProperty(u"SourceId"))
+      .Field("SupportedSearch", session.NumberProperty(u"SupportedSearch"))
+      .EndObject();
+  return json.Text() + "\n";
+}
+
+}  // namespace
+
+SessionSettings SessionSettingsFrom(const Options& options) {
+  SessionSettings settings;
+  settings.pluginPath = options.plugin.value_or(DefaultPluginPath());
+  settings.logDir = options.logDir;
+  settings.traceLevel = options.traceLevel;
+  settings.parentLog = options.parentLog;
+  if (!options.noCache) {
+    settings.cacheDirIsDefault = !options.cacheDir;
+    settings.cacheDir = options.cacheDir ? options.cacheDir : UserCacheFolder();
+  }
+  settings.proxy = options.proxy;
+  settings.maxDifference = options.maxDifference;
+  settings.verboseLog = options.verbose ? stderr : nullptr;
+  return settings;
+}
+
+int RunInfoCommand(const Options& options) {
+  PluginSession session;
+  if (!OpenSession(session, SessionSettingsFrom(options))) return kExitUsage;
+  Print(options.json ? InfoJson(session) : InfoText(session), stdout);
+  return kExitFound;
+}
+
+int RunSearchCommand(const Options& options) {
+  PluginSession session;
+  if (!OpenSession(session, SessionSettingsFrom(options))) return kExitUsage;
+  const SearchReport report = RunSearch(session, options.command, options.arguments);
+  session.Close();
+  Print(options.json ? RenderJson(report, options.raw) : RenderText(report, options.raw), stdout);
+  Print(RenderMiss(report, options.timeoutSeconds.value_or(0)), stderr);
+  if (options.stats) Print(RenderStatistics(report.statistics), stderr);
+  return ExitStatusFor(report.outcome);
+}
+
+int RunBatchCommand(const Options& options) {
+  std::vector<BatchSong> songs;
+  std::string error;
+  if (!ReadBatchFile(*options.batchFile, songs, error)) {
+    Print("tunewell: " + error + "\n", stderr);
+    return kExitUsage;
+  }
+  PluginSession session;
+  if (!OpenSession(session, SessionSettingsFrom(options))) return kExitUsage;
+  BatchSettings settings{*options.batchFile, *options.outDir, options.BatchDelayMs(),
+                         options.raw,        stderr,          IsTerminal(stderr),
+                         options.json};
+  BatchResult result;
+  if (!RunBatch(session, songs, settings, result, error)) {
+    Print("tunewell: " + error + "\n", stderr);
+    return kExitUsage;
+  }
+  session.Close();
+  Print(options.json ? RenderBatchJson(result, settings) : RenderBatchSummary(result), stdout);
+  if (options.stats) Print(RenderStatistics(result.statistics), stderr);
+  return result.ExitStatus();
+}
+
+}  // namespace host

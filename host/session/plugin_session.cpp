@@ -1,0 +1,120 @@
+#include "session/plugin_session.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "session/utf.h"
+
+namespace host {
+
+bool MakeFolders(const std::string& path, std::string& error) {
+  std::error_code code;
+  std::filesystem::create_directories(PathFromUtf8(path), code);
+  if (code || !std::filesystem::is_directory(PathFromUtf8(path), code)) {
+    error = "cannot create the folder " + path + (code ? ": " + code.message() : "");
+    return false;
+  }
+  return true;
+}
+
+PluginSession::~PluginSession() { Close(); }
+
+bool PluginSession::Open(const SessionSettings& settings, std::string& error) {
+  Close();
+  verbose_ = settings.verboseLog;
+  if (!library_.Load(settings.pluginPath, error)) return false;
+  if (verbose_ != nullptr) {
+    std::fprintf(verbose_, "tunewell: loaded the plug-in %s\n", settings.pluginPath.c_str());
+  }
+  object_.reset(library_.CreateObject());
+  if (!object_) {
+    error = settings.pluginPath + ": GetDllInterface returned no object";
+    Close();
+    return false;
+  }
+  ignore_ = std::make_unique<HostIgnoreList>(verbose_);
+  CallbackSettings answers;
+  if (settings.proxy) answers.proxy = FromUtf8(*settings.proxy);
+  answers.hostIgnore = ignore_.get();
+  answers.maxDifference = settings.maxDifference;
+  callback_ = std::make_unique<HostCallback>(std::move(answers), verbose_);
+  if (!ConfigureLog(settings, error) || !ConfigureCache(settings, error)) {
+    Close();
+    return false;
+  }
+  object_->SetHostCallback(callback_.get());
+  return true;
+}
+
+// The log first: "LogFolder" resets the level and the parent log, so those follow it.
+bool PluginSession::ConfigureLog(const SessionSettings& settings, std::string& error) {
+  if (!settings.logDir) return true;
+  if (!MakeFolders(*settings.logDir, error)) return false;
+  SetProperty(u"LogFolder", *settings.logDir);
+  if (settings.traceLevel) SetProperty(u"TraceLevel", *settings.traceLevel);
+  if (settings.parentLog) SetProperty(u"ParentLogfilePath", *settings.parentLog);
+  return true;
+}
+
+bool PluginSession::ConfigureCache(const SessionSettings& settings, std::string& error) {
+  if (!settings.cacheDir) return true;
+  if (!MakeFolders(*settings.cacheDir, error)) {
+    // The user did not ask for this folder: run without a cache rather than not at all.
+    if (!settings.cacheDirIsDefault) return false;
+    std::fprintf(stderr, "tunewell: %s; going on without a cache\n", error.c_str());
+    error.clear();
+    return true;
+  }
+  if (!SetProperty(u"LocalCacheFolder", *settings.cacheDir)) {
+    std::fprintf(stderr, "tunewell: the plug-in refused the cache folder %s\n",
+                 settings.cacheDir->c_str());
+  }
+  return true;
+}
+
+bool PluginSession::SetProperty(const char16_t* name, const std::string& value) {
+  const WString text = FromUtf8(value);
+  const bool accepted = object_->SetProperty(name, &text) != 0;
+  if (verbose_ != nullptr) {
+    std::fprintf(verbose_, "tunewell: SetProperty \"%s\" \"%s\": %s\n", ToUtf8(name).c_str(),
+                 value.c_str(), accepted ? "accepted" : "refused");
+  }
+  return accepted;
+}
+
+void PluginSession::Close() {
+  if (object_) {
+    const int merged = object_->CallMethod(u"CloseAndMergeLog", nullptr);
+    if (verbose_ != nullptr)
+      std::fprintf(verbose_, "tunewell: CallMethod \"CloseAndMergeLog\": %d\n", merged);
+    // The object may still hold our callback: it goes first, then the host objects.
+    object_.reset();
+  }
+  // The plug-in skips RemoveHost when cancelled during a download; say what it left.
+  if (ignore_ && verbose_ != nullptr) {
+    for (const std::string& host : ignore_->Hosts()) {
+      std::fprintf(verbose_, "tunewell: HostIgnore still lists \"%s\"\n", host.c_str());
+    }
+  }
+  callback_.reset();
+  ignore_.reset();
+  library_.Unload();
+}
+
+std::string PluginSession::TextProperty(const char16_t* name) {
+  WString text;
+  return object_->GetProperty(name, &text) ? ToUtf8(text) : std::string();
+}
+
+std::int32_t PluginSession::NumberProperty(const char16_t* name) {
+  std::int32_t number = 0;
+  return object_->GetProperty(name, &number) ? number : 0;
+}
+
+DownloadStatistics PluginSession::Statistics() {
+  return {NumberProperty(u"StatisticDownloadCounter"),
+          NumberProperty(u"StatisticSuccessfulDownloads"),
+          NumberProperty(u"StatisticTotalDownloadTime")};
+}
+
+}  // namespace host

@@ -1,0 +1,80 @@
+// One configured plug-in object for the length of a command: loads the library (refusing a
+// file that is not a Tunewell search plug-in), creates the object, sets its properties in the
+// order the plug-in needs ("LogFolder" before "TraceLevel" and "ParentLogfilePath", then
+// "LocalCacheFolder"), registers the host callback with its "HostIgnore" list, and on Close
+// calls "CloseAndMergeLog", deletes the object and only then unloads the library.
+// The session owns the library, the object, the callback and the ignore list. One thread.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "session/host_callback.h"
+#include "session/host_ignore_list.h"
+#include "session/plugin_loader.h"
+#include "tunewell/plugin_interface.h"
+
+namespace host {
+
+// What the host tells the plug-in; folders are created when missing.
+struct SessionSettings {
+  std::string pluginPath;
+  std::optional<std::string> logDir;
+  std::optional<std::string> traceLevel;
+  std::optional<std::string> parentLog;
+  std::optional<std::string> cacheDir;  // none: no "LocalCacheFolder"
+  bool cacheDirIsDefault = false;       // a default folder that cannot be made is skipped
+  std::optional<std::string> proxy;
+  float maxDifference = 1.0f;
+  std::FILE* verboseLog = nullptr;  // --verbose: where to show the dealings, else null
+};
+
+// The plug-in's download statistics ("StatisticDownloadCounter" and its siblings).
+struct DownloadStatistics {
+  std::int32_t attempted = 0;
+  std::int32_t successful = 0;
+  std::int32_t milliseconds = 0;
+};
+
+class PluginSession {
+ public:
+  PluginSession() = default;
+  ~PluginSession();
+  PluginSession(const PluginSession&) = delete;
+  PluginSession& operator=(const PluginSession&) = delete;
+
+  // Loads and configures. False with a message for the user when the plug-in is unusable
+  // (not a plug-in, cannot be loaded, no object) or a folder cannot be created; nothing is
+  // left loaded then.
+  bool Open(const SessionSettings& settings, std::string& error);
+  // Merges the trace log, deletes the object, unloads the library. Safe to call twice.
+  void Close();
+
+  CLyricsDllInterface& Plugin() { return *object_; }
+  const PluginInfo& Info() const { return library_.Info(); }
+  const HostIgnoreList& IgnoreList() const { return *ignore_; }
+
+  // Text and numeric properties; empty / 0 when the plug-in does not know the name.
+  std::string TextProperty(const char16_t* name);
+  std::int32_t NumberProperty(const char16_t* name);
+  DownloadStatistics Statistics();
+
+ private:
+  bool SetProperty(const char16_t* name, const std::string& value);
+  bool ConfigureLog(const SessionSettings& settings, std::string& error);
+  bool ConfigureCache(const SessionSettings& settings, std::string& error);
+
+  PluginLibrary library_;
+  std::unique_ptr<HostIgnoreList> ignore_;
+  std::unique_ptr<HostCallback> callback_;
+  std::unique_ptr<CLyricsDllInterface> object_;
+  std::FILE* verbose_ = nullptr;
+};
+
+// Creates a folder and its parents. False with a message when it cannot be made.
+bool MakeFolders(const std::string& path, std::string& error);
+
+}  // namespace host

@@ -1,0 +1,230 @@
+#include "tags/audio_tags.h"
+
+#include <taglib/aifffile.h>
+#include <taglib/flacfile.h>
+#include <taglib/id3v2framefactory.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mp4file.h>
+#include <taglib/mpegfile.h>
+#include <taglib/opusfile.h>
+#include <taglib/unsynchronizedlyricsframe.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/wavfile.h>
+#include <taglib/xiphcomment.h>
+
+namespace host {
+namespace {
+
+using TagLib::String;
+
+constexpr auto kReadStyle = TagLib::AudioProperties::Fast;
+const char* const kMp4Lyrics = "\251lyr";
+
+std::string Utf8(const String& text) { return text.to8Bit(true); }
+String FromUtf8(const std::string& text) { return String(text, String::UTF8); }
+
+// --- ID3v2 (MP3, WAV, AIFF) ---
+
+TagLib::ID3v2::Tag* Id3v2Of(TagLib::File& file, AudioFormat format) {
+  switch (format) {
+    case AudioFormat::Mp3:
+      return static_cast<TagLib::MPEG::File&>(file).ID3v2Tag(true);
+    case AudioFormat::Wav:
+      return static_cast<TagLib::RIFF::WAV::File&>(file).ID3v2Tag();
+    case AudioFormat::Aiff:
+      return static_cast<TagLib::RIFF::AIFF::File&>(file).tag();
+    default:
+      return nullptr;
+  }
+}
+
+std::string Id3v2Lyrics(TagLib::ID3v2::Tag& tag) {
+  for (TagLib::ID3v2::Frame* frame : tag.frameList("USLT")) {
+    const std::string text = Utf8(frame->toString());
+    if (!text.empty()) return text;
+  }
+  return {};
+}
+
+TagLib::ByteVector LyricsLanguage(TagLib::ID3v2::Tag& tag) {
+  for (TagLib::ID3v2::Frame* frame : tag.frameList("USLT")) {
+    auto* lyrics = dynamic_cast<TagLib::ID3v2::UnsynchronizedLyricsFrame*>(frame);
+    if (lyrics != nullptr && lyrics->language().size() == 3) return lyrics->language();
+  }
+  return "eng";
+}
+
+bool IsId3v23(TagLib::ID3v2::Tag& tag) { return tag.header()->majorVersion() == 3; }
+
+TagLib::ID3v2::Version VersionToWrite(TagLib::ID3v2::Tag& tag) {
+  return IsId3v23(tag) ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4;
+}
+
+void SetId3v2Lyrics(TagLib::ID3v2::Tag& tag, const String& text) {
+  const TagLib::ByteVector language = LyricsLanguage(tag);
+  tag.removeFrames("USLT");
+  // ID3v2.3 knows no UTF-8.
+  auto* frame = new TagLib::ID3v2::UnsynchronizedLyricsFrame(IsId3v23(tag) ? String::UTF16
+                                                                            : String::UTF8);
+  frame->setLanguage(language);
+  frame->setDescription(String());
+  frame->setText(text);
+  tag.addFrame(frame);  // the tag owns it
+}
+
+// --- Vorbis comments (FLAC, Ogg Vorbis, Ogg Opus) ---
+
+TagLib::Ogg::XiphComment* XiphOf(TagLib::File& file, AudioFormat format) {
+  switch (format) {
+    case AudioFormat::Flac:
+      return static_cast<TagLib::FLAC::File&>(file).xiphComment(true);
+    case AudioFormat::OggVorbis:
+      return static_cast<TagLib::Ogg::Vorbis::File&>(file).tag();
+    case AudioFormat::OggOpus:
+      return static_cast<TagLib::Ogg::Opus::File&>(file).tag();
+    default:
+      return nullptr;
+  }
+}
+
+std::string XiphLyrics(TagLib::Ogg::XiphComment& comment) {
+  for (const char* field : {"LYRICS", "UNSYNCEDLYRICS"}) {
+    const TagLib::StringList values = comment.fieldListMap()[field];
+    for (const String& value : values) {
+      if (!value.isEmpty()) return Utf8(value);
+    }
+  }
+  return {};
+}
+
+void SetXiphLyrics(TagLib::Ogg::XiphComment& comment, const String& text) {
+  comment.removeFields("UNSYNCEDLYRICS");
+  comment.addField("LYRICS", text, true);
+}
+
+// --- the formats ---
+
+struct FormatRow {
+  AudioFormat format;
+  TagLib::File* (*open)(TagLib::IOStream&);
+};
+
+const FormatRow kFormats[] = {
+    {AudioFormat::Mp3,
+     [](TagLib::IOStream& s) -> TagLib::File* {
+       return new TagLib::MPEG::File(&s, TagLib::ID3v2::FrameFactory::instance(), true,
+                                     kReadStyle);
+     }},
+    {AudioFormat::Wav,
+     [](TagLib::IOStream& s) -> TagLib::File* {
+       return new TagLib::RIFF::WAV::File(&s, true, kReadStyle);
+     }},
+    {AudioFormat::Aiff,
+     [](TagLib::IOStream& s) -> TagLib::File* {
+       return new TagLib::RIFF::AIFF::File(&s, true, kReadStyle);
+     }},
+    {AudioFormat::Flac,
+     [](TagLib::IOStream& s) -> TagLib::File* {
+       return new TagLib::FLAC::File(&s, TagLib::ID3v2::FrameFactory::instance(), true,
+                                     kReadStyle);
+     }},
+    {AudioFormat::OggVorbis,
+     [](TagLib::IOStream& s) -> TagLib::File* {
+       return new TagLib::Ogg::Vorbis::File(&s, true, kReadStyle);
+     }},
+    {AudioFormat::OggOpus,
+     [](TagLib::IOStream& s) -> TagLib::File* {
+       return new TagLib::Ogg::Opus::File(&s, true, kReadStyle);
+     }},
+    {AudioFormat::Mp4,
+     [](TagLib::IOStream& s) -> TagLib::File* {
+       return new TagLib::MP4::File(&s, true, kReadStyle);
+     }},
+};
+
+// TagLib takes many a non-audio file for a tagless MP3; one without a readable audio stream
+// is not a music file to write into. An Ogg file cut inside its header packets still shows a
+// sample rate, but no page with a sample position: rewriting its headers would drop the cut
+// packet's bytes.
+bool HoldsAudio(TagLib::File& file, AudioFormat format) {
+  const TagLib::AudioProperties* properties = file.audioProperties();
+  if (!file.isValid() || properties == nullptr || properties->sampleRate() <= 0) return false;
+  const bool ogg = format == AudioFormat::OggVorbis || format == AudioFormat::OggOpus;
+  return !ogg || properties->lengthInMilliseconds() > 0;
+}
+
+}  // namespace
+
+AudioTags::AudioTags() = default;
+AudioTags::~AudioTags() = default;
+
+bool AudioTags::Open(TagLib::IOStream& stream, AudioFormat format, std::string& error) {
+  format_ = format;
+  file_.reset();
+  for (const FormatRow& row : kFormats) {
+    if (row.format == format) file_.reset(row.open(stream));
+  }
+  if (file_ && HoldsAudio(*file_, format)) return true;
+  file_.reset();
+  error = std::string("not a valid ") + AudioFormatName(format) + " file";
+  return false;
+}
+
+std::string AudioTags::Artist() const {
+  return file_ && file_->tag() ? Utf8(file_->tag()->artist()) : std::string();
+}
+
+std::string AudioTags::Title() const {
+  return file_ && file_->tag() ? Utf8(file_->tag()->title()) : std::string();
+}
+
+std::string AudioTags::Lyrics() const {
+  if (!file_) return {};
+  if (TagLib::ID3v2::Tag* tag = Id3v2Of(*file_, format_)) return Id3v2Lyrics(*tag);
+  if (TagLib::Ogg::XiphComment* comment = XiphOf(*file_, format_)) return XiphLyrics(*comment);
+  if (format_ == AudioFormat::Mp4) {
+    auto& mp4 = static_cast<TagLib::MP4::File&>(*file_);
+    if (mp4.tag() == nullptr || !mp4.tag()->contains(kMp4Lyrics)) return {};
+    const TagLib::StringList values = mp4.tag()->item(kMp4Lyrics).toStringList();
+    return values.isEmpty() ? std::string() : Utf8(values.front());
+  }
+  return {};
+}
+
+void AudioTags::SetLyrics(const std::string& text) {
+  if (!file_) return;
+  const String lyrics = FromUtf8(text);
+  if (TagLib::ID3v2::Tag* tag = Id3v2Of(*file_, format_)) {
+    SetId3v2Lyrics(*tag, lyrics);
+  } else if (TagLib::Ogg::XiphComment* comment = XiphOf(*file_, format_)) {
+    SetXiphLyrics(*comment, lyrics);
+  } else if (format_ == AudioFormat::Mp4) {
+    static_cast<TagLib::MP4::File&>(*file_).tag()->setItem(kMp4Lyrics,
+                                                          TagLib::StringList(lyrics));
+  }
+}
+
+bool AudioTags::Save() {
+  if (!file_) return false;
+  switch (format_) {
+    case AudioFormat::Mp3: {
+      // Only the ID3v2 tag: no ID3v1 or APE tag is added, stripped or copied into.
+      auto& mp3 = static_cast<TagLib::MPEG::File&>(*file_);
+      return mp3.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone,
+                      VersionToWrite(*mp3.ID3v2Tag(true)), TagLib::File::DoNotDuplicate);
+    }
+    case AudioFormat::Wav: {
+      auto& wav = static_cast<TagLib::RIFF::WAV::File&>(*file_);
+      return wav.save(TagLib::RIFF::WAV::File::ID3v2, TagLib::File::StripNone,
+                      VersionToWrite(*wav.ID3v2Tag()));
+    }
+    case AudioFormat::Aiff: {
+      auto& aiff = static_cast<TagLib::RIFF::AIFF::File&>(*file_);
+      return aiff.save(VersionToWrite(*aiff.tag()));
+    }
+    default:
+      return file_->save();
+  }
+}
+
+}  // namespace host

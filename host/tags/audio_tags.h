@@ -1,0 +1,50 @@
+// One audio file's tags through TagLib, with the knowledge of where each format keeps its
+// lyrics: ID3v2 USLT for MP3, WAV and AIFF; the Vorbis comment LYRICS for FLAC, Ogg Vorbis and
+// Ogg Opus (UNSYNCEDLYRICS is read too); the iTunes-style item ©lyr for MP4. The file is read
+// through a stream the caller owns (the file itself, or its bytes in memory) and written back
+// into that stream only. One object, one thread.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "tags/audio_format.h"
+
+namespace TagLib {
+class File;
+class IOStream;
+}  // namespace TagLib
+
+namespace host {
+
+class AudioTags {
+ public:
+  AudioTags();
+  ~AudioTags();
+  AudioTags(const AudioTags&) = delete;
+  AudioTags& operator=(const AudioTags&) = delete;
+
+  // Reads the stream as the format. False with "not a valid FLAC file" (and so on) when TagLib
+  // cannot read it as that format or finds no audio in it: such a file is never written.
+  bool Open(TagLib::IOStream& stream, AudioFormat format, std::string& error);
+
+  // UTF-8 texts; empty when the tag has none.
+  std::string Artist() const;
+  std::string Title() const;
+  // The stored lyrics: the first USLT frame of any language and description; LYRICS, else
+  // UNSYNCEDLYRICS; ©lyr.
+  std::string Lyrics() const;
+
+  // Makes the text the file's only lyrics. ID3v2: one USLT frame with an empty description,
+  // in the language of the frame it replaces, else "eng"; the tag keeps its version (2.3 or
+  // 2.4; a new tag is 2.4). Vorbis comments: LYRICS, and UNSYNCEDLYRICS removed. MP4: ©lyr.
+  void SetLyrics(const std::string& text);
+  // Writes the tags into the stream, leaving the other tag kinds of the file as they are.
+  bool Save();
+
+ private:
+  AudioFormat format_ = AudioFormat::Mp3;
+  std::unique_ptr<TagLib::File> file_;
+};
+
+}  // namespace host

@@ -1,0 +1,28 @@
+// Reading a music file's tags, and storing lyrics in it without ever damaging it: the file is
+// read into memory, TagLib writes the new tags there, the result must read back as a valid
+// file of its format holding exactly these lyrics, and only then does it replace the file
+// through a temporary copy (os/file_replacement.h). Any thread, one file at a time.
+#pragma once
+
+#include <string>
+
+#include "tags/audio_format.h"
+
+namespace host {
+
+struct FileTags {
+  std::string artist;  // UTF-8, empty when the tag has none
+  std::string title;
+  std::string lyrics;  // empty when the file holds none
+};
+
+// Reads the tags, the file opened read-only. False with a reason ("not a valid MP3 file",
+// "cannot open the file: ...") when it cannot.
+bool ReadFileTags(const std::string& path, AudioFormat format, FileTags& tags, std::string& error);
+
+// Makes the lyrics the file's only lyrics. False with a reason when the file cannot be read,
+// is not valid, or cannot be replaced; the file is then left as it was.
+bool StoreLyrics(const std::string& path, AudioFormat format, const std::string& lyrics,
+                 std::string& error);
+
+}  // namespace host

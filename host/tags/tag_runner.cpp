@@ -1,0 +1,243 @@
+#include "tags/tag_runner.h"
+
+#include <chrono>
+
+#include "os/file_replacement.h"
+#include "output/json_writer.h"
+#include "output/text_output.h"
+#include "run/cancel_switch.h"
+#include "run/progress_display.h"
+#include "run/search_report.h"
+#include "run/search_runner.h"
+#include "tags/audio_format.h"
+#include "tags/lyrics_store.h"
+
+namespace host {
+namespace {
+
+struct StatusRow {
+  TagStatus status;
+  const char* progress;  // in the progress line
+  const char* json;      // in the JSON record
+};
+
+constexpr StatusRow kStatuses[] = {
+    {TagStatus::Tagged, "tagged", "tagged"},
+    {TagStatus::WouldTag, "would tag", "would tag"},
+    {TagStatus::HadLyrics, "skipped (has lyrics)", "had lyrics"},
+    {TagStatus::NotFound, "not found", "not found"},
+    {TagStatus::Failed, "failed", "failed"},
+};
+
+const StatusRow* RowOf(TagStatus status) {
+  for (const StatusRow& row : kStatuses) {
+    if (row.status == status) return &row;
+  }
+  return nullptr;
+}
+
+std::string StatusText(const TagFileResult& one, bool forJson) {
+  if (one.status == TagStatus::Stopped) return std::string(OutcomeName(one.stoppedBy));
+  const StatusRow* row = RowOf(one.status);
+  std::string text = forJson ? row->json : row->progress;
+  if (!forJson && one.status == TagStatus::Failed) text += ": " + one.error;
+  return text;
+}
+
+TagFileResult Fail(TagFileResult one, std::string error) {
+  one.status = TagStatus::Failed;
+  one.error = std::move(error);
+  return one;
+}
+
+// What can be settled without the site: the file's tags, its lyrics, its names, whether it can
+// be written. `searchNeeded` tells the caller to go on with SearchAndStore.
+TagFileResult Prepare(const std::string& path, const TagSettings& settings, bool& searchNeeded) {
+  searchNeeded = false;
+  TagFileResult one;
+  one.path = path;
+  const AudioFormat format = *AudioFormatOf(path);
+  FileTags tags;
+  std::string error;
+  if (!ReadFileTags(path, format, tags, error)) return Fail(std::move(one), error);
+  if (!tags.lyrics.empty() && !settings.force) {
+    one.status = TagStatus::HadLyrics;
+    return one;
+  }
+  if (!SongNamesFor(tags.artist, tags.title, path, one.names)) {
+    return Fail(std::move(one), "no artist and title in the tags, and the file name is not "
+                                "ARTIST - TITLE.ext");
+  }
+  one.named = true;
+  if (!settings.dryRun) {
+    error = WhyNotReplaceable(path);
+    if (!error.empty()) return Fail(std::move(one), error);
+  }
+  searchNeeded = true;
+  return one;
+}
+
+void SearchAndStore(PluginSession& session, const TagSettings& settings, TagFileResult& one) {
+  const SearchReport report = RunSearch(session, "get", {one.names.artist, one.names.title});
+  if (report.song) one.url = report.song->url;
+  const std::string lyrics = report.lyrics ? LyricsForTag(*report.lyrics) : std::string();
+  switch (report.outcome) {
+    case Outcome::Found:
+      break;
+    case Outcome::NotFound:
+      one.status = TagStatus::NotFound;
+      return;
+    case Outcome::DownloadFailed:
+      one = Fail(std::move(one), "download failed");
+      return;
+    case Outcome::Interrupted:
+    case Outcome::TimedOut:
+      one.status = TagStatus::Stopped;
+      one.stoppedBy = report.outcome;
+      return;
+  }
+  if (lyrics.empty()) {
+    one.status = TagStatus::NotFound;
+  } else if (settings.dryRun) {
+    one.status = TagStatus::WouldTag;
+  } else {
+    std::string error;
+    // Lyrics in hand are stored even when the user has just cancelled: the file under way
+    // is finished.
+    if (StoreLyrics(one.path, *AudioFormatOf(one.path), lyrics, error)) {
+      one.status = TagStatus::Tagged;
+    } else {
+      one = Fail(std::move(one), error);
+    }
+  }
+}
+
+void Count(TagResult& result, const TagFileResult& one) {
+  switch (one.status) {
+    case TagStatus::Tagged:
+    case TagStatus::WouldTag:
+      ++result.tagged;
+      break;
+    case TagStatus::HadLyrics:
+      ++result.hadLyrics;
+      break;
+    case TagStatus::NotFound:
+      ++result.notFound;
+      break;
+    case TagStatus::Failed:
+      ++result.failed;
+      break;
+    case TagStatus::Stopped:
+      result.stoppedBy = one.stoppedBy;
+      break;
+  }
+}
+
+Outcome CancelOutcome() {
+  return CancelSwitch::WhyCancelled() == CancelSwitch::Reason::TimedOut ? Outcome::TimedOut
+                                                                        : Outcome::Interrupted;
+}
+
+std::string Label(const TagFileResult& one) {
+  return PrintablePath(one.path) + (one.named ? FileNameNote(one.names) : std::string());
+}
+
+std::string NamesFrom(const TagFileResult& one) {
+  if (!one.named) return {};
+  const int fromName =
+      (one.names.artistFromFileName ? 1 : 0) + (one.names.titleFromFileName ? 1 : 0);
+  return fromName == 0 ? "tags" : fromName == 2 ? "file name" : "tags and file name";
+}
+
+}  // namespace
+
+int TagResult::ExitStatus() const {
+  return RunExitStatus(stoppedBy != Outcome::Found, failed, notFound);
+}
+
+void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& settings,
+            TagResult& result) {
+  result = TagResult{};
+  result.dryRun = settings.dryRun;
+  result.total = static_cast<int>(music.files.size());
+  if (!settings.dryRun) {
+    for (const std::string& folder : music.folders) RemoveStaleTemporaryFiles(folder);
+  }
+  ProgressDisplay progress(settings.progress, settings.progressIsTerminal, result.total);
+  bool searched = false;
+  for (std::size_t i = 0; i < music.files.size(); ++i) {
+    if (CancelSwitch::Cancelled()) {
+      result.stoppedBy = CancelOutcome();
+      break;
+    }
+    const std::string& path = music.files[i];
+    progress.Started(static_cast<int>(i), PrintablePath(path));
+    bool searchNeeded = false;
+    TagFileResult one = Prepare(path, settings, searchNeeded);
+    if (searchNeeded) {
+      const bool waited = !searched || CancelSwitch::SleepUnlessCancelled(
+                                           std::chrono::milliseconds(settings.delayMs));
+      if (waited) {
+        SearchAndStore(session, settings, one);
+        searched = true;
+      } else {
+        one.status = TagStatus::Stopped;
+        one.stoppedBy = CancelOutcome();
+      }
+    }
+    Count(result, one);
+    progress.Finished(static_cast<int>(i), StatusText(one, false), Label(one));
+    const bool stopped = one.status == TagStatus::Stopped;
+    result.files.push_back(std::move(one));
+    if (stopped) break;
+  }
+  progress.Close();
+  result.statistics = session.Statistics();
+}
+
+std::string RenderTagSummary(const TagResult& result) {
+  std::string text = std::string(result.dryRun ? "would tag " : "tagged ") +
+                     std::to_string(result.tagged) + ", had lyrics " +
+                     std::to_string(result.hadLyrics) + ", not found " +
+                     std::to_string(result.notFound) + ", failed " +
+                     std::to_string(result.failed);
+  if (result.stoppedBy != Outcome::Found) {
+    text += "; " + std::string(OutcomeName(result.stoppedBy)) + ", " +
+            std::to_string(result.NotDone()) + " not done";
+  }
+  return text + "\n";
+}
+
+std::string RenderTagJson(const TagResult& result) {
+  JsonWriter json;
+  json.BeginObject().Field("command", "tag").Field("dry_run", result.dryRun);
+  json.Key("files").BeginArray();
+  for (const TagFileResult& one : result.files) {
+    json.BeginObject()
+        .Field("path", PrintablePath(one.path))
+        .Field("status", StatusText(one, true))
+        .Field("artist", one.named ? one.names.artist : std::string())
+        .Field("title", one.named ? one.names.title : std::string())
+        .Field("names_from", NamesFrom(one))
+        .Field("url", one.url);
+    if (!one.error.empty()) json.Field("error", one.error);
+    json.EndObject();
+  }
+  json.EndArray();
+  json.Key("summary")
+      .BeginObject()
+      .Field("total", result.total)
+      .Field(result.dryRun ? "would_tag" : "tagged", result.tagged)
+      .Field("had_lyrics", result.hadLyrics)
+      .Field("not_found", result.notFound)
+      .Field("failed", result.failed)
+      .Field("not_done", result.NotDone())
+      .Field("stopped", result.stoppedBy == Outcome::Found ? std::string_view("")
+                                                           : OutcomeName(result.stoppedBy))
+      .EndObject();
+  WriteStatistics(json, result.statistics);
+  json.EndObject();
+  return json.Text() + "\n";
+}
+
+}  // namespace host

@@ -1,0 +1,69 @@
+// `tunewell tag [--force] [--dry-run] PATH...`: for each music file, reads artist and title
+// (tags, else the file name), skips a file that already holds lyrics unless forced, looks the
+// song up with FindSong and GetLyrics as get --batch does, and stores the lyrics in the file
+// (tags/lyrics_store.h). Waits between searches, shows progress, sums up: tagged, had lyrics,
+// not found, failed. A file that cannot be read or written is reported and the run goes on. A
+// cancellation (Ctrl-C, --timeout) lets the file under way finish and stops before the next;
+// the files not tried are counted as not done. Uses the session it is given; runs on the
+// thread that drives the plug-in.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "run/outcome.h"
+#include "run/song_names.h"
+#include "session/plugin_session.h"
+#include "tags/music_files.h"
+
+namespace host {
+
+struct TagSettings {
+  bool force = false;   // replace lyrics a file already holds
+  bool dryRun = false;  // search, but write nothing
+  int delayMs = 250;    // between two searches
+  std::FILE* progress = nullptr;  // stderr
+  bool progressIsTerminal = false;
+};
+
+enum class TagStatus { Tagged, WouldTag, HadLyrics, NotFound, Failed, Stopped };
+
+struct TagFileResult {
+  std::string path;
+  TagStatus status = TagStatus::Failed;
+  Outcome stoppedBy = Outcome::Found;  // Interrupted or TimedOut when Stopped
+  bool named = false;                  // names holds the artist and title searched
+  SongNames names;
+  std::string url;    // the song page found, if any
+  std::string error;  // why it failed, if it did
+};
+
+struct TagResult {
+  std::vector<TagFileResult> files;  // the files tried, in walk order
+  bool dryRun = false;
+  int total = 0;
+  int tagged = 0;  // or, in a dry run, would be tagged
+  int hadLyrics = 0;
+  int notFound = 0;
+  int failed = 0;
+  Outcome stoppedBy = Outcome::Found;  // Interrupted or TimedOut when cancelled; else Found
+  DownloadStatistics statistics;
+
+  int NotDone() const { return total - tagged - hadLyrics - notFound - failed; }
+  // As for get --batch: 1 when cancelled; else 3 when any file failed; else 1 when any was
+  // not found; else 0.
+  int ExitStatus() const;
+};
+
+// Runs over the files. Before the first, removes the temporary files that a killed earlier
+// run left in their folders (not in a dry run, which writes nothing).
+void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& settings,
+            TagResult& result);
+
+// The summary line for stdout ("tagged 61, had lyrics 9, not found 8, failed 2"), and the
+// JSON document with one record per file; both LF-terminated.
+std::string RenderTagSummary(const TagResult& result);
+std::string RenderTagJson(const TagResult& result);
+
+}  // namespace host
