@@ -45,6 +45,9 @@ class CheckLayers(unittest.TestCase):
         result = check(SOURCE)
         self.assertEqual(0, result.returncode, result.stderr)
 
+    def test_a_tree_without_its_folders_is_refused(self):
+        self.assertEqual(2, check(os.path.join(self.scratch, "src")).returncode)
+
     def test_each_planted_violation_fails(self):
         for files, reason in PLANTS:
             with self.subTest(reason=reason, files=sorted(files)):
