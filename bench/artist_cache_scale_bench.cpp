@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +30,7 @@
 #include "search/artist_url_cache.h"
 #include "servers/search_page_server.h"
 #include "support/fake_host.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 #include "tunewell/plugin_interface.h"
 
@@ -260,23 +262,24 @@ void BM_TunewellProcess(benchmark::State& state) {
   const int sections = static_cast<int>(state.range(0));
   World& world = TheWorld();
   const std::string root = world.Restored(sections).root;
-  const std::string command =
-      "/usr/bin/python3 -c 'import resource, subprocess, sys, time; t = time.monotonic(); "
+  const std::vector<std::string> command = {
+      "/usr/bin/python3", "-c",
+      "import resource, subprocess, sys, time; t = time.monotonic(); "
       "subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL); "
       "t = time.monotonic() - t; "
-      "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss, t)' " TUNEWELL_HOST_PATH
-      " --plugin '" + PluginPath() + "' --cache-dir '" + root + "' --proxy " + world.Proxy() +
-      " artist " + kSearchName;
+      "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss, t)",
+      TUNEWELL_HOST_PATH, "--plugin", PluginPath(), "--cache-dir", root, "--proxy",
+      world.Proxy(), "artist", kSearchName};
   long peakKb = 0;
   for (auto _ : state) {
     world.Restored(sections);
-    FILE* pipe = ::popen(command.c_str(), "r");
+    testing_support::Process python;
     long kb = 0;
     double seconds = 0;
-    if (pipe == nullptr || std::fscanf(pipe, "%ld %lf", &kb, &seconds) != 2) {
+    if (!python.Start(command) ||
+        std::sscanf(python.Wait().out.c_str(), "%ld %lf", &kb, &seconds) != 2) {
       state.SkipWithError("no figure");
     }
-    if (pipe != nullptr) ::pclose(pipe);
     state.SetIterationTime(seconds);
     peakKb = std::max(peakKb, kb);
   }

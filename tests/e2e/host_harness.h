@@ -1,26 +1,16 @@
-// What the end-to-end tests of the `tunewell` host share: running a program as a child process
-// with its output captured (and, on POSIX, signals sent to it while it runs), the bundled
-// lyrics site started on a free port, the site's corpus (the answers the tests compare
-// against), and reading facts out of a JSON document with python3's own parser.
+// What the end-to-end tests of the `tunewell` host share: running the host as a child process
+// with its output captured (support/process.h), the bundled lyrics site started on a free
+// port, the site's corpus (the answers the tests compare against), and reading facts out of a
+// JSON document with python3's own parser.
 // The Windows tests run under Wine: their children are Windows programs (tunewell.exe), while
 // the site and python3 are Linux programs started through the servers' bridge.
 // Each test owns the processes it starts; destructors stop them. One thread per test.
 #pragma once
 
-#ifdef _WIN32
-#include <windows.h>
-
-#include "os/windows/command_line_argument.h"
-#include "os/windows/wide_text.h"
-#else
-#include <fcntl.h>
-#include <poll.h>
+#ifndef _WIN32
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #endif
 
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -34,250 +24,16 @@
 
 #include "servers/server_process.h"
 #include "support/corpus.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 
 namespace e2e {
 
 using Clock = std::chrono::steady_clock;
 
-struct RunResult {
-  bool exited = false;  // ended by exit(), not by a signal
-  int status = -1;      // its exit status when exited
-  int signal = 0;       // the signal that ended it otherwise
-  std::string out;
-  std::string err;
-};
-
-// What the children of both platforms share: the output read so far, and waiting for a text
-// in it.
-class CapturedOutput {
- public:
-  virtual ~CapturedOutput() = default;
-
-  // Reads what the child writes until `text` shows up on stderr (or stdout) or the time is up.
-  bool WaitForStderr(const std::string& text, std::chrono::milliseconds limit) {
-    return WaitFor(result_.err, text, limit);
-  }
-  bool WaitForStdout(const std::string& text, std::chrono::milliseconds limit) {
-    return WaitFor(result_.out, text, limit);
-  }
-  const RunResult& SoFar() const { return result_; }
-
- protected:
-  // Reads what the child wrote, waiting up to timeoutMs for something; false once both of its
-  // streams are closed.
-  virtual bool Pump(int timeoutMs) = 0;
-  void ReadToEnd() {
-    while (Pump(1000)) {
-    }
-  }
-
-  RunResult result_;
-
- private:
-  bool WaitFor(const std::string& stream, const std::string& text,
-               std::chrono::milliseconds limit) {
-    const auto end = Clock::now() + limit;
-    while (stream.find(text) == std::string::npos) {
-      if (Clock::now() >= end || !Pump(50)) return stream.find(text) != std::string::npos;
-    }
-    return true;
-  }
-};
-
-#ifdef _WIN32
-
-// A Windows child process with stdout and stderr captured through pipes; stdin the null device.
-class ChildProcess : public CapturedOutput {
- public:
-  ChildProcess() = default;
-  ~ChildProcess() {
-    if (process_ != nullptr) {
-      TerminateProcess(process_, 1);
-      WaitForSingleObject(process_, 10000);
-      CloseHandle(process_);
-    }
-    CloseEnd(out_);
-    CloseEnd(err_);
-  }
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
-
-  bool Start(const std::vector<std::string>& argv) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE outWrite = nullptr, errWrite = nullptr;
-    if (!CreatePipe(&out_, &outWrite, &inherit, 0) || !CreatePipe(&err_, &errWrite, &inherit, 0)) {
-      return false;
-    }
-    SetHandleInformation(out_, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(err_, HANDLE_FLAG_INHERIT, 0);
-    HANDLE in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                            OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = in;
-    startup.hStdOutput = outWrite;
-    startup.hStdError = errWrite;
-    std::wstring commandLine;
-    for (const std::string& argument : argv) {
-      commandLine += (commandLine.empty() ? L"" : L" ") +
-                     host::QuotedArgument(host::WideFromUtf8(argument));
-    }
-    PROCESS_INFORMATION started{};
-    const BOOL ok = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                   CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started);
-    CloseHandle(outWrite);  // the child's copies are its own: the pipes end when it does
-    CloseHandle(errWrite);
-    if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
-    if (!ok) return false;
-    CloseHandle(started.hThread);
-    process_ = started.hProcess;
-    return true;
-  }
-
-  RunResult Wait() {
-    ReadToEnd();
-    DWORD code = 0;
-    if (process_ != nullptr && WaitForSingleObject(process_, INFINITE) == WAIT_OBJECT_0 &&
-        GetExitCodeProcess(process_, &code)) {
-      result_.exited = true;
-      result_.status = static_cast<int>(code);
-    }
-    if (process_ != nullptr) CloseHandle(process_);
-    process_ = nullptr;
-    return result_;
-  }
-
- private:
-  static void CloseEnd(HANDLE& end) {
-    if (end != nullptr) CloseHandle(end);
-    end = nullptr;
-  }
-  // Anonymous pipes cannot be waited on, so this looks every few milliseconds.
-  bool Pump(int timeoutMs) override {
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-      const bool got = Drain(out_, result_.out) | Drain(err_, result_.err);
-      if (out_ == nullptr && err_ == nullptr) return false;
-      if (got || Clock::now() >= end) return true;
-      Sleep(5);
-    }
-  }
-
-  static bool Drain(HANDLE& end, std::string& sink) {
-    DWORD available = 0;
-    if (end == nullptr) return false;
-    if (!PeekNamedPipe(end, nullptr, 0, nullptr, &available, nullptr)) {
-      CloseEnd(end);  // the writer is gone and nothing is left
-      return false;
-    }
-    if (available == 0) return false;
-    std::string buffer(available, '\0');
-    DWORD read = 0;
-    if (!ReadFile(end, buffer.data(), available, &read, nullptr)) {
-      CloseEnd(end);
-      return false;
-    }
-    sink.append(buffer, 0, read);
-    return read > 0;
-  }
-
-  HANDLE process_ = nullptr;
-  HANDLE out_ = nullptr;
-  HANDLE err_ = nullptr;
-};
-
-#else
-
-// A child process with stdout and stderr captured; stdin /dev/null.
-class ChildProcess : public CapturedOutput {
- public:
-  ChildProcess() = default;
-  ~ChildProcess() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    CloseFd(out_);
-    CloseFd(err_);
-  }
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
-
-  bool Start(const std::vector<std::string>& argv) {
-    int out[2], err[2];
-    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return false;
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_ = fork();
-    if (pid_ == 0) {
-      const int in = open("/dev/null", O_RDONLY);
-      if (in >= 0) dup2(in, STDIN_FILENO);
-      dup2(out[1], STDOUT_FILENO);
-      dup2(err[1], STDERR_FILENO);
-      execvp(args[0], args.data());
-      _exit(127);
-    }
-    close(out[1]);
-    close(err[1]);
-    out_ = out[0];
-    err_ = err[0];
-    return pid_ > 0;
-  }
-
-  void Signal(int sig) {
-    if (pid_ > 0) kill(pid_, sig);
-  }
-
-  // Reads both streams to their end, then reaps the child.
-  RunResult Wait() {
-    ReadToEnd();
-    int status = 0;
-    if (pid_ > 0 && waitpid(pid_, &status, 0) == pid_) {
-      result_.exited = WIFEXITED(status);
-      result_.status = result_.exited ? WEXITSTATUS(status) : -1;
-      result_.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    }
-    pid_ = -1;
-    return result_;
-  }
-
- private:
-  static void CloseFd(int& fd) {
-    if (fd >= 0) close(fd);
-    fd = -1;
-  }
-
-  // One poll round.
-  bool Pump(int timeoutMs) override {
-    pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
-    if (out_ < 0 && err_ < 0) return false;
-    const int ready = poll(fds, 2, timeoutMs);
-    if (ready < 0 && errno != EINTR) return false;
-    Drain(fds[0], out_, result_.out);
-    Drain(fds[1], err_, result_.err);
-    return out_ >= 0 || err_ >= 0;
-  }
-
-  static void Drain(const pollfd& p, int& fd, std::string& sink) {
-    if (fd < 0 || (p.revents & (POLLIN | POLLHUP | POLLERR)) == 0) return;
-    char buffer[65536];
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n > 0) {
-      sink.append(buffer, static_cast<std::size_t>(n));
-    } else if (n == 0 || errno != EINTR) {
-      CloseFd(fd);
-    }
-  }
-
-  pid_t pid_ = -1;
-  int out_ = -1;
-  int err_ = -1;
-};
-
-#endif
+using RunResult = testing_support::ProcessResult;
+// A child process with stdout and stderr captured; stdin the null device.
+using ChildProcess = testing_support::Process;
 
 // Runs the real `tunewell` binary to its end.
 inline RunResult RunHost(const std::vector<std::string>& args) {

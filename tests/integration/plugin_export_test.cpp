@@ -8,6 +8,7 @@
 
 #include "support/fake_host.h"
 #include "support/plugin_library.h"
+#include "support/process.h"
 #include "support/system_md5.h"
 #include "support/temp_dir.h"
 #include "support/wine.h"
@@ -20,23 +21,13 @@ using testing_support::PluginLibrary;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
 
-#ifndef _WIN32
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[4096];
-  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  pclose(pipe);
-  return out;
-}
-#endif
-
 TEST(PluginExport, GetDllInterfaceIsTheOnlyExportedFunctionOfTheLinuxLibrary) {
 #ifdef _WIN32
   GTEST_SKIP() << "a Linux library's dynamic symbols; WindowsDll.* reads the DLL's export table";
 #else
-  std::istringstream symbols(RunCommand("nm -D --defined-only '" TUNEWELL_PLUGIN_PATH "'"));
+  testing_support::Process nm;
+  ASSERT_TRUE(nm.Start({"nm", "-D", "--defined-only", TUNEWELL_PLUGIN_PATH}));
+  std::istringstream symbols(nm.Wait().out);
   std::vector<std::string> functions;
   for (std::string line; std::getline(symbols, line);) {
     std::istringstream fields(line);

@@ -10,15 +10,9 @@
 #include <winsock2.h>
 #include <windows.h>
 #else
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 #endif
 
 #include <chrono>
@@ -30,6 +24,8 @@ extern char** environ;
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/process.h"
 
 namespace test_servers {
 
@@ -113,23 +109,22 @@ class ChildProcess {
     control_ = base + L".control";
     output_ = base + L".output";
     std::ofstream(control_.c_str()).put('\n');
-    std::wstring command = L"python3 -B";
-    for (const std::string& argument :
-         std::vector<std::string>{TUNEWELL_SOURCE_DIR "/tests/servers/wine_bridge.py",
-                                  Narrow(control_), Narrow(output_)}) {
-      command += L" " + Quoted(PathForServer(argument));
-    }
-    for (const std::string& argument : argv) command += L" " + Quoted(PathForServer(argument));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessW(L"Z:\\usr\\bin\\python3", command.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, nullptr, &startup, &started)) {
+    std::vector<std::string> bridge = {"python3", "-B",
+                                       TUNEWELL_SOURCE_DIR "/tests/servers/wine_bridge.py",
+                                       Narrow(control_), Narrow(output_)};
+    bridge.insert(bridge.end(), argv.begin(), argv.end());
+    for (std::size_t i = 2; i < bridge.size(); ++i) bridge[i] = PathForServer(bridge[i]);
+    // Its exit code and standard handles never come back from a Linux program: the bridge
+    // runs on alone and ends when the control file goes.
+    testing_support::ProcessOptions options;
+    options.program = "Z:\\usr\\bin\\python3";
+    options.captureOutput = options.captureErrors = false;
+    testing_support::Process process;
+    if (!process.Start(bridge, options)) {
       DeleteFileW(control_.c_str());
       throw std::runtime_error("cannot start " + argv[0] + " through the bridge");
     }
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
+    process.Detach();
   }
   ~ChildProcess() {
     DeleteFileW(control_.c_str());
@@ -162,14 +157,6 @@ class ChildProcess {
 
  private:
   static std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-  static std::wstring Quoted(const std::string& argument) {
-    std::wstring out = L"\"";
-    for (const char c : argument) {
-      if (c == '"') out += L'\\';
-      out += static_cast<wchar_t>(static_cast<unsigned char>(c));
-    }
-    return out + L"\"";
-  }
 
   std::wstring control_, output_;
   std::size_t read_ = 0;
@@ -179,62 +166,24 @@ class ChildProcess {
 
 inline std::string PathForServer(const std::string& text) { return text; }
 
-// A child process with a pipe to its standard input and one from its standard output.
+// A server with a pipe to its standard input (the fault server ends when it closes) and one
+// from its standard output; its errors go to the test's own.
 class ChildProcess {
  public:
   explicit ChildProcess(const std::vector<std::string>& argv) {
-    int in[2], out[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
-      throw std::runtime_error("pipe failed");
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    std::vector<char*> args;
-    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    int failed = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(in[0]);
-    close(out[1]);
-    stdin_ = in[1];
-    stdout_ = fdopen(out[0], "r");
-    if (failed != 0) {
-      pid_ = -1;
+    testing_support::ProcessOptions options;
+    options.inputPipe = true;
+    options.captureErrors = false;
+    if (!process_.Start(argv, options)) {
       throw std::runtime_error("cannot start " + argv[0]);
     }
   }
-  ~ChildProcess() {
-    if (stdin_ >= 0) close(stdin_);  // the fault server ends when its input closes
-    if (pid_ > 0) {
-      for (int i = 0; i < 40 && waitpid(pid_, nullptr, WNOHANG) == 0; ++i) {
-        if (i == 20) kill(pid_, SIGTERM);
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-      }
-      if (waitpid(pid_, nullptr, WNOHANG) == 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-      }
-    }
-    if (stdout_ != nullptr) fclose(stdout_);
-  }
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
 
-  // One line of the child's output without its line end; empty at the end.
-  std::string ReadLine() {
-    char line[512];
-    if (fgets(line, sizeof line, stdout_) == nullptr) return {};
-    std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    return text;
-  }
+  // One line of the child's output without its line end; empty at the end (or after 20 s).
+  std::string ReadLine() { return process_.ReadLine(); }
 
  private:
-  pid_t pid_ = -1;
-  int stdin_ = -1;
-  FILE* stdout_ = nullptr;
+  testing_support::Process process_;
 };
 
 #endif

@@ -6,6 +6,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "os/windows/wide_text.h"
 #else
 #include <signal.h>
 #include <sys/wait.h>
@@ -34,42 +36,31 @@ ChildProcess::ChildProcess(Main, const std::vector<std::string>& arguments) {
   const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
   wchar_t self[MAX_PATH];
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=" +
-                         Widen(std::string(test->test_suite_name()) + "." + test->name());
   // Inherited by the child alone: the variable is gone again before anything else starts.
+  ProcessOptions options;
+  options.captureOutput = options.captureErrors = false;
   ::SetEnvironmentVariableW(kArgumentsVariable, Widen(joined).c_str());
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started{};
-  if (::CreateProcessW(self, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &started)) {
-    ::CloseHandle(started.hThread);
-    id_ = reinterpret_cast<std::intptr_t>(started.hProcess);
+  if (process_.Start({host::Utf8FromWide(self), std::string("--gtest_filter=") +
+                                                    test->test_suite_name() + "." + test->name()},
+                     options)) {
+    id_ = 1;
   }
   ::SetEnvironmentVariableW(kArgumentsVariable, nullptr);
 }
 
-ChildProcess::~ChildProcess() {
-  if (id_ == 0) return;
-  if (::WaitForSingleObject(reinterpret_cast<HANDLE>(id_), 0) == WAIT_TIMEOUT) Kill();
-  ::CloseHandle(reinterpret_cast<HANDLE>(id_));
-}
+ChildProcess::~ChildProcess() = default;  // the process object ends a child still running
 
 int ChildProcess::Wait() {
-  const HANDLE process = reinterpret_cast<HANDLE>(id_);
-  DWORD code = 0;
-  if (id_ == 0 || ::WaitForSingleObject(process, INFINITE) != WAIT_OBJECT_0 ||
-      !::GetExitCodeProcess(process, &code) || killed_) {
-    return -1;
-  }
-  return static_cast<int>(code);
+  if (id_ == 0) return -1;
+  id_ = 0;
+  const ProcessResult result = process_.Wait();
+  return result.exited && !killed_ ? result.status : -1;
 }
 
 void ChildProcess::Kill() {
   if (id_ == 0) return;
   killed_ = true;
-  ::TerminateProcess(reinterpret_cast<HANDLE>(id_), 255);
-  ::WaitForSingleObject(reinterpret_cast<HANDLE>(id_), INFINITE);
+  process_.Kill();
 }
 
 void RunIfChild(ChildProcess::Main main) {

@@ -1,12 +1,14 @@
 // A helper process for tests of processes sharing files. On POSIX the child is forked and runs
-// `main` at once. On Windows, which cannot fork, the test program starts again for the running
-// test alone, with the child's arguments in its environment, and the test hands over to `main`
-// at its top through RunIfChild: so the same test body serves both platforms.
+// `main` at once. On Windows, which cannot fork, the test program starts again (a Process) for
+// the running test alone, with the child's arguments in its environment, and the test hands
+// over to `main` at its top through RunIfChild: so the same test body serves both platforms.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "support/process.h"
 
 namespace testing_support {
 
@@ -26,8 +28,9 @@ class ChildProcess {
   void Kill();
 
  private:
-  std::intptr_t id_ = 0;  // the process id on POSIX, the process handle on Windows
+  std::intptr_t id_ = 0;  // the process id on POSIX; on Windows, 1 while process_ runs one
   bool killed_ = false;
+  Process process_;       // on Windows: the test program started again
 };
 
 // Call first thing in a test that starts children: in a Windows child, runs main with its

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 #else
-#include <cstdio>
+#include "support/process.h"
 #endif
 
 namespace testing_support {
@@ -41,12 +41,10 @@ std::string SystemMd5OfFile(const std::string& path) {
 #else
 
 std::string SystemMd5OfFile(const std::string& path) {
-  FILE* pipe = popen(("md5sum '" + path + "'").c_str(), "r");
-  if (pipe == nullptr) return {};
-  char out[32];
-  const std::size_t n = fread(out, 1, sizeof out, pipe);
-  pclose(pipe);
-  return n == sizeof out ? std::string(out, n) : std::string();
+  Process md5sum;
+  if (!md5sum.Start({"md5sum", "--", path})) return {};
+  const std::string out = md5sum.Wait().out;
+  return out.size() >= 32 ? out.substr(0, 32) : std::string();
 }
 
 #endif
