@@ -6,6 +6,7 @@
 
 #include "platform/code_page.h"
 
+namespace encoding {
 namespace {
 
 TEST(AnsiToWideBuffer, GrowsOnlyWhenTheLineDoesNotFit) {
@@ -17,9 +18,8 @@ TEST(AnsiToWideBuffer, GrowsOnlyWhenTheLineDoesNotFit) {
     char16_t fixed[4096];
     CTemplateSmartPtrArray<char16_t> buffer(fixed);
     const std::string line(c.length, 'z');
-    EXPECT_EQ(
-        static_cast<int>(c.length),
-        encoding::AnsiToWideBuffer(line.c_str(), buffer, 4096, encoding::kSystemAnsiCodePage));
+    EXPECT_EQ(static_cast<int>(c.length),
+              AnsiToWideBuffer(line.c_str(), buffer, 4096, kSystemAnsiCodePage));
     EXPECT_EQ(c.grown, buffer.IsOwned()) << c.length;
     EXPECT_EQ(c.grown, buffer.Get() != fixed) << c.length;
     EXPECT_EQ(WString(c.length, u'z'), WString(buffer.Get())) << c.length;
@@ -30,8 +30,7 @@ TEST(WideToAnsiBuffer, GrowsOnlyWhenTheTextDoesNotFit) {
   char fixed[4096];
   CTemplateSmartPtrArray<char> buffer(fixed);
   const WString text(3000, u'\u00E9');  // 6000 bytes in UTF-8
-  EXPECT_EQ(6000, encoding::WideToAnsiBuffer(text.c_str(), buffer, 4096,
-                                             encoding::kSystemAnsiCodePage, '#'));
+  EXPECT_EQ(6000, WideToAnsiBuffer(text.c_str(), buffer, 4096, kSystemAnsiCodePage, '#'));
   EXPECT_TRUE(buffer.IsOwned());
   EXPECT_EQ(6000u, std::string(buffer.Get()).size());
 }
@@ -49,58 +48,55 @@ TEST(FileTextConversion, SystemAnsiCodePage1252) {
       {u"\U0001F600", "##"},
   };
   for (const auto& c : cases) {
-    const int n = encoding::WideToAnsi(c.text.c_str(), bytes, sizeof bytes,
-                                       encoding::kSystemAnsiCodePage, '#');
+    const int n = WideToAnsi(c.text.c_str(), bytes, sizeof bytes, kSystemAnsiCodePage, '#');
     EXPECT_EQ(c.expected, std::string(bytes, static_cast<std::size_t>(n)));
   }
   char16_t wide[8];
-  EXPECT_EQ(2, encoding::AnsiToWide("\x80\x81", wide, 8, encoding::kSystemAnsiCodePage));
+  EXPECT_EQ(2, AnsiToWide("\x80\x81", wide, 8, kSystemAnsiCodePage));
   EXPECT_EQ(u"\u20AC\u0081", WString(wide));
 }
 
 TEST(FileTextConversion, Utf8SystemCodePageTakesNoFlags) {
   char bytes[16];
-  EXPECT_EQ(
-      3, encoding::WideToAnsi(u"\u4E2D", bytes, sizeof bytes, encoding::kSystemAnsiCodePage, '#'));
+  EXPECT_EQ(3, WideToAnsi(u"\u4E2D", bytes, sizeof bytes, kSystemAnsiCodePage, '#'));
   EXPECT_EQ("\xE4\xB8\xAD", std::string(bytes));
-  EXPECT_EQ(4, encoding::GetAnsiLength(u"\u4E2D", encoding::kSystemAnsiCodePage));
-  EXPECT_EQ(3, encoding::WideToAnsi(u"\u4E2D", bytes, sizeof bytes, platform::kCpUtf8, '#'));
+  EXPECT_EQ(4, GetAnsiLength(u"\u4E2D", kSystemAnsiCodePage));
+  EXPECT_EQ(3, WideToAnsi(u"\u4E2D", bytes, sizeof bytes, platform::kCpUtf8, '#'));
   char16_t wide[8];
-  EXPECT_EQ(1, encoding::AnsiToWide("\xE4\xB8\xAD", wide, 8, encoding::kSystemAnsiCodePage));
-  EXPECT_EQ(2, encoding::GetWideLength("\xE4\xB8\xAD", encoding::kSystemAnsiCodePage));
+  EXPECT_EQ(1, AnsiToWide("\xE4\xB8\xAD", wide, 8, kSystemAnsiCodePage));
+  EXPECT_EQ(2, GetWideLength("\xE4\xB8\xAD", kSystemAnsiCodePage));
   // The platform's own names for the ANSI code page take the UTF-8 rules too.
-  EXPECT_EQ(1, encoding::AnsiToWide("\xE4\xB8\xAD", wide, 8, static_cast<int>(platform::kCpAcp)));
+  EXPECT_EQ(1, AnsiToWide("\xE4\xB8\xAD", wide, 8, static_cast<int>(platform::kCpAcp)));
 }
 
 TEST(FileTextConversion, BadArgumentsGiveZero) {
   char bytes[4] = {'x', 'x', 'x', 'x'};
   char16_t wide[4] = {u'x', u'x', u'x', u'x'};
-  EXPECT_EQ(0, encoding::GetWideLength(nullptr, encoding::kSystemAnsiCodePage));
-  EXPECT_EQ(0, encoding::GetWideLength("a", 12345));
-  EXPECT_EQ(0, encoding::AnsiToWide(nullptr, wide, 4, encoding::kSystemAnsiCodePage));
-  EXPECT_EQ(0, encoding::AnsiToWide("a", nullptr, 4, encoding::kSystemAnsiCodePage));
-  EXPECT_EQ(0, encoding::AnsiToWide("abc", wide, 0,
-                                    encoding::kSystemAnsiCodePage));  // no size query in disguise
-  EXPECT_EQ(0, encoding::AnsiToWide("abc", wide, -5, encoding::kSystemAnsiCodePage));
-  EXPECT_EQ(
-      0, encoding::AnsiToWide("abcdef", wide, 4, encoding::kSystemAnsiCodePage));  // does not fit
-  EXPECT_EQ(0, encoding::AnsiToWide("a", wide, 4, 12345));
-  EXPECT_EQ(0, encoding::GetAnsiLength(nullptr, encoding::kSystemAnsiCodePage));
-  EXPECT_EQ(0, encoding::WideToAnsi(nullptr, bytes, 4, encoding::kSystemAnsiCodePage, '#'));
-  EXPECT_EQ(0, encoding::WideToAnsi(u"a", nullptr, 4, encoding::kSystemAnsiCodePage, '#'));
-  EXPECT_EQ(0, encoding::WideToAnsi(u"a", bytes, 0, encoding::kSystemAnsiCodePage, '#'));
-  EXPECT_EQ(0, encoding::WideToAnsi(u"abcdef", bytes, 4, encoding::kSystemAnsiCodePage, '#'));
-  EXPECT_EQ(0, encoding::WideToAnsi(u"a", bytes, 4, 12345, '#'));
+  EXPECT_EQ(0, GetWideLength(nullptr, kSystemAnsiCodePage));
+  EXPECT_EQ(0, GetWideLength("a", 12345));
+  EXPECT_EQ(0, AnsiToWide(nullptr, wide, 4, kSystemAnsiCodePage));
+  EXPECT_EQ(0, AnsiToWide("a", nullptr, 4, kSystemAnsiCodePage));
+  EXPECT_EQ(0, AnsiToWide("abc", wide, 0,
+                          kSystemAnsiCodePage));  // no size query in disguise
+  EXPECT_EQ(0, AnsiToWide("abc", wide, -5, kSystemAnsiCodePage));
+  EXPECT_EQ(0, AnsiToWide("abcdef", wide, 4, kSystemAnsiCodePage));  // does not fit
+  EXPECT_EQ(0, AnsiToWide("a", wide, 4, 12345));
+  EXPECT_EQ(0, GetAnsiLength(nullptr, kSystemAnsiCodePage));
+  EXPECT_EQ(0, WideToAnsi(nullptr, bytes, 4, kSystemAnsiCodePage, '#'));
+  EXPECT_EQ(0, WideToAnsi(u"a", nullptr, 4, kSystemAnsiCodePage, '#'));
+  EXPECT_EQ(0, WideToAnsi(u"a", bytes, 0, kSystemAnsiCodePage, '#'));
+  EXPECT_EQ(0, WideToAnsi(u"abcdef", bytes, 4, kSystemAnsiCodePage, '#'));
+  EXPECT_EQ(0, WideToAnsi(u"a", bytes, 4, 12345, '#'));
   CTemplateSmartPtrArray<char16_t> empty;
-  EXPECT_EQ(0, encoding::AnsiToWideBuffer(nullptr, empty, 0, encoding::kSystemAnsiCodePage));
+  EXPECT_EQ(0, AnsiToWideBuffer(nullptr, empty, 0, kSystemAnsiCodePage));
   EXPECT_EQ(nullptr, empty.Get());
 }
 
 TEST(FileTextConversion, EmptyTextIsZeroCharacters) {
   char16_t wide[4] = {u'x', u'x', u'x', u'x'};
-  EXPECT_EQ(0, encoding::AnsiToWide("", wide, 4, encoding::kSystemAnsiCodePage));
+  EXPECT_EQ(0, AnsiToWide("", wide, 4, kSystemAnsiCodePage));
   EXPECT_EQ(u'\0', wide[0]);
-  EXPECT_EQ(1, encoding::GetWideLength("", encoding::kSystemAnsiCodePage));
+  EXPECT_EQ(1, GetWideLength("", kSystemAnsiCodePage));
 }
 
 TEST(CTemplateSmartPtrArray, OwnsOnlyWhatItAllocated) {
@@ -121,3 +117,4 @@ TEST(CTemplateSmartPtrArray, OwnsOnlyWhatItAllocated) {
 }
 
 }  // namespace
+}  // namespace encoding

@@ -16,6 +16,7 @@
 #include "support/trace_capture.h"
 #include "support/html_entities_reference.h"
 
+namespace text {
 namespace {
 
 using testing_support::TraceCapture;
@@ -23,7 +24,7 @@ using testing_support::TraceCapture;
 WString Wide(const char* ascii) { return WString(ascii, ascii + std::char_traits<char>::length(ascii)); }
 
 WString Decoded(WString text) {
-  text::DecodeHtmlEntities(text);
+  DecodeHtmlEntities(text);
   return text;
 }
 
@@ -31,22 +32,21 @@ WString Decoded(WString text) {
 
 TEST(HtmlEntityTable, OrderAndSpecialEntries) {
   std::size_t count = 0;
-  while (text::HtmlEntityTable[count].name != nullptr) ++count;
-  ASSERT_EQ(text::kHtmlEntityCount, count);
+  while (HtmlEntityTable[count].name != nullptr) ++count;
+  ASSERT_EQ(kHtmlEntityCount, count);
   const std::pair<const char*, int> first[] = {
       {"&nbsp;", 32}, {"&quot;", 34}, {"&apos;", 39}, {"&lt;", 60}, {"&gt;", 62}};
   for (std::size_t i = 0; i < 5; ++i) {
-    EXPECT_STREQ(first[i].first, text::HtmlEntityTable[i].name);
-    EXPECT_EQ(first[i].second, text::HtmlEntityTable[i].code);
+    EXPECT_STREQ(first[i].first, HtmlEntityTable[i].name);
+    EXPECT_EQ(first[i].second, HtmlEntityTable[i].code);
   }
-  EXPECT_STREQ("&iexcl;", text::HtmlEntityTable[5].name);
-  EXPECT_STREQ("&diams;", text::HtmlEntityTable[251].name);
+  EXPECT_STREQ("&iexcl;", HtmlEntityTable[5].name);
+  EXPECT_STREQ("&diams;", HtmlEntityTable[251].name);
   for (std::size_t i = 6; i < 252; ++i) {
-    EXPECT_LT(text::HtmlEntityTable[i - 1].code, text::HtmlEntityTable[i].code)
-        << text::HtmlEntityTable[i].name;
+    EXPECT_LT(HtmlEntityTable[i - 1].code, HtmlEntityTable[i].code) << HtmlEntityTable[i].name;
   }
-  EXPECT_STREQ("&amp;", text::HtmlEntityTable[252].name);
-  EXPECT_EQ(38, text::HtmlEntityTable[252].code);
+  EXPECT_STREQ("&amp;", HtmlEntityTable[252].name);
+  EXPECT_EQ(38, HtmlEntityTable[252].code);
 }
 
 // Python's html.entities.name2codepoint holds exactly the 252 entities of HTML 4.01.
@@ -70,8 +70,7 @@ TEST(HtmlEntityTable, AgreesWithPythonsHtml401List) {
   python["&nbsp;"] = 32;   // a plain space here
   python["&apos;"] = 39;   // added
   std::map<std::string, int> ours;
-  for (const text::HtmlEntity* e = text::HtmlEntityTable; e->name != nullptr; ++e)
-    ours[e->name] = e->code;
+  for (const HtmlEntity* e = HtmlEntityTable; e->name != nullptr; ++e) ours[e->name] = e->code;
   EXPECT_EQ(python, ours);
 }
 
@@ -157,7 +156,7 @@ TEST(DecodeHtmlEntities, ReportsAreBoundedOnHostileText) {
   TraceCapture trace;
   const WString decoded = Decoded(text);
   EXPECT_EQ(u'A', decoded.back());
-  EXPECT_EQ(static_cast<std::size_t>(text::kMaxBadReferenceReports), trace.Lines().size());
+  EXPECT_EQ(static_cast<std::size_t>(kMaxBadReferenceReports), trace.Lines().size());
 }
 
 // Random texts full of near-references: the one-scan passes must give exactly what the
@@ -179,7 +178,7 @@ TEST(DecodeHtmlEntities, OneScanEqualsTheLiteralProcedure) {
     for (int n = length(random); n > 0; --n) text += pieces[pick(random)];
 
     WString named = text, reference = text;
-    text::DecodeNamedReferences(named);
+    DecodeNamedReferences(named);
     html_entities_reference::NamedPass(reference);
     ASSERT_EQ(reference, named) << "named pass, round " << round;
 
@@ -188,7 +187,7 @@ TEST(DecodeHtmlEntities, OneScanEqualsTheLiteralProcedure) {
     html_entities_reference::DecimalPass(reference, referenceBad, &referenceQuoted);
     TraceCapture trace;
     WString decoded = named;
-    text::DecodeDecimalReferences(decoded);
+    DecodeDecimalReferences(decoded);
     ASSERT_EQ(reference, decoded) << "decimal pass, round " << round;
 
     // Each bad form is reported once, quoting the text as the literal procedure had it then.
@@ -219,3 +218,4 @@ TEST(DecodeHtmlEntities, MegabyteText) {
 }
 
 }  // namespace
+}  // namespace text
