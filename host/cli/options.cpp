@@ -83,6 +83,7 @@ struct OptionRule {
   std::string_view name;
   bool takesValue;
   std::function<bool(Options&, const std::string&)> apply;
+  std::string_view accepts = {};  // what a value may be, said when one is refused
 };
 
 bool ParseNumber(const std::string& text, double& value) {
@@ -112,13 +113,33 @@ bool IsTraceLevelName(const std::string& name) {
   return false;
 }
 
-// A proxy is handed to the plug-in as it stands; refuse only what cannot be a host name.
+// Whether text is a port number, 1 to 65535.
+bool IsPort(std::string_view text) {
+  int port = 0;
+  return ParseInteger(std::string(text), 1, 65535, port);
+}
+
+// A proxy is handed to the plug-in as it stands: [SCHEME://]HOST[:PORT], the host a name, an
+// IPv4 address or a bracketed IPv6 one. Refused is what cannot reach any proxy: blanks or control
+// characters, no host, a port that is not 1 to 65535.
 bool IsProxyText(const std::string& text) {
-  if (text.empty()) return false;
   for (const unsigned char c : text) {
     if (c <= ' ' || c == 0x7F) return false;
   }
-  return true;
+  std::string_view rest = text;
+  if (const std::size_t scheme = rest.find("://"); scheme != std::string_view::npos) {
+    rest.remove_prefix(scheme + 3);
+  }
+  std::size_t hostEnd = rest.find(':');
+  if (!rest.empty() && rest[0] == '[') {
+    hostEnd = rest.find(']');
+    if (hostEnd == std::string_view::npos) return false;
+    ++hostEnd;
+    if (hostEnd < rest.size() && rest[hostEnd] != ':') return false;
+  }
+  if (hostEnd == 0 || rest.empty()) return false;
+  if (hostEnd >= rest.size()) return true;
+  return IsPort(rest.substr(hostEnd + 1));
 }
 
 bool SetText(std::optional<std::string>& field, const std::string& value) {
@@ -135,7 +156,8 @@ const std::vector<OptionRule>& Rules() {
          if (!IsProxyText(v)) return false;
          o.proxy = v;
          return true;
-       }},
+       },
+       "HOST:PORT, with a port from 1 to 65535"},
       {"--cache-dir", true,
        [](Options& o, const std::string& v) { return SetText(o.cacheDir, v); }},
       {"--no-cache", false, [](Options& o, const std::string&) { return o.noCache = true; }},
@@ -145,7 +167,8 @@ const std::vector<OptionRule>& Rules() {
          if (!IsTraceLevelName(v)) return false;
          o.traceLevel = v;
          return true;
-       }},
+       },
+       "Error, Warning, Info, Debug, Detail or Verbose"},
       {"--parent-log", true,
        [](Options& o, const std::string& v) { return SetText(o.parentLog, v); }},
       {"--max-difference", true,
@@ -154,14 +177,16 @@ const std::vector<OptionRule>& Rules() {
          if (!ParseNumber(v, x) || x < 0 || x > 3.4e38) return false;
          o.maxDifference = static_cast<float>(x);
          return true;
-       }},
+       },
+       "a number from 0 to 3.4e38"},
       {"--timeout", true,
        [](Options& o, const std::string& v) {
          double x = 0;
          if (!ParseNumber(v, x) || x <= 0 || x > 1e9) return false;
          o.timeoutSeconds = x;
          return true;
-       }},
+       },
+       "seconds, more than 0 and at most 1e9"},
       {"--json", false, [](Options& o, const std::string&) { return o.json = true; }},
       {"--raw", false, [](Options& o, const std::string&) { return o.raw = true; }},
       {"--stats", false, [](Options& o, const std::string&) { return o.stats = true; }},
@@ -174,14 +199,16 @@ const std::vector<OptionRule>& Rules() {
          if (!ParseInteger(v, 0, 3600000, ms)) return false;
          o.delayMs = ms;
          return true;
-       }},
+       },
+       "milliseconds from 0 to 3600000"},
       {"--port", true,
        [](Options& o, const std::string& v) {
          int port = 0;
          if (!ParseInteger(v, 0, 65535, port)) return false;
          o.port = port;
          return true;
-       }},
+       },
+       "a port from 0 (any free one) to 65535"},
       {"--force", false, [](Options& o, const std::string&) { return o.force = true; }},
       {"--dry-run", false, [](Options& o, const std::string&) { return o.dryRun = true; }},
       {"--help", false, [](Options& o, const std::string&) { return o.help = true; }},
@@ -305,7 +332,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
       value = args[++i];
     }
     if (!rule->apply(options, value)) {
-      return Fail(error, "bad value for " + name + ": \"" + value + "\"");
+      std::string message = "bad value for " + name + ": \"" + value + "\"";
+      if (!rule->accepts.empty()) message += " (expected " + std::string(rule->accepts) + ")";
+      return Fail(error, message);
     }
   }
   if (options.help || options.version) return true;

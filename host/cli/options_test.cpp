@@ -34,6 +34,10 @@ TEST(Options, AcceptsEachCommandWithItsArguments) {
       {Words({"tag", "--force", "--dry-run", "--delay", "0", "a.mp3", "music"}), "tag",
        Words({"a.mp3", "music"})},
       {Words({"show", "a.mp3", "b.flac"}), "show", Words({"a.mp3", "b.flac"})},
+      // the forms a named proxy may take
+      {Words({"--proxy", "proxy.example", "info"}), "info", {}},
+      {Words({"--proxy", "http://proxy.example:3128", "info"}), "info", {}},
+      {Words({"--proxy", "[::1]:8080", "info"}), "info", {}},
   };
   for (const Case& c : cases) {
     Options options;
@@ -101,6 +105,11 @@ TEST(Options, RefusesWhatCannotWork) {
       {Words({"--parent-log", "p", "info"}), "need --log-dir"},
       {Words({"--proxy", "", "info"}), "bad value for --proxy"},
       {Words({"--proxy", "a b:1", "info"}), "bad value for --proxy"},
+      {Words({"--proxy", ":", "info"}), "bad value for --proxy: \":\" (expected HOST:PORT"},
+      {Words({"--proxy", "h:70000", "info"}), "bad value for --proxy"},
+      {Words({"--proxy", "h:", "info"}), "bad value for --proxy"},
+      {Words({"--proxy", "http://:80", "info"}), "bad value for --proxy"},
+      {Words({"--proxy", "[::1", "info"}), "bad value for --proxy"},
       {Words({"--proxy", "127.0.0.1:1", "demo"}), "leave out --proxy"},
       {Words({"--no-cache", "--cache-dir", "c", "info"}), "exclude each other"},
       {Words({"song", "A", "B", "--batch", "f", "--out", "d"}), "belong to the get command"},
@@ -115,6 +124,7 @@ TEST(Options, RefusesWhatCannotWork) {
       {Words({"get", "A", "B", "--delay", "5"}), "--delay needs --batch"},
       {Words({"get", "--batch", "f", "--out", "d", "A", "B"}), "takes no ARTIST"},
       {Words({"get", "--batch", "f", "--out", "d", "--delay", "-5"}), "bad value for --delay"},
+      {Words({"tag", "--delay", "86400000", "a.mp3"}), "(expected milliseconds from 0 to 3600000)"},
       {Words({"info", "--port", "80"}), "--port belongs to the site command"},
       {Words({"site", "--port", "70000"}), "bad value for --port"},
   };
