@@ -14,6 +14,10 @@ bool ParseLine(std::string line, int number, std::vector<BatchSong>& songs, std:
   if (line.find_first_not_of(" \t") == std::string::npos) return true;  // blank
   const std::size_t tab = line.find('\t');
   const std::string where = "line " + std::to_string(number) + ": ";
+  if (!IsUtf8(line)) {
+    error = where + "not UTF-8 (save the batch file as UTF-8)";
+    return false;
+  }
   if (tab == std::string::npos) {
     error = where + "expected ARTIST<TAB>TITLE, found no tab";
     return false;
@@ -34,6 +38,11 @@ bool ParseLine(std::string line, int number, std::vector<BatchSong>& songs, std:
 }  // namespace
 
 bool ParseBatchText(const std::string& text, std::vector<BatchSong>& songs, std::string& error) {
+  // A UTF-16 file has no tab byte on its own: say what it is rather than "found no tab".
+  if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
+    error = "UTF-16, not UTF-8 (save the batch file as UTF-8)";
+    return false;
+  }
   constexpr std::string_view kBom = "\xEF\xBB\xBF";
   std::istringstream in(text.starts_with(kBom) ? text.substr(kBom.size()) : text);
   std::vector<BatchSong> parsed;

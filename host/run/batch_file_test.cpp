@@ -37,6 +37,8 @@ TEST(BatchFile, NamesTheFirstMalformedLine) {
       {"A\tB\tC\n", "line 1: expected ARTIST<TAB>TITLE, found more than one tab"},
       {"\tTitle\n", "line 1: the artist and the title must not be empty"},
       {"Artist\t\r\n", "line 1: the artist and the title must not be empty"},
+      {"A\tB\nCaf\xE9\tB\n", "line 2: not UTF-8 (save the batch file as UTF-8)"},
+      {std::string("\xFF\xFE" "A\0\t\0B\0", 8), "UTF-16, not UTF-8 (save the batch file as UTF-8)"},
   };
   for (const Case& c : cases) {
     std::vector<BatchSong> songs{{"keep", "me", 9}};

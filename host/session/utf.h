@@ -10,6 +10,8 @@ namespace host {
 
 std::string ToUtf8(const WString& text);
 WString FromUtf8(const std::string& text);
+// Whether text is well-formed UTF-8 (it then comes back from FromUtf8 unchanged).
+inline bool IsUtf8(const std::string& text) { return ToUtf8(FromUtf8(text)) == text; }
 // A path from UTF-8 text; a plain string would be read in the ANSI code page on Windows.
 inline std::filesystem::path PathFromUtf8(const std::string& text) {
   return std::filesystem::path(std::u8string(text.begin(), text.end()));
