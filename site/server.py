@@ -200,14 +200,11 @@ def parse_args(argv):
     return parser.parse_args(argv)
 
 
-def announce_in_file(path, line, server):
-    """Writes the PORT line where the parent waits for it: to a temporary name first, so that
-    the parent never reads half a line; then stops the server once the parent removes the
-    file; the file goes when the server ends. A Windows host under Wine gets neither the output
-    nor a way to end or watch this process."""
-    with open(path + ".tmp", "w") as out:
-        out.write(line + "\n")
-    os.replace(path + ".tmp", path)
+def stop_when_gone(path, server):
+    """Stops the server once the parent removes the port file, which was written under a
+    temporary name first so that the parent never reads half a line; the file goes when the
+    server ends. A Windows host under Wine gets neither the output nor a way to end or watch
+    this process."""
 
     def watch():
         while os.path.exists(path):
@@ -217,14 +214,30 @@ def announce_in_file(path, line, server):
     threading.Thread(target=watch, daemon=True).start()
 
 
+def announce(line, port_file):
+    """The first line the parent reads: on stdout, and in the port file when one is asked for."""
+    print(line, flush=True)
+    if port_file:
+        with open(port_file + ".tmp", "w") as out:
+            out.write(line + "\n")
+        os.replace(port_file + ".tmp", port_file)
+
+
 def main(argv):
     args = parse_args(argv)
-    server = SiteServer((args.bind, args.port), args.host_name, RequestLog(args.log),
-                        args.delay_ms, args.verbose)
+    try:
+        server = SiteServer((args.bind, args.port), args.host_name, RequestLog(args.log),
+                            args.delay_ms, args.verbose)
+    except OSError as error:
+        # A port in use, an address not to be had: one line for the parent to pass on.
+        reason = (error.strerror or str(error)).lower()
+        announce("ERROR cannot listen on %s:%d: %s" % (args.bind, args.port, reason),
+                 args.port_file)
+        return 1
     line = "PORT %d" % server.server_address[1]
-    print(line, flush=True)
+    announce(line, args.port_file)
     if args.port_file:
-        announce_in_file(args.port_file, line, server)
+        stop_when_gone(args.port_file, server)
     try:
         server.serve_forever()
     except KeyboardInterrupt:

@@ -41,13 +41,15 @@ std::string ShellWord(const std::string& text) {
   return quoted + "'";
 }
 
-bool StartSite(SiteLauncher& site, int port, std::string& siteFolder) {
+// kExitFound once the site is up; else, with the reason said, kExitNotFound when the site
+// itself refused (a port in use) and kExitUsage when it cannot be found or run.
+int StartSite(SiteLauncher& site, int port, std::string& siteFolder) {
   std::string error;
   if (!FindSiteFolder(siteFolder, error) || !site.Start(siteFolder, kSiteHost, port, error)) {
     Say(error);
-    return false;
+    return site.SiteRefused() ? kExitNotFound : kExitUsage;
   }
-  return true;
+  return kExitFound;
 }
 
 std::string ProxyOf(const SiteLauncher& site) { return "127.0.0.1:" + std::to_string(site.Port()); }
@@ -57,7 +59,9 @@ std::string ProxyOf(const SiteLauncher& site) { return "127.0.0.1:" + std::to_st
 int RunSiteCommand(const Options& options) {
   SiteLauncher site;
   std::string folder;
-  if (!StartSite(site, options.port.value_or(0), folder)) return kExitUsage;
+  if (const int status = StartSite(site, options.port.value_or(0), folder); status != kExitFound) {
+    return status;
+  }
   Say("the bundled lyrics site for " + std::string(kSiteHost) + " is up on " + ProxyOf(site) +
       " (Ctrl-C stops it); try:");
   Say("  tunewell --proxy " + ProxyOf(site) + " songs 'The Lanterns'");
@@ -70,14 +74,16 @@ int RunSiteCommand(const Options& options) {
   }
   site.Stop();
   Say("site stopped");
-  return kExitFound;
+  // Ctrl-C is how a person ends the site; a --timeout ending it is a time-out, as elsewhere.
+  return CancelSwitch::WhyCancelled() == CancelSwitch::Reason::TimedOut ? kExitNotFound
+                                                                         : kExitFound;
 }
 
 int RunDemoCommand(const Options& options) {
   SiteLauncher site;
   std::string folder, error;
   CorpusSong song;
-  if (!StartSite(site, 0, folder)) return kExitUsage;
+  if (const int status = StartSite(site, 0, folder); status != kExitFound) return status;
   if (!ReadSampleSong(folder, song, error)) {
     Say(error);
     return kExitUsage;

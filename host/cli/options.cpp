@@ -75,7 +75,8 @@ const char* const kUsage =
     "plug-in; 3 a download failed and nothing was found. A batch exits 0 when every song was\n"
     "found, 3 when any download failed, 1 otherwise; tag likewise (a file that had lyrics\n"
     "counts as found, one that could not be read or written as failed). show exits 0 when\n"
-    "every file holds lyrics, 1 otherwise.\n";
+    "every file holds lyrics, 1 otherwise. site exits 0 when Ctrl-C stops it, 1 when it cannot\n"
+    "start (its port is in use) or --timeout ends it.\n";
 
 // One option: its name, whether it takes a value, and what it does with it. A false result
 // means the value is malformed; the parser then names the option and the value.

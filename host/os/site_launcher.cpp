@@ -4,10 +4,20 @@
 
 namespace host {
 
-int PortOfAnnouncement(const std::string& line) {
-  if (line.rfind("PORT ", 0) != 0) return 0;
-  const int port = std::atoi(line.c_str() + 5);
-  return port > 0 && port <= 65535 ? port : 0;
+Announcement ParseAnnouncement(const std::string& line) {
+  Announcement said;
+  if (line.rfind("ERROR ", 0) == 0) {
+    said.refused = true;
+    said.error = "the bundled site cannot start: " + line.substr(6);
+    return said;
+  }
+  const int port = line.rfind("PORT ", 0) == 0 ? std::atoi(line.c_str() + 5) : 0;
+  if (port > 0 && port <= 65535) {
+    said.port = port;
+  } else {
+    said.error = "the bundled site announced no port but \"" + line + "\"";
+  }
+  return said;
 }
 
 }  // namespace host

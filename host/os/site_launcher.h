@@ -1,5 +1,6 @@
 // Starts the bundled lyrics site (python3 server.py) as a child process, reads the port it got
-// from its first output line ("PORT <n>"), and stops it again. The child runs in a process
+// from its first output line ("PORT <n>", or "ERROR <why>" when it cannot listen), and stops
+// it again. The child runs in a process
 // group of its own, so that Ctrl-C at the terminal reaches only the host, which then stops the
 // site itself; and it is told to end if the host dies first, so no site outlives its host.
 // On Windows the line comes through a file (server.py --port-file), since a Linux python3
@@ -26,6 +27,9 @@ class SiteLauncher {
   bool Start(const std::string& siteFolder, const std::string& hostName, int port,
              std::string& error);
   int Port() const { return port_; }
+  // After a failed Start: whether the site itself refused to start (a port in use, say), as
+  // opposed to a site that could not be run or did not answer.
+  bool SiteRefused() const { return refused_; }
   bool Running() const { return child_ != nullptr; }
   // True once the child has ended by itself (reaped; Running() turns false).
   bool Exited();
@@ -36,9 +40,17 @@ class SiteLauncher {
   struct Child;  // the platform's hold on the running site
   std::unique_ptr<Child> child_;
   int port_ = 0;
+  bool refused_ = false;
 };
 
-// The port in a "PORT <n>" line (its end of line removed); 0 when the line is no such line.
-int PortOfAnnouncement(const std::string& line);
+// What the site's first line (its end of line removed) says: the port of "PORT <n>"; for
+// "ERROR <why>", no port, refused, and the site's reason as the error; for anything else, no
+// port and an error quoting the line.
+struct Announcement {
+  int port = 0;
+  bool refused = false;
+  std::string error;
+};
+Announcement ParseAnnouncement(const std::string& line);
 
 }  // namespace host

@@ -291,4 +291,23 @@ TEST(HostSite, RunsTheSiteInTheForegroundUntilCtrlC) {
 #endif
 }
 
+TEST(HostSite, ATakenPortOrATimeOutEndsItWithStatusOne) {
+  e2e::BundledSite taken;
+  ASSERT_TRUE(taken.ok());
+  struct Case {
+    std::vector<std::string> args;
+    std::string said;
+  };
+  const Case cases[] = {
+      {{"site", "--port", std::to_string(taken.port())}, "cannot listen on 127.0.0.1:"},
+      {{"--timeout", "1", "site"}, "site stopped"},
+  };
+  for (const Case& c : cases) {
+    const RunResult r = RunHost(c.args);
+    EXPECT_EQ(r.status, 1) << Describe(r);
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << Describe(r);
+    EXPECT_EQ(r.err.find("Traceback"), std::string::npos) << Describe(r);
+  }
+}
+
 }  // namespace

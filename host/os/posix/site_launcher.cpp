@@ -52,7 +52,7 @@ struct SiteLauncher::Child {
   int output = -1;  // read end of the child's stdout
 
   // Reads the first line of the child's output, for at most kStartTimeout.
-  int ReadPort(std::string& error) const;
+  int ReadPort(std::string& error, bool& refused) const;
 };
 
 SiteLauncher::SiteLauncher() = default;
@@ -86,7 +86,8 @@ bool SiteLauncher::Start(const std::string& siteFolder, const std::string& hostN
   child_ = std::make_unique<Child>();
   child_->pid = pid;
   child_->output = fds[0];
-  port_ = child_->ReadPort(error);
+  refused_ = false;
+  port_ = child_->ReadPort(error, refused_);
   if (port_ == 0) {
     Stop();
     return false;
@@ -94,7 +95,7 @@ bool SiteLauncher::Start(const std::string& siteFolder, const std::string& hostN
   return true;
 }
 
-int SiteLauncher::Child::ReadPort(std::string& error) const {
+int SiteLauncher::Child::ReadPort(std::string& error, bool& refused) const {
   std::string line;
   const auto end = Clock::now() + kStartTimeout;
   while (line.find('\n') == std::string::npos) {
@@ -116,9 +117,10 @@ int SiteLauncher::Child::ReadPort(std::string& error) const {
     line.append(buffer, static_cast<std::size_t>(n));
   }
   line.resize(line.find('\n'));
-  const int port = PortOfAnnouncement(line);
-  if (port == 0) error = "the bundled site announced no port but \"" + line + "\"";
-  return port;
+  const Announcement said = ParseAnnouncement(line);
+  refused = said.refused;
+  if (said.port == 0) error = said.error;
+  return said.port;
 }
 
 bool SiteLauncher::Exited() {

@@ -173,9 +173,11 @@ bool SiteLauncher::Start(const std::string& siteFolder, const std::string& hostN
     }
     std::this_thread::sleep_for(kPoll);
   }
-  port_ = PortOfAnnouncement(announcement);
+  const Announcement said = ParseAnnouncement(announcement);
+  port_ = said.port;
+  refused_ = said.refused;
   if (port_ == 0) {
-    error = "the bundled site announced no port but \"" + announcement + "\"";
+    error = said.error;
     Stop();
     return false;
   }
