@@ -58,6 +58,17 @@ bool PluginSession::ConfigureLog(const SessionSettings& settings, std::string& e
 
 bool PluginSession::ConfigureCache(const SessionSettings& settings, std::string& error) {
   if (!settings.cacheDir) return true;
+  // A default folder is made inside the user's folders (~/.cache/tunewell, $XDG_CACHE_HOME/
+  // tunewell, %LOCALAPPDATA%\tunewell), never with them: a HOME that does not exist (a service
+  // account's /nonexistent) stays so.
+  const std::filesystem::path base = PathFromUtf8(*settings.cacheDir).parent_path().parent_path();
+  std::error_code code;
+  if (settings.cacheDirIsDefault && !std::filesystem::is_directory(base, code)) {
+    std::fprintf(stderr, "tunewell: %s does not exist, so the default cache folder %s is not "
+                 "made; going on without a cache\n", Utf8FromPath(base).c_str(),
+                 settings.cacheDir->c_str());
+    return true;
+  }
   if (!MakeFolders(*settings.cacheDir, error)) {
     // The user did not ask for this folder: run without a cache rather than not at all.
     if (!settings.cacheDirIsDefault) return false;

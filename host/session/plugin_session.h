@@ -26,7 +26,8 @@ struct SessionSettings {
   std::optional<std::string> traceLevel;
   std::optional<std::string> parentLog;
   std::optional<std::string> cacheDir;  // none: no "LocalCacheFolder"
-  bool cacheDirIsDefault = false;       // a default folder that cannot be made is skipped
+  bool cacheDirIsDefault = false;       // a default folder that cannot be made is skipped,
+                                        // and one is made only inside the user's own folders
   std::optional<std::string> proxy;
   float maxDifference = 1.0f;
   std::FILE* verboseLog = nullptr;  // --verbose: where to show the dealings, else null

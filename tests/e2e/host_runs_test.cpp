@@ -71,6 +71,35 @@ TEST(HostCache, ASecondRunFindsTheArtistWithoutTheSite) {
   EXPECT_EQ(uncached.status, 3) << Describe(uncached);
 }
 
+// The default cache folder lies in the user's folders; where those do not exist (a service
+// account's HOME), none is made and the run goes on without a cache.
+TEST(HostCache, AMissingHomeIsNeverMade) {
+  testing_support::TempDir dir;
+  const std::string home = dir.File("no-such-home");
+#ifdef _WIN32
+  const std::pair<const char*, std::string> user[] = {{"LOCALAPPDATA", home + "\\Local"}};
+#else  // an empty XDG_CACHE_HOME is ignored: the default then lies under HOME
+  const std::pair<const char*, std::string> user[] = {{"HOME", home}, {"XDG_CACHE_HOME", ""}};
+#endif
+  std::vector<std::pair<const char*, std::string>> saved;
+  const auto set = [](const char* name, const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(name, value.c_str());
+#else
+    setenv(name, value.c_str(), 1);
+#endif
+  };
+  for (const auto& [name, value] : user) {
+    saved.emplace_back(name, std::getenv(name) != nullptr ? std::getenv(name) : "");
+    set(name, value);
+  }
+  const RunResult r = RunHost({"--proxy", e2e::ClosedProxy(), "artist", "Kestrel"});
+  for (const auto& [name, value] : saved) set(name, value);
+  EXPECT_EQ(r.status, 3) << Describe(r);
+  EXPECT_NE(r.err.find("going on without a cache"), std::string::npos) << Describe(r);
+  EXPECT_FALSE(std::filesystem::exists(home)) << "the host made " << home;
+}
+
 TEST(HostCancel, TimeoutAgainstASlowSiteEndsCleanlyWithStatusOne) {
   e2e::BundledSite slow(2500);
   ASSERT_TRUE(slow.ok());
