@@ -11,5 +11,7 @@ namespace host {
 // On POSIX a terminal device; on Windows a console that handles VT sequences
 // (ENABLE_VIRTUAL_TERMINAL_PROCESSING), since a console without them would print the escape.
 bool IsTerminal(std::FILE* stream);
+// The width in columns of the terminal behind stream; 0 when it is none or cannot say.
+int TerminalColumns(std::FILE* stream);
 
 }  // namespace host

@@ -98,7 +98,8 @@ bool RunBatch(PluginSession& session, const std::vector<BatchSong>& songs,
     Count(result, one.outcome);
     const std::string status =
         one.error.empty() ? std::string(OutcomeName(one.outcome)) : one.error;
-    progress.Finished(static_cast<int>(i), status, Label(songs[i]));
+    progress.Finished(static_cast<int>(i), status, Label(songs[i]),
+                      one.outcome != Outcome::Found);
     const bool stopped = one.outcome == Outcome::Interrupted || one.outcome == Outcome::TimedOut;
     if (settings.keepSongs) result.songs.push_back(std::move(one));
     if (stopped) break;

@@ -1,36 +1,48 @@
 // Progress of a batch on stderr: on a terminal one bar redrawn in place
-// ("[#######.............] 7/20 found: ARTIST - TITLE"), elsewhere (a log file, a pipe) one plain
-// line per finished song ("7/20 found: ARTIST - TITLE"). Writes to a stream it does not own.
-// One thread.
+// ("[#######.............] 7/20 found: ARTIST - TITLE"), fitted to the terminal's width, with
+// every problem (not found, failed) left on its own line above the bar and listed again when the
+// run ends; elsewhere (a log file, a pipe) one plain line per finished song
+// ("7/20 found: ARTIST - TITLE"). Writes to a stream it does not own. One thread.
 #pragma once
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace host {
 
 class ProgressDisplay {
  public:
-  ProgressDisplay(std::FILE* stream, bool terminal, int total)
-      : stream_(stream), terminal_(terminal), total_(total) {}
+  // columns: the terminal's width; 0 asks the terminal at each redraw (so that a resized
+  // window is followed), 80 when it cannot say.
+  ProgressDisplay(std::FILE* stream, bool terminal, int total, int columns = 0)
+      : stream_(stream), terminal_(terminal), total_(total), columns_(columns) {}
 
   // The song with this 0-based index is being searched (shown on a terminal only).
   void Started(int index, const std::string& label);
-  // The song with this 0-based index is done, with a status such as "found".
-  void Finished(int index, const std::string& status, const std::string& label);
-  // Ends the bar's line on a terminal; nothing otherwise.
+  // The song with this 0-based index is done, with a status such as "found"; a problem (not
+  // found, failed) stays on screen.
+  void Finished(int index, const std::string& status, const std::string& label,
+                bool problem = false);
+  // Ends the bar's line on a terminal and lists the problems again; nothing otherwise.
   void Close();
 
   // The bar for `done` of `total` songs, `width` cells wide.
   static std::string Bar(int done, int total, int width);
+  // The label in at most `width` columns (UTF-8 characters): a path loses the middle of its
+  // folders first, never its file name unless that alone is too wide.
+  static std::string FitLabel(const std::string& label, std::size_t width);
 
  private:
-  void Redraw(int done, const std::string& text);
+  void Redraw(int done, const std::string& status, const std::string& label);
+  int Columns() const;
 
   std::FILE* stream_;
   bool terminal_;
   int total_;
+  int columns_;
   bool drawn_ = false;
+  std::vector<std::string> problems_;
 };
 
 }  // namespace host

@@ -186,7 +186,8 @@ void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& 
       }
     }
     Count(result, one);
-    progress.Finished(static_cast<int>(i), StatusText(one, false), Label(one));
+    progress.Finished(static_cast<int>(i), StatusText(one, false), Label(one),
+                      one.status == TagStatus::NotFound || one.status == TagStatus::Failed);
     const bool stopped = one.status == TagStatus::Stopped;
     result.files.push_back(std::move(one));
     if (stopped) break;
