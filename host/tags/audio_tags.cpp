@@ -12,6 +12,8 @@
 #include <taglib/wavfile.h>
 #include <taglib/xiphcomment.h>
 
+#include <vector>
+
 namespace host {
 namespace {
 
@@ -38,18 +40,31 @@ TagLib::ID3v2::Tag* Id3v2Of(TagLib::File& file, AudioFormat format) {
   }
 }
 
-std::string Id3v2Lyrics(TagLib::ID3v2::Tag& tag) {
+// The USLT frames with an empty description come first: they hold a song's own lyrics; one
+// with a description (a translation, say) is another text beside them.
+std::vector<TagLib::ID3v2::UnsynchronizedLyricsFrame*> LyricsFrames(TagLib::ID3v2::Tag& tag) {
+  std::vector<TagLib::ID3v2::UnsynchronizedLyricsFrame*> plain, described;
   for (TagLib::ID3v2::Frame* frame : tag.frameList("USLT")) {
-    const std::string text = Utf8(frame->toString());
+    if (auto* lyrics = dynamic_cast<TagLib::ID3v2::UnsynchronizedLyricsFrame*>(frame)) {
+      (lyrics->description().isEmpty() ? plain : described).push_back(lyrics);
+    }
+  }
+  plain.insert(plain.end(), described.begin(), described.end());
+  return plain;
+}
+
+std::string Id3v2Lyrics(TagLib::ID3v2::Tag& tag) {
+  for (const auto* frame : LyricsFrames(tag)) {
+    const std::string text = Utf8(frame->text());
     if (!text.empty()) return text;
   }
   return {};
 }
 
+// The language of the frame the lyrics replace: the first without a description.
 TagLib::ByteVector LyricsLanguage(TagLib::ID3v2::Tag& tag) {
-  for (TagLib::ID3v2::Frame* frame : tag.frameList("USLT")) {
-    auto* lyrics = dynamic_cast<TagLib::ID3v2::UnsynchronizedLyricsFrame*>(frame);
-    if (lyrics != nullptr && lyrics->language().size() == 3) return lyrics->language();
+  for (const auto* frame : LyricsFrames(tag)) {
+    if (frame->description().isEmpty() && frame->language().size() == 3) return frame->language();
   }
   return "eng";
 }
@@ -62,7 +77,11 @@ TagLib::ID3v2::Version VersionToWrite(TagLib::ID3v2::Tag& tag) {
 
 void SetId3v2Lyrics(TagLib::ID3v2::Tag& tag, const String& text) {
   const TagLib::ByteVector language = LyricsLanguage(tag);
-  tag.removeFrames("USLT");
+  // Only the frame of this language without a description is replaced: a translation or any
+  // other described text beside it is the user's and stays.
+  for (auto* frame : LyricsFrames(tag)) {
+    if (frame->description().isEmpty() && frame->language() == language) tag.removeFrame(frame);
+  }
   // ID3v2.3 knows no UTF-8.
   auto* frame = new TagLib::ID3v2::UnsynchronizedLyricsFrame(IsId3v23(tag) ? String::UTF16
                                                                             : String::UTF8);

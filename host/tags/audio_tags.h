@@ -31,13 +31,14 @@ class AudioTags {
   // UTF-8 texts; empty when the tag has none.
   std::string Artist() const;
   std::string Title() const;
-  // The stored lyrics: the first USLT frame of any language and description; LYRICS, else
-  // UNSYNCEDLYRICS; ©lyr.
+  // The stored lyrics: the first USLT frame without a description, else the first with one;
+  // LYRICS, else UNSYNCEDLYRICS; ©lyr.
   std::string Lyrics() const;
 
-  // Makes the text the file's only lyrics. ID3v2: one USLT frame with an empty description,
-  // in the language of the frame it replaces, else "eng"; the tag keeps its version (2.3 or
-  // 2.4; a new tag is 2.4). Vorbis comments: LYRICS, and UNSYNCEDLYRICS removed. MP4: ©lyr.
+  // Stores the text as the file's lyrics. ID3v2: the USLT frame with an empty description in
+  // the language of the first such frame, else "eng", replaces that one alone (frames of other
+  // languages or with a description, a translation say, stay); the tag keeps its version (2.3
+  // or 2.4; a new tag is 2.4). Vorbis comments: LYRICS, and UNSYNCEDLYRICS removed. MP4: ©lyr.
   void SetLyrics(const std::string& text);
   // Writes the tags into the stream, leaving the other tag kinds of the file as they are.
   bool Save();

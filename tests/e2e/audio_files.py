@@ -7,7 +7,7 @@ data/tone.m4a (1 s of sine made by ffmpeg's AAC encoder: no MP4 encoder is a tes
 
   make DIR SPEC            one file per SPEC line: NAME<TAB>FORMAT<TAB>ARTIST<TAB>TITLE<TAB>EXTRAS
                            EXTRAS, comma-separated: id3v23, id3v24, album, picture,
-                           lyrics=LANG (an old USLT/LYRICS/(c)lyr), unsynced (old UNSYNCEDLYRICS)
+                           lyrics=LANG[:DESCRIPTION] (an old USLT/LYRICS/(c)lyr), unsynced (old UNSYNCEDLYRICS)
   state DIR                JSON: per file its tags, pictures and decoded audio, as mutagen and the
                            decoders see them
   check DIR BEFORE EXPECT  after tagging: per file "NAME: ok" or what is wrong, against the
@@ -85,7 +85,8 @@ def tag_id3(path, fmt, artist, title, extras):
     if "picture" in extras:
         tags.add(APIC(encoding=0, mime="image/png", type=3, desc="", data=PICTURE))
     if "lyrics" in extras:
-        tags.add(USLT(encoding=1, lang=extras["lyrics"], desc="", text=OLD_LYRICS))
+        lang, _, desc = extras["lyrics"].partition(":")
+        tags.add(USLT(encoding=1, lang=lang, desc=desc, text=OLD_LYRICS))
     version = 3 if "id3v23" in extras else 4
     if fmt == "mp3":
         tags.save(path, v2_version=version)
@@ -227,7 +228,8 @@ def file_state(path):
         state["id3"] = "2.%d" % tags.version[1]
         frames = tags.getall("USLT")
         state["uslt"] = [[f.lang, f.desc] for f in frames]
-        state["lyrics"] = frames[0].text if frames else None
+        own = [f for f in frames if not f.desc] or frames  # a translation comes after
+        state["lyrics"] = own[0].text if own else None
         state["artist"], state["title"], state["album"] = (
             text(tags.get(k).text) if tags.get(k) else None for k in ("TPE1", "TIT2", "TALB"))
         state["pictures"] = [hashlib.sha256(f.data).hexdigest() for f in tags.getall("APIC")]
@@ -279,7 +281,8 @@ def check(folder, before_file, expected_file):
         if name.rsplit(".", 1)[-1] in ID3_FORMATS:
             if new["id3"] != (old["id3"] or "2.4"):
                 wrong.append("ID3v2 version %s -> %s" % (old["id3"], new["id3"]))
-            if new["uslt"] != [[language, ""]]:
+            kept = [f for f in old["uslt"] if f[1]]  # described frames are the user's
+            if sorted(new["uslt"]) != sorted(kept + [[language, ""]]):
                 wrong.append("USLT frames %r" % new["uslt"])
         if new["unsynced"] is not None:
             wrong.append("UNSYNCEDLYRICS left")

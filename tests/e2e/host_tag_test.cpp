@@ -131,6 +131,8 @@ TEST_F(HostTag, EveryFormatGetsItsLyricsAndKeepsItsAudioAndTags) {
       {"old deu.mp3", "mp3", "id3v23,album,lyrics=deu", "deu"},
       {"old unsynced.flac", "flac", "album,unsynced", ""},
       {"old.m4a", "m4a", "album,lyrics=x", ""},
+      // a translation beside a song's own lyrics: --force adds the song's frame, keeps it
+      {"translated.mp3", "mp3", "id3v24,lyrics=deu:Übersetzung", "eng"},
   };
   const std::string music = dir_.File("music");
   ASSERT_NO_FATAL_FAILURE(Make(music, rows));
@@ -141,28 +143,29 @@ TEST_F(HostTag, EveryFormatGetsItsLyricsAndKeepsItsAudioAndTags) {
 
   const RunResult first = Tag({music});
   EXPECT_EQ(first.status, 0) << Describe(first);
-  EXPECT_EQ(first.out, "tagged 9, had lyrics 3, not found 0, failed 0\n") << Describe(first);
-  EXPECT_NE(first.err.find("9/12 skipped (has lyrics): " + music + "/old.m4a\n"),
+  EXPECT_EQ(first.out, "tagged 9, had lyrics 4, not found 0, failed 0\n") << Describe(first);
+  EXPECT_NE(first.err.find("9/13 skipped (has lyrics): " + music + "/old.m4a\n"),
             std::string::npos)
       << first.err;
   EXPECT_NE(first.err.find(" (artist and title from the file name)\n"), std::string::npos)
       << first.err;
-  for (const char* kept : {"/old deu.mp3", "/old unsynced.flac", "/old.m4a"}) {
+  for (const char* kept : {"/old deu.mp3", "/old unsynced.flac", "/old.m4a", "/translated.mp3"}) {
     EXPECT_EQ(testing_support::ReadFileBytes(music + kept), original.at(music + kept)) << kept;
   }
 
   const auto tagged = Snapshot(music);
   const RunResult dry = Tag({"--dry-run", "--force", music});
   EXPECT_EQ(dry.status, 0) << Describe(dry);
-  EXPECT_EQ(dry.out, "would tag 12, had lyrics 0, not found 0, failed 0\n") << Describe(dry);
+  EXPECT_EQ(dry.out, "would tag 13, had lyrics 0, not found 0, failed 0\n") << Describe(dry);
   EXPECT_TRUE(Snapshot(music) == tagged) << "a dry run changed a file";
 
   const RunResult forced = Tag({"--force", "--json", music});
   EXPECT_EQ(forced.status, 0) << Describe(forced);
   EXPECT_EQ(e2e::JsonFact(forced.out, "d['summary']['tagged'], d['files'][0]['names_from']"),
-            "(12, 'file name')");
+            "(13, 'file name')");
 
-  // mutagen's reading: the lyrics, one USLT frame of the right language, the ID3v2 version,
+  // mutagen's reading: the lyrics, one USLT frame of the right language (and a translation
+  // kept), the ID3v2 version,
   // artist, title, album, pictures and decoded audio as before.
   const RunResult checked =
       Audio({"check", music, dir_.File("before.json"), dir_.File("expected.tsv")});
