@@ -6,6 +6,9 @@
 #include <functional>
 #include <string_view>
 
+#include "output/text_output.h"
+#include "session/utf.h"
+
 namespace host {
 namespace {
 
@@ -149,6 +152,15 @@ bool SetText(std::optional<std::string>& field, const std::string& value) {
   return true;
 }
 
+// A folder or file the plug-in opens: it takes paths as UTF-16, so a name in bytes that are
+// not UTF-8 would reach it as another name (and the host would make one folder, the plug-in
+// use another).
+bool SetPluginPath(std::optional<std::string>& field, const std::string& value) {
+  return IsUtf8(value) && SetText(field, value);
+}
+
+constexpr std::string_view kPluginPath = "a name in UTF-8: the plug-in takes its paths as UTF-16";
+
 const std::vector<OptionRule>& Rules() {
   static const std::vector<OptionRule> rules = {
       {"--plugin", true, [](Options& o, const std::string& v) { return SetText(o.plugin, v); }},
@@ -160,9 +172,10 @@ const std::vector<OptionRule>& Rules() {
        },
        "HOST:PORT, with a port from 1 to 65535"},
       {"--cache-dir", true,
-       [](Options& o, const std::string& v) { return SetText(o.cacheDir, v); }},
+       [](Options& o, const std::string& v) { return SetPluginPath(o.cacheDir, v); }, kPluginPath},
       {"--no-cache", false, [](Options& o, const std::string&) { return o.noCache = true; }},
-      {"--log-dir", true, [](Options& o, const std::string& v) { return SetText(o.logDir, v); }},
+      {"--log-dir", true,
+       [](Options& o, const std::string& v) { return SetPluginPath(o.logDir, v); }, kPluginPath},
       {"--trace-level", true,
        [](Options& o, const std::string& v) {
          if (!IsTraceLevelName(v)) return false;
@@ -171,7 +184,7 @@ const std::vector<OptionRule>& Rules() {
        },
        "Error, Warning, Info, Debug, Detail or Verbose"},
       {"--parent-log", true,
-       [](Options& o, const std::string& v) { return SetText(o.parentLog, v); }},
+       [](Options& o, const std::string& v) { return SetPluginPath(o.parentLog, v); }, kPluginPath},
       {"--max-difference", true,
        [](Options& o, const std::string& v) {
          double x = 0;
@@ -333,7 +346,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
       value = args[++i];
     }
     if (!rule->apply(options, value)) {
-      std::string message = "bad value for " + name + ": \"" + value + "\"";
+      std::string message = "bad value for " + name + ": \"" + PrintablePath(value) + "\"";
       if (!rule->accepts.empty()) message += " (expected " + std::string(rule->accepts) + ")";
       return Fail(error, message);
     }

@@ -125,6 +125,8 @@ TEST(Options, RefusesWhatCannotWork) {
       {Words({"get", "--batch", "f", "--out", "d", "A", "B"}), "takes no ARTIST"},
       {Words({"get", "--batch", "f", "--out", "d", "--delay", "-5"}), "bad value for --delay"},
       {Words({"tag", "--delay", "86400000", "a.mp3"}), "(expected milliseconds from 0 to 3600000)"},
+      {Words({"--cache-dir", "Caf\xE9", "info"}), "\"Caf\\xE9\" (expected a name in UTF-8"},
+      {Words({"--log-dir", "l\xFF", "info"}), "bad value for --log-dir"},
       {Words({"info", "--port", "80"}), "--port belongs to the site command"},
       {Words({"site", "--port", "70000"}), "bad value for --port"},
   };
