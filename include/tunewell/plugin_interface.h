@@ -59,4 +59,8 @@ class CPluginSlots : public TInterface {
 
 using CLyricsPluginObject = CPluginSlots<CLyricsDllInterface>;
 
+#if !(defined(_WIN32) && defined(__i386__))
+// The export. On 32-bit Windows it hands out the Microsoft-ABI object of microsoft_abi.h
+// instead, which stands in front of an object of this interface.
 extern "C" CLyricsDllInterface* GetDllInterface();
+#endif
