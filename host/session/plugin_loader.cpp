@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "os/default_paths.h"
+#include "os/plugin_boundary.h"
 #include "os/shared_library.h"
 #include "session/utf.h"
 
@@ -106,8 +107,7 @@ bool PluginLibrary::Load(const std::string& path, std::string& error) {
     error = "cannot load " + path + ": " + reason;
     return false;
   }
-  factory_ = reinterpret_cast<CLyricsDllInterface* (*)()>(
-      FindSharedLibraryExport(handle_, "GetDllInterface"));
+  factory_ = reinterpret_cast<PluginFactory>(FindSharedLibraryExport(handle_, "GetDllInterface"));
   if (factory_ == nullptr) {
     error = path + " does not export GetDllInterface";
     Unload();
@@ -118,7 +118,7 @@ bool PluginLibrary::Load(const std::string& path, std::string& error) {
 }
 
 CLyricsDllInterface* PluginLibrary::CreateObject() const {
-  return factory_ != nullptr ? factory_() : nullptr;
+  return factory_ != nullptr ? AdoptPluginObject(factory_()) : nullptr;
 }
 
 void PluginLibrary::Unload() {

@@ -32,7 +32,8 @@ class PluginLibrary {
   // message for the user on any failure.
   bool Load(const std::string& path, std::string& error);
   const PluginInfo& Info() const { return info_; }
-  // A new plug-in object, owned by the caller (delete it before Unload); null on failure.
+  // A new plug-in object, owned by the caller (delete it before Unload); null on failure. On
+  // Windows it crosses the Microsoft-ABI contract (os/plugin_boundary.h).
   CLyricsDllInterface* CreateObject() const;
   // Unloads the library: its process-wide objects go, the trace log is merged.
   void Unload();
@@ -40,7 +41,7 @@ class PluginLibrary {
  private:
   PluginInfo info_;
   void* handle_ = nullptr;
-  CLyricsDllInterface* (*factory_)() = nullptr;
+  void* (*factory_)() = nullptr;  // the export; its object is adopted by os/plugin_boundary.h
 };
 
 // The plug-in of the running executable: beside it (a build tree), else in

@@ -1,7 +1,9 @@
 // The host application's objects, as the plug-in sees them. The host owns all of them; the
 // plug-in only calls them and never deletes them. Virtual functions are declared in the slot
 // order the host application uses; slots the plug-in never calls are kept as placeholders so
-// that the positions hold. Called on whatever thread calls the plug-in.
+// that the positions hold. Called on whatever thread calls the plug-in. This is the native
+// contract (plug-in and host built by one compiler, as on Linux); on 32-bit Windows the host's
+// objects are laid out as Visual C++ lays them out, with CStringW texts: microsoft_abi.h.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,9 @@
 // The plug-in's interface as a host application sees it. GetDllInterface hands out objects
 // that implement it; the host owns each object and deletes it through the virtual destructor.
 // No exception crosses this interface: every failure is a false or zero result. One object is
-// used by one thread at a time.
+// used by one thread at a time. This is the native contract (Linux: plug-in and host from one
+// compiler). On 32-bit Windows the export follows the Microsoft C++ ABI instead, with the
+// framework's CStringW for every text: microsoft_abi.h; the core still implements this.
 #pragma once
 
 #include <cstdint>
@@ -59,4 +61,8 @@ class CPluginSlots : public TInterface {
 
 using CLyricsPluginObject = CPluginSlots<CLyricsDllInterface>;
 
+#if !(defined(_WIN32) && defined(__i386__))
+// The export. On 32-bit Windows it hands out the Microsoft-ABI object of microsoft_abi.h
+// instead, which stands in front of an object of this interface.
 extern "C" CLyricsDllInterface* GetDllInterface();
+#endif

@@ -3,6 +3,9 @@
 
 #include "plugin/instance_registry.h"
 #include "plugin/tunewell.h"
+#if defined(_WIN32)
+#include "plugin/windows/microsoft_boundary.h"
+#endif
 
 // The block a host reads from the library file to recognise a search plug-in. Nothing refers
 // to it: `used` keeps it in the read-only data all the same.
@@ -17,6 +20,21 @@ extern "C" [[gnu::used]] const char kTunewellPluginInfo[] =
     "InfoUrl=\"https://tunewell.example/plugin\";"
     "###";
 
+#if defined(_WIN32)
+
+// The hosts on Windows are laid out by Visual C++: they get the object's Microsoft-layout face.
+extern "C" tunewell::msabi::PluginObject* GetDllInterface() {
+  try {
+    auto object = std::make_unique<plugin::windows::CTunewellBoundary>();
+    CInstanceRegistry::Instance().Add(object.get());
+    return object.release()->Face();
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+#else
+
 extern "C" [[gnu::visibility("default")]] CLyricsDllInterface* GetDllInterface() {
   try {
     auto object = std::make_unique<CTunewell>();
@@ -26,3 +44,5 @@ extern "C" [[gnu::visibility("default")]] CLyricsDllInterface* GetDllInterface()
     return nullptr;
   }
 }
+
+#endif

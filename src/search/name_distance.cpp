@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "platform/case_map.h"
+#include "platform/critical_section.h"
 
 namespace {
 
@@ -53,9 +55,9 @@ struct Position {
 // opening bracket lies at or before it and a closing one at or after it, unless the only such
 // pairs wrap the whole name; so it is enough to know, per position, whether an opening bracket
 // exists in [0, pos] and in [1, pos], and a closing one in [pos, last] and in [pos, last - 1].
-void MarkInside(WStringView name, std::vector<Position>& positions) {
+void MarkInside(WStringView name, std::vector<Position>& positions,
+                std::vector<std::uint8_t>& closeAfter) {
   const std::size_t n = name.size();
-  thread_local std::vector<std::uint8_t> closeAfter;
   closeAfter.assign(n + 1, 0);  // bit 0: up to last; bit 1: before last
   for (const BracketPair pair : kBracketPairs) {
     // Most names hold no brackets at all: nothing can be inside a pair that never closes.
@@ -85,7 +87,8 @@ char16_t Fold(char16_t c) {
   return platform::ToUpper(c);
 }
 
-void Prepare(WStringView name, bool caseSensitive, float factor, std::vector<Position>& out) {
+void Prepare(WStringView name, bool caseSensitive, float factor, std::vector<Position>& out,
+             std::vector<std::uint8_t>& closeAfter) {
   out.resize(name.size());
   for (std::size_t i = 0; i < name.size(); ++i) {
     const char16_t c = name[i];
@@ -93,8 +96,69 @@ void Prepare(WStringView name, bool caseSensitive, float factor, std::vector<Pos
     const float gap = kCostTable[5 * charClass + CNameDistance::Gap];
     out[i] = {caseSensitive ? c : Fold(c), charClass, false, gap, gap * factor};
   }
-  MarkInside(name, out);
+  MarkInside(name, out, closeAfter);
 }
+
+// The buffers of one distance computation, and the preparation of the last wanted name.
+struct Scratch {
+  WString preparedName;
+  bool preparedSensitive = false;
+  float preparedFactor = 0.0f;
+  std::vector<Position> s;
+  std::vector<Position> t;
+  std::vector<float> previous;
+  std::vector<float> current;
+  std::vector<std::uint8_t> closeAfter;
+};
+
+// Scratch buffers kept between calls, lent to one call at a time. Not thread_local: objects with
+// destructors in thread storage make MinGW's runtime hold the library loaded until the thread
+// ends, so a host's FreeLibrary on a thread that searched would not unload it. The pool holds
+// as many as ever ran at once and goes when the library does. The last one given back is the
+// next one lent, so a scan on one thread finds its wanted name still prepared.
+class ScratchPool {
+ public:
+  std::unique_ptr<Scratch> Take() {
+    {
+      platform::CriticalSectionLock guard(lock_);
+      if (!free_.empty()) {
+        std::unique_ptr<Scratch> scratch = std::move(free_.back());
+        free_.pop_back();
+        return scratch;
+      }
+    }
+    return std::make_unique<Scratch>();
+  }
+  void Give(std::unique_ptr<Scratch> scratch) noexcept {
+    platform::CriticalSectionLock guard(lock_);
+    try {
+      free_.push_back(std::move(scratch));
+    } catch (...) {
+      // No room to keep it: it goes now.
+    }
+  }
+
+ private:
+  platform::CriticalSection lock_;
+  std::vector<std::unique_ptr<Scratch>> free_;
+};
+
+ScratchPool& Pool() {
+  static ScratchPool pool;
+  return pool;
+}
+
+class LentScratch {
+ public:
+  LentScratch() : scratch_(Pool().Take()) {}
+  ~LentScratch() { Pool().Give(std::move(scratch_)); }
+  LentScratch(const LentScratch&) = delete;
+  LentScratch& operator=(const LentScratch&) = delete;
+  Scratch& operator*() { return *scratch_; }
+
+ private:
+  std::unique_ptr<Scratch> scratch_;
+};
 
 // The smallest cost of inserting or deleting one character anywhere: with the default factor
 // a space inside brackets, 0.5; without brackets in either name a space, 5. Every alignment of
@@ -222,7 +286,7 @@ float CNameDistance::Distance(const char16_t* first, const char16_t* second) con
 // The edit-distance matrix kept two rows at a time. Each cell costs O(1): the bracket answer
 // of a cell depends only on its two positions, and those are prepared once per name. The costs
 // are the same float products the literal algorithm forms, so the sums agree bit for bit. The
-// buffers are the thread's own and kept between calls: a scan over a large cache file makes
+// buffers are lent from the pool and kept between calls: a scan over a large cache file makes
 // no allocation per candidate.
 float CNameDistance::DistanceBelow(WStringView first, WStringView second, float bound) const {
   const WStringView trimmedFirst = search::TrimName(first);
@@ -248,21 +312,23 @@ float CNameDistance::DistanceBelow(WStringView first, WStringView second, float 
   const bool sensitive = caseSensitive != 0;
   // A scan compares one wanted name with many candidates: its preparation is kept for the
   // next call, keyed by its text and the settings.
-  thread_local WString preparedName;
-  thread_local bool preparedSensitive = false;
-  thread_local float preparedFactor = 0.0f;
-  thread_local std::vector<Position> s;
-  thread_local std::vector<Position> t;
-  thread_local std::vector<float> previous;
-  thread_local std::vector<float> current;
-  if (preparedName != trimmedFirst || preparedSensitive != sensitive ||
-      preparedFactor != bracketFactor) {
-    Prepare(trimmedFirst, sensitive, bracketFactor, s);
-    preparedName.assign(trimmedFirst);
-    preparedSensitive = sensitive;
-    preparedFactor = bracketFactor;
+  LentScratch lent;
+  Scratch& scratch = *lent;
+  std::vector<Position>& s = scratch.s;
+  std::vector<Position>& t = scratch.t;
+  std::vector<float>& previous = scratch.previous;
+  std::vector<float>& current = scratch.current;
+  if (scratch.preparedName != trimmedFirst || scratch.preparedSensitive != sensitive ||
+      scratch.preparedFactor != bracketFactor) {
+    // Marked unprepared first: a failure half-way must not leave a stale match behind.
+    scratch.preparedName.clear();
+    scratch.preparedFactor = -1.0f;
+    Prepare(trimmedFirst, sensitive, bracketFactor, s, scratch.closeAfter);
+    scratch.preparedName.assign(trimmedFirst);
+    scratch.preparedSensitive = sensitive;
+    scratch.preparedFactor = bracketFactor;
   }
-  Prepare(trimmedSecond, sensitive, bracketFactor, t);
+  Prepare(trimmedSecond, sensitive, bracketFactor, t, scratch.closeAfter);
   float reducedTable[25];
   for (int k = 0; k < 25; ++k) reducedTable[k] = kCostTable[k] * bracketFactor;
   previous.resize(t.size() + 1);

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "os/plugin_boundary.h"
 #include "os/shared_library.h"
 #include "platform/code_page.h"
 
@@ -17,9 +18,9 @@ PluginLibrary::PluginLibrary(const std::string& path)
     : handle_(host::OpenSharedLibrary(path, reason_)) {}
 
 CLyricsPluginObject* PluginLibrary::Create() const {
-  using Factory = CLyricsDllInterface* (*)();
-  auto factory = reinterpret_cast<Factory>(host::FindSharedLibraryExport(handle_, "GetDllInterface"));
-  return factory != nullptr ? static_cast<CLyricsPluginObject*>(factory()) : nullptr;
+  auto factory = reinterpret_cast<host::PluginFactory>(
+      host::FindSharedLibraryExport(handle_, "GetDllInterface"));
+  return factory != nullptr ? host::AdoptPluginObject(factory()) : nullptr;
 }
 
 void PluginLibrary::Close() {

@@ -19,7 +19,8 @@ class PluginLibrary {
   bool ok() const { return handle_ != nullptr; }
   // Why the library did not load.
   const std::string& reason() const { return reason_; }
-  // A new object from GetDllInterface, or null.
+  // A new object from GetDllInterface, or null; on Windows it crosses the Microsoft-ABI
+  // contract as a host application's calls do.
   CLyricsPluginObject* Create() const;
   void Close();
 
