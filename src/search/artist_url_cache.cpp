@@ -39,6 +39,14 @@ bool VisitListedNames(WStringView section, const Visit& visit) {
   }
 }
 
+// A write that gave up waiting for another process's lock on the file: the search goes on
+// without the cache, and the log says why its entries are missing.
+void TraceLockedFile(const WString& path) {
+  if (platform::GetLastErrorCode() != platform::error::kSharingViolation) return;
+  diag::TraceWrite(CTraceLog::Warning,
+                   u"LocalCache file is locked by another process, going on without it: " + path);
+}
+
 }  // namespace
 
 CArtistUrlCache::CArtistUrlCache(const WString& rootFolderValue, const WString& sourceNameValue,
@@ -178,6 +186,7 @@ std::int32_t CArtistUrlCache::WriteArtistUrl(const WString& name, const WString&
     written = profile::WriteProfileString(name.c_str(), kUrlKey, url.c_str(), path);
   }
   if (!written) {
+    TraceLockedFile(path);
     diag::TraceWrite(CTraceLog::Debug, WString(kWriteFails) + name);
     return 0;
   }
@@ -228,6 +237,7 @@ void CArtistUrlCache::WriteQueued() {
       done[i] = true;
     }
     if (profile::WriteProfileStrings(values, pending[first].path)) continue;
+    TraceLockedFile(pending[first].path);
     for (const std::size_t i : members)
       diag::TraceWrite(CTraceLog::Debug, WString(kWriteFails) + pending[i].name);
   }

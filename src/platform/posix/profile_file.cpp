@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #include "platform/file.h"
 #include "platform/system_error.h"
@@ -100,6 +102,26 @@ bool StampNow(int fd) {
   return ::futimens(fd, times) == 0;
 }
 
+// Takes the writers' lock, trying again every few milliseconds until the deadline: another
+// process may hold it for ever (a stuck or stopped writer, or a program that locked the file
+// on its own), and the caller must be able to go on without the file. False with 32 when the
+// deadline passed, else the system's error.
+bool LockWithin(int fd, std::chrono::steady_clock::time_point deadline) {
+  for (;;) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) {
+      SetLastErrorCode(ErrorFromErrno(errno));
+      return false;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      SetLastErrorCode(error::kSharingViolation);
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
 }  // namespace
 
 struct ProfileFile::Impl {
@@ -138,19 +160,18 @@ std::unique_ptr<ProfileFile> ProfileFile::OpenForRead(const WString& path) {
 
 std::unique_ptr<ProfileFile> ProfileFile::OpenLocked(const WString& path, bool create) {
   const std::string native = PathToNative(path);
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kProfileLockWaitMs);
   for (;;) {
     Descriptor fd(::open(native.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0666));
     if (fd.get() < 0) {
       SetLastErrorCode(OpenError(errno, create));
       return nullptr;
     }
-    int locked;
-    do {
-      locked = ::flock(fd.get(), LOCK_EX);
-    } while (locked != 0 && errno == EINTR);
+    if (!LockWithin(fd.get(), deadline)) return nullptr;
     struct stat st {};
     struct stat named {};
-    if (locked != 0 || ::fstat(fd.get(), &st) != 0) {
+    if (::fstat(fd.get(), &st) != 0) {
       SetLastErrorCode(ErrorFromErrno(errno));
       return nullptr;
     }

@@ -140,9 +140,10 @@ std::unique_ptr<ProfileFile> ProfileFile::OpenLocked(const WString& path, bool c
   impl->path = path;
   impl->lock.Reset(::CreateMutexW(nullptr, FALSE, win::W(LockName(path))));
   if (!impl->lock.valid()) return nullptr;
-  const DWORD waited = ::WaitForSingleObject(impl->lock.get(), INFINITE);
+  // A writer stuck while holding the lock must not hold this caller for ever.
+  const DWORD waited = ::WaitForSingleObject(impl->lock.get(), kProfileLockWaitMs);
   if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
-    const DWORD code = ::GetLastError();
+    const DWORD code = waited == WAIT_TIMEOUT ? ERROR_SHARING_VIOLATION : ::GetLastError();
     impl->lock.Reset();  // not owned: nothing to release
     ::SetLastError(code);
     return nullptr;

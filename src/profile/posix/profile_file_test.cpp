@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "platform/system_error.h"
 #include "support/profile_files.h"
 #include "support/temp_dir.h"
 
@@ -71,6 +74,35 @@ TEST(Profile, KeepsPermissions) {
   struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+// Files the layer must not wait on: each is left alone within a bounded wait, a read gives the
+// default and a write fails with the error below, and the file is as it was.
+TEST(Profile, FilesItCannotUseFailWithoutWaiting) {
+  struct Case {
+    const char* name;
+    std::uint32_t writeError;
+  };
+  const Case cases[] = {
+      {"held by another writer's lock", platform::error::kSharingViolation},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir.File("held.ini");
+    ::unlink(path.c_str());
+    WriteBytes(path, "[S]\r\nK=old\r\n");
+    // Another open of the file holds the lock and never lets it go.
+    const int holder = ::open(path.c_str(), O_RDWR);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    EXPECT_EQ(Read(path, u"S", u"K", u"dflt").text, u"old");  // readers take no lock
+    platform::SetLastErrorCode(0);
+    EXPECT_FALSE(Write(path, u"S", u"K", u"new"));
+    EXPECT_EQ(platform::GetLastErrorCode(), c.writeError);
+    ::close(holder);
+    EXPECT_EQ(ReadFileBytes(path), "[S]\r\nK=old\r\n");
+  }
 }
 
 }  // namespace
