@@ -56,6 +56,11 @@ class Descriptor {
   int fd_;
 };
 
+// Only a regular file is a cache: opening a FIFO would wait for a writer that never comes, a
+// terminal could become the process's own, so the open does neither and the type is checked
+// before anything is read. Non-blocking reads of a regular file are ordinary reads.
+constexpr int kOpenFlags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+
 // Windows tells a missing folder (3) from a missing file (2).
 std::uint32_t OpenError(int errnoValue, bool creating) {
   if (errnoValue == ENOENT && creating) return error::kPathNotFound;
@@ -144,13 +149,13 @@ bool StampProfilePath(const WString& path, ProfileStamp& stamp) {
 std::unique_ptr<ProfileFile> ProfileFile::OpenForRead(const WString& path) {
   auto impl = std::make_unique<Impl>();
   impl->native = PathToNative(path);
-  impl->fd.Reset(::open(impl->native.c_str(), O_RDONLY | O_CLOEXEC));
+  impl->fd.Reset(::open(impl->native.c_str(), kOpenFlags | O_RDONLY));
   struct stat st {};
   if (impl->fd.get() < 0 || ::fstat(impl->fd.get(), &st) != 0) {
     SetLastErrorCode(OpenError(errno, false));
     return nullptr;
   }
-  if (S_ISDIR(st.st_mode)) {
+  if (!S_ISREG(st.st_mode)) {
     SetLastErrorCode(error::kAccessDenied);
     return nullptr;
   }
@@ -163,9 +168,14 @@ std::unique_ptr<ProfileFile> ProfileFile::OpenLocked(const WString& path, bool c
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(kProfileLockWaitMs);
   for (;;) {
-    Descriptor fd(::open(native.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0666));
+    Descriptor fd(::open(native.c_str(), kOpenFlags | O_RDWR | (create ? O_CREAT : 0), 0666));
     if (fd.get() < 0) {
       SetLastErrorCode(OpenError(errno, create));
+      return nullptr;
+    }
+    struct stat opened {};
+    if (::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode)) {
+      SetLastErrorCode(error::kAccessDenied);
       return nullptr;
     }
     if (!LockWithin(fd.get(), deadline)) return nullptr;

@@ -76,32 +76,48 @@ TEST(Profile, KeepsPermissions) {
   EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
-// Files the layer must not wait on: each is left alone within a bounded wait, a read gives the
-// default and a write fails with the error below, and the file is as it was.
+// Files the layer must not wait on: each is left alone within a bounded wait, a read gives
+// what the row says and a write fails with its error, and the file is as it was.
 TEST(Profile, FilesItCannotUseFailWithoutWaiting) {
+  enum Kind { kLocked, kFifo, kDevice };
   struct Case {
-    const char* name;
+    Kind kind;
+    const char16_t* read;
     std::uint32_t writeError;
   };
   const Case cases[] = {
-      {"held by another writer's lock", platform::error::kSharingViolation},
+      {kLocked, u"old", platform::error::kSharingViolation},  // readers take no lock
+      {kFifo, u"dflt", platform::error::kAccessDenied},       // no writer ever comes
+      {kDevice, u"dflt", platform::error::kAccessDenied},     // endless bytes
   };
   TempDir dir;
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.kind);
     const std::string path = dir.File("held.ini");
     ::unlink(path.c_str());
-    WriteBytes(path, "[S]\r\nK=old\r\n");
-    // Another open of the file holds the lock and never lets it go.
-    const int holder = ::open(path.c_str(), O_RDWR);
-    ASSERT_GE(holder, 0);
-    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
-    EXPECT_EQ(Read(path, u"S", u"K", u"dflt").text, u"old");  // readers take no lock
+    int holder = -1;
+    if (c.kind == kLocked) {
+      WriteBytes(path, "[S]\r\nK=old\r\n");
+      // Another open of the file holds the lock and never lets it go.
+      holder = ::open(path.c_str(), O_RDWR);
+      ASSERT_GE(holder, 0);
+      ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    } else if (c.kind == kFifo) {
+      ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    } else {
+      ASSERT_EQ(::symlink("/dev/zero", path.c_str()), 0);
+    }
+    EXPECT_EQ(Read(path, u"S", u"K", u"dflt").text, c.read);
     platform::SetLastErrorCode(0);
     EXPECT_FALSE(Write(path, u"S", u"K", u"new"));
     EXPECT_EQ(platform::GetLastErrorCode(), c.writeError);
-    ::close(holder);
-    EXPECT_EQ(ReadFileBytes(path), "[S]\r\nK=old\r\n");
+    if (holder >= 0) ::close(holder);
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    const bool unchanged = c.kind == kLocked ? ReadFileBytes(path) == "[S]\r\nK=old\r\n"
+                           : c.kind == kFifo ? S_ISFIFO(st.st_mode)
+                                             : S_ISLNK(st.st_mode);
+    EXPECT_TRUE(unchanged);
   }
 }
 
