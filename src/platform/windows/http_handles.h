@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/http_connection.h"
@@ -37,6 +39,10 @@ class HttpRequest::Transfer {
   win::InternetHandle connection;
   win::InternetHandle request;
   HINTERNET get() const { return static_cast<HINTERNET>(request.get()); }
+  // WinHTTP's default time-outs until SetTimeouts; the deadline is set by Send.
+  std::int64_t limitMs = HttpRequest::OverallLimitMs(60000, 30000, 30000);
+  ULONGLONG deadline = ~0ull;
+  std::function<bool()> cancelled;
 };
 
 }  // namespace platform
