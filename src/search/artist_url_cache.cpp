@@ -47,6 +47,15 @@ void TraceLockedFile(const WString& path) {
                    u"LocalCache file is locked by another process, going on without it: " + path);
 }
 
+// The queue's key of a name in a file: a path holds no zero unit, so the pair reads back one way.
+WString QueueKey(const WString& path, const WString& folded) {
+  WString key;
+  key.reserve(path.size() + 1 + folded.size());
+  key.append(path).push_back(u'\0');
+  key.append(folded);
+  return key;
+}
+
 }  // namespace
 
 CArtistUrlCache::CArtistUrlCache(const WString& rootFolderValue, const WString& sourceNameValue,
@@ -86,11 +95,8 @@ std::int32_t CArtistUrlCache::GetCacheFileName(const WString& name, WString& pat
 const CArtistUrlCache::QueuedUrl* CArtistUrlCache::FindQueued(const WString& path,
                                                              WStringView name) const {
   if (queued.empty()) return nullptr;
-  const WString folded = FoldedName(name);
-  for (const QueuedUrl& entry : queued) {
-    if (entry.folded == folded && entry.path == path) return &entry;
-  }
-  return nullptr;
+  const auto found = queuedAt.find(QueueKey(path, FoldedName(name)));
+  return found == queuedAt.end() ? nullptr : &queued[found->second];
 }
 
 // The address as a read of the file would give it: a queued one first, since it is newer.
@@ -197,11 +203,10 @@ std::int32_t CArtistUrlCache::WriteArtistUrl(const WString& name, const WString&
 // keeps a section where it first appeared.
 void CArtistUrlCache::Queue(const WString& path, const WString& name, const WString& url) {
   WString folded = FoldedName(name);
-  for (QueuedUrl& entry : queued) {
-    if (entry.path == path && entry.folded == folded) {
-      entry.url = url;
-      return;
-    }
+  const auto [at, added] = queuedAt.try_emplace(QueueKey(path, folded), queued.size());
+  if (!added) {
+    queued[at->second].url = url;
+    return;
   }
   queued.push_back({path, name, std::move(folded), url});
 }
@@ -225,6 +230,7 @@ CArtistUrlCache::~CArtistUrlCache() {
 void CArtistUrlCache::WriteQueued() {
   std::vector<QueuedUrl> pending;
   pending.swap(queued);
+  queuedAt.clear();
   std::vector<bool> done(pending.size(), false);
   for (std::size_t first = 0; first < pending.size(); ++first) {
     if (done[first]) continue;

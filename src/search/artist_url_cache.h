@@ -17,7 +17,9 @@
 // 0; nothing throws apart from std::bad_alloc.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/critical_section.h"
@@ -96,4 +98,7 @@ class CArtistUrlCache {
   // Guarded by lock.
   int passDepth = 0;
   std::vector<QueuedUrl> queued;
+  // Where each queued (path, folded name) stands in queued: a result page of many thousand
+  // links queues each in constant time, not by a walk over all queued before it.
+  std::unordered_map<WString, std::size_t> queuedAt;
 };
