@@ -78,8 +78,9 @@ class HttpRequest {
   // Time-outs in milliseconds; 0 or a negative value means no limit. Name resolution happens
   // within the connect time. False (87) once the request was sent.
   bool SetTimeouts(int resolveMs, int connectMs, int sendMs, int receiveMs);
-  // The check asked about every 100 ms while the request waits (on the calling thread): true
-  // ends the request with 12017. An empty one is never asked.
+  // The check asked about every 100 ms while the request waits (on the calling thread), the
+  // first time 100 ms after the send, so a quick request never asks it: true ends the request
+  // with 12017. An empty one is never asked.
   void SetCancelCheck(std::function<bool()> cancelled);
   // The longest a request may take from its send to the end of its body, for these time-outs;
   // 0 for no limit.

@@ -143,6 +143,7 @@ std::uint32_t HttpRequest::Transfer::Start() {
   const std::int64_t limitMs =
       HttpRequest::OverallLimitMs(setup_.connectMs, setup_.sendMs, setup_.receiveMs);
   if (limitMs > 0) deadline_ = SteadyClock::now() + std::chrono::milliseconds(limitMs);
+  lastCancelCheck_ = SteadyClock::now();
   multi_ = curl_multi_init();
   easy_ = curl_easy_init();
   if (multi_ == nullptr || easy_ == nullptr || !Configure(url) ||

@@ -109,6 +109,7 @@ class HttpRequest::Transfer {
   std::uint32_t ownError_ = 0;   // a failure decided here rather than by libcurl
   // The end of the request's overall time (HttpRequest::OverallLimitMs), from its start.
   std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
+  // The cancel check is first asked a period after the start: a quick request never asks it.
   std::chrono::steady_clock::time_point lastCancelCheck_{};
 };
 

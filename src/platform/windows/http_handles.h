@@ -42,6 +42,7 @@ class HttpRequest::Transfer {
   // WinHTTP's default time-outs until SetTimeouts; the deadline is set by Send.
   std::int64_t limitMs = HttpRequest::OverallLimitMs(60000, 30000, 30000);
   ULONGLONG deadline = ~0ull;
+  ULONGLONG lastCancelCheck = 0;  // set by Send: a quick request never asks the check
   std::function<bool()> cancelled;
 };
 

@@ -13,12 +13,15 @@ int TimeoutValue(int ms) { return ms <= 0 ? -1 : ms; }
 
 // Between WinHTTP's calls: the request's overall time and the caller's cancel check. False
 // with the error set when the request must end.
-bool MayGoOn(const HttpRequest::Transfer& transfer) {
+bool MayGoOn(HttpRequest::Transfer& transfer) {
   if (::GetTickCount64() >= transfer.deadline) {
     SetLastErrorCode(error::kInternetTimeout);
     return false;
   }
-  if (transfer.cancelled && transfer.cancelled()) {
+  const ULONGLONG now = ::GetTickCount64();
+  if (transfer.cancelled && now - transfer.lastCancelCheck >= 100) {
+    transfer.lastCancelCheck = now;
+    if (!transfer.cancelled()) return true;
     SetLastErrorCode(error::kInternetOperationCancelled);
     return false;
   }
@@ -71,6 +74,7 @@ bool HttpRequest::Send(const std::string& body) {
   // WinHTTP reads the body from the caller's buffer during the call; nothing outlives it.
   void* data = body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data());
   const auto size = static_cast<DWORD>(body.size());
+  transfer_->lastCancelCheck = ::GetTickCount64();
   if (transfer_->limitMs > 0) {
     transfer_->deadline = ::GetTickCount64() + static_cast<ULONGLONG>(transfer_->limitMs);
   }
