@@ -39,14 +39,6 @@ bool VisitListedNames(WStringView section, const Visit& visit) {
   }
 }
 
-// A write that gave up waiting for another process's lock on the file: the search goes on
-// without the cache, and the log says why its entries are missing.
-void TraceLockedFile(const WString& path) {
-  if (platform::GetLastErrorCode() != platform::error::kSharingViolation) return;
-  diag::TraceWrite(CTraceLog::Warning,
-                   u"LocalCache file is locked by another process, going on without it: " + path);
-}
-
 // The queue's key of a name in a file: a path holds no zero unit, so the pair reads back one way.
 WString QueueKey(const WString& path, const WString& folded) {
   WString key;
@@ -189,10 +181,9 @@ std::int32_t CArtistUrlCache::WriteArtistUrl(const WString& name, const WString&
       Queue(path, name, url);
       return 1;
     }
-    written = profile::WriteProfileString(name.c_str(), kUrlKey, url.c_str(), path);
+    written = WriteValues({{name, kUrlKey, url}}, path);
   }
   if (!written) {
-    TraceLockedFile(path);
     diag::TraceWrite(CTraceLog::Debug, WString(kWriteFails) + name);
     return 0;
   }
@@ -242,11 +233,26 @@ void CArtistUrlCache::WriteQueued() {
       members.push_back(i);
       done[i] = true;
     }
-    if (profile::WriteProfileStrings(values, pending[first].path)) continue;
-    TraceLockedFile(pending[first].path);
+    if (WriteValues(values, pending[first].path)) continue;
     for (const std::size_t i : members)
       diag::TraceWrite(CTraceLog::Debug, WString(kWriteFails) + pending[i].name);
   }
+}
+
+// A file whose lock another process held past the wait is left alone from then on: the search
+// goes on without it, and the log says once why its entries are missing. Called with the lock
+// held.
+bool CArtistUrlCache::WriteValues(const std::vector<profile::ProfileValue>& values,
+                                  const WString& path) {
+  if (std::find(lockedFiles.begin(), lockedFiles.end(), path) != lockedFiles.end()) return false;
+  if (profile::WriteProfileStrings(values, path)) return true;
+  if (platform::GetLastErrorCode() == platform::error::kSharingViolation) {
+    lockedFiles.push_back(path);
+    diag::TraceWrite(CTraceLog::Warning,
+                     u"LocalCache file is locked by another process, going on without it: " +
+                         path);
+  }
+  return false;
 }
 
 void CArtistUrlCache::ReadSectionNames(const WString& path, std::vector<WString>& names) {
