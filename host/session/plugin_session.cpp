@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "os/file_kind.h"
 #include "session/utf.h"
 
 namespace host {
@@ -52,7 +53,15 @@ bool PluginSession::ConfigureLog(const SessionSettings& settings, std::string& e
   if (!MakeFolders(*settings.logDir, error)) return false;
   SetProperty(u"LogFolder", *settings.logDir);
   if (settings.traceLevel) SetProperty(u"TraceLevel", *settings.traceLevel);
-  if (settings.parentLog) SetProperty(u"ParentLogfilePath", *settings.parentLog);
+  if (settings.parentLog) {
+    // Refused here with its reason; the plug-in would only keep its log without a word.
+    const std::string why = WhyNotLogFile(*settings.parentLog);
+    if (!why.empty()) {
+      error = "--parent-log " + *settings.parentLog + ": " + why;
+      return false;
+    }
+    SetProperty(u"ParentLogfilePath", *settings.parentLog);
+  }
   return true;
 }
 

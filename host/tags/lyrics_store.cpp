@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "os/file_kind.h"
 #include "os/file_replacement.h"
 #include "tags/audio_tags.h"
 
@@ -45,6 +46,9 @@ bool ReadsBack(TagLib::ByteVector& content, AudioFormat format, const std::strin
 
 bool ReadFileTags(const std::string& path, AudioFormat format, FileTags& tags,
                   std::string& error) {
+  // A FIFO or a device named as a music file would hang TagLib's read, or never end it.
+  error = WhyNotRegularFile(path);
+  if (!error.empty()) return false;
   TagLib::FileStream stream(path.c_str(), true);
   if (!stream.isOpen()) {
     error = std::string("cannot open the file: ") + std::strerror(errno);
@@ -59,7 +63,8 @@ bool ReadFileTags(const std::string& path, AudioFormat format, FileTags& tags,
 bool StoreLyrics(const std::string& path, AudioFormat format, const std::string& lyrics,
                  std::string& error) {
   TagLib::ByteVector content;
-  if (!ReadWholeFile(path, content, error)) return false;
+  error = WhyNotRegularFile(path);  // it may have been replaced since it was read
+  if (!error.empty() || !ReadWholeFile(path, content, error)) return false;
   TagLib::ByteVectorStream stream(content);
   content.clear();  // the stream holds the bytes now
   {

@@ -12,9 +12,11 @@ namespace {
 using platform::File;
 
 // Parent log: appended to, created when missing, UTF-16 (the mark comes with the first write).
+// Only a regular file, or a new one: a FIFO would hold the merge (and the host's answer) for
+// ever, and a device or a kernel setting is no log.
 constexpr std::uint32_t kParentFlags = File::modeWrite | File::shareDenyWrite | File::modeCreate |
                                        File::modeNoTruncate | File::typeText |
-                                       CStdioFileEx::modeUnicode;
+                                       CStdioFileEx::modeUnicode | File::regularFileOnly;
 constexpr std::uint32_t kChildFlags = File::modeRead | File::typeText;
 
 // Another process (or log) appending its own section holds the parent log, denying other

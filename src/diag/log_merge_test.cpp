@@ -9,6 +9,10 @@
 #include <regex>
 #include <set>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "diag/trace_log.h"
 #include "platform/file.h"
 #include "support/child_process.h"
@@ -120,6 +124,21 @@ TEST(CloseAndMergeLog, ChildIsKeptWhenTheSectionCannotBeAppended) {
   log.CloseAndMergeLog();
   EXPECT_EQ(before, ReadFileBytes(folder.File(child))) << "nothing is lost";
   EXPECT_FALSE(platform::File::Exists(platform::PathFromNative(folder.File("missing-folder"))));
+
+  // A parent that is no regular file is refused at once, and the child kept: a FIFO would hold
+  // the merge for ever, and a device or a kernel setting is no log.
+#ifdef _WIN32
+  const std::string notFiles[] = {"NUL"};
+#else
+  ASSERT_EQ(::mkfifo(folder.File("fifo").c_str(), 0600), 0);
+  const std::string notFiles[] = {folder.File("fifo"), "/dev/null", "/proc/self/comm"};
+#endif
+  for (const std::string& notFile : notFiles) {
+    SCOPED_TRACE(notFile);
+    log.SetParentLogPath(platform::PathFromNative(notFile));
+    log.CloseAndMergeLog();
+    EXPECT_EQ(before, ReadFileBytes(folder.File(child))) << "nothing is lost";
+  }
 
   // A parent log that another writer holds (denying writers) for longer than the merge waits:
   // the child is kept and the parent gains nothing. One that is let go within the wait takes

@@ -26,9 +26,11 @@ WString SystemErrorText(std::uint32_t code) {
 }  // namespace
 
 std::int32_t http::DownloadUrl(const WString& url, WString& text, const WString& proxy,
-                               std::int32_t codePage, const WString& referrer, WString userAgent) {
+                               std::int32_t codePage, const WString& referrer, WString userAgent,
+                               const std::function<bool()>& cancelled) {
   text.clear();
   CHttpDownloaderBase downloader(ToBytes(proxy), WString());
+  downloader.m_cancelled = cancelled;
   downloader.m_referrer = ToBytes(referrer);
   diag::TraceWrite(CTraceLog::Debug, u"Download: " + url);
   if (userAgent.empty()) userAgent = MakeUserAgent();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "tunewell/wstring.h"
 
@@ -14,8 +15,10 @@ namespace http {
 // proxy empty means the system's default proxy. codePage decodes the body (0: the calling
 // thread's ANSI code page); the text stops at the body's first zero byte. An empty referrer
 // sends none; an empty userAgent sends a fresh MakeUserAgent text. A failed conversion at the
-// thread's ANSI code page throws CConversionException.
+// thread's ANSI code page throws CConversionException. cancelled, when given, is asked about
+// every 100 ms while the download waits; true ends it (a failure).
 std::int32_t DownloadUrl(const WString& url, WString& text, const WString& proxy,
-                         std::int32_t codePage, const WString& referrer, WString userAgent);
+                         std::int32_t codePage, const WString& referrer, WString userAgent,
+                         const std::function<bool()>& cancelled = nullptr);
 
 }  // namespace http

@@ -91,6 +91,7 @@ bool CHttpDownloaderBase::OpenRequest(const WString& verb) {
 
 bool CHttpDownloaderBase::AddRequestHeaders(std::uint32_t disabledFeatures) {
   if (!m_hConnect || !m_hRequest) return false;
+  if (m_cancelled) m_hRequest->SetCancelCheck(m_cancelled);
   if (m_timeoutMs > 0) {
     int timeout = static_cast<int>(std::min<std::uint32_t>(m_timeoutMs, 0x7FFFFFFF));
     m_hRequest->SetTimeouts(0, timeout, timeout, timeout);

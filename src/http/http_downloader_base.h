@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
@@ -83,6 +84,8 @@ class CHttpDownloaderBase {
   WString m_outputFile;
   std::uint32_t m_timeoutMs = 0;  // 0 keeps the platform's time-outs
   CDownloadProgressListener* m_listener = nullptr;  // not owned
+  // Asked while a request waits (platform::HttpRequest::SetCancelCheck); true ends it.
+  std::function<bool()> m_cancelled;
   bool m_abort = false;
   std::uint32_t m_statusCode = 0;
   WString m_statusText;

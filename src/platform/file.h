@@ -51,6 +51,11 @@ class File {
     modeNoTruncate = 0x2000,
     typeText = 0x4000,
     typeBinary = 0x8000,
+    // Not one of the framework's flags: refuses anything but a regular file on a disk's file
+    // system (error 5). A FIFO or a device is opened without waiting on it and closed again,
+    // and on POSIX so is a file of the kernel's own file systems (/proc, /sys): a log appended
+    // there would change the machine, not keep a record.
+    regularFileOnly = 0x01000000,
   };
   enum SeekPosition : int { begin = 0, current = 1, end = 2 };
 

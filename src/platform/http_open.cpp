@@ -34,4 +34,9 @@ std::unique_ptr<HttpRequest> HttpRequest::Open(const HttpConnection* connection,
   return OpenChecked(*connection, verb, path, referrer, flags);
 }
 
+std::int64_t HttpRequest::OverallLimitMs(int connectMs, int sendMs, int receiveMs) {
+  if (connectMs <= 0 || sendMs <= 0 || receiveMs <= 0) return 0;
+  return std::int64_t{connectMs} + sendMs + receiveMs;
+}
+
 }  // namespace platform

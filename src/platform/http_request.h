@@ -11,11 +11,19 @@
 // 30 s to send and receive, and the request path escaped as WinHTTP escapes it. The body is
 // streamed: the request holds at most a bounded buffer of it, however long the body is.
 //
+// Sounder than WinHTTP: the receive time-out counts from the last byte, so a server trickling
+// its answer a byte at a time would hold a request for ever. A request's whole life from its
+// send is therefore bounded by the sum of its connect, send and receive time-outs (120 s by
+// default; none when any of the three has none) and then fails with 12002. A caller may also
+// give a cancel check, asked while the request waits, that ends it with 12017. (The Windows
+// backend can ask both only between its calls to WinHTTP, so there they bound the body only.)
+//
 // The object owns its transfer; destroying it closes the connection. One thread at a time.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -70,6 +78,13 @@ class HttpRequest {
   // Time-outs in milliseconds; 0 or a negative value means no limit. Name resolution happens
   // within the connect time. False (87) once the request was sent.
   bool SetTimeouts(int resolveMs, int connectMs, int sendMs, int receiveMs);
+  // The check asked about every 100 ms while the request waits (on the calling thread), the
+  // first time 100 ms after the send, so a quick request never asks it: true ends the request
+  // with 12017. An empty one is never asked.
+  void SetCancelCheck(std::function<bool()> cancelled);
+  // The longest a request may take from its send to the end of its body, for these time-outs;
+  // 0 for no limit.
+  static std::int64_t OverallLimitMs(int connectMs, int sendMs, int receiveMs);
   // Adds header lines ("Name: value", several separated by CR LF). With kAdd | kReplace an
   // existing header of that name (any letter case) is replaced, otherwise added; kReplace
   // alone with an empty value removes it (12150 when there is none); kAddIfNew fails (12208)

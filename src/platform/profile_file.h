@@ -31,13 +31,18 @@ struct ProfileStamp {
 // The stamp of the file a path names now; false when it cannot be found.
 bool StampProfilePath(const WString& path, ProfileStamp& stamp);
 
+// The longest a writer waits for another's lock before it gives up (32, the sharing
+// violation): a lock held for ever must not hold the caller for ever.
+inline constexpr std::uint32_t kProfileLockWaitMs = 3000;
+
 class ProfileFile {
  public:
   // The file, open for reading with no lock: writers replace files whole, so a reader always
   // sees one whole version. Null when it cannot be opened (a folder gives 5).
   static std::unique_ptr<ProfileFile> OpenForRead(const WString& path);
   // The file, open and holding the writers' exclusive lock, which is taken on the very file
-  // the path names (a writer before may have replaced the file that was opened). With create
+  // the path names (a writer before may have replaced the file that was opened), waiting at
+  // most kProfileLockWaitMs for it (then null and 32). With create
   // the file is made when missing (not its folder: 3); without it a missing file gives null
   // and error 2.
   static std::unique_ptr<ProfileFile> OpenLocked(const WString& path, bool create);

@@ -2,6 +2,7 @@
 // the download driver it stops when the host says so, takes the host's proxy, announces the
 // host name to the host's bypass list for the time of the download, and keeps the statistics.
 #include <exception>
+#include <functional>
 
 #include "diag/trace_log.h"
 #include "http/download_url.h"
@@ -17,9 +18,10 @@ WString BypassHostName(const WString& url) {
 
 // The driver throws only when a text conversion fails; that must not reach the host.
 std::int32_t DownloadWithoutThrowing(const WString& url, WString& page, const WString& proxy,
-                                     std::int32_t codePage) {
+                                     std::int32_t codePage,
+                                     const std::function<bool()>& cancelled) {
   try {
-    return http::DownloadUrl(url, page, proxy, codePage, WString(), WString());
+    return http::DownloadUrl(url, page, proxy, codePage, WString(), WString(), cancelled);
   } catch (const std::exception& e) {
     page.clear();
     diag::TraceFormat(CTraceLog::Error, u"CCommonDllInterface::DownloadPage - exception: %s",
@@ -46,7 +48,10 @@ int CCommonDllInterface<TInterface>::DownloadPage(const WString& url, WString& p
     if (ignore != nullptr && !IsCancelled()) ignore->AddHost(BypassHostName(url).c_str(), 1);
 
     const std::uint32_t start = platform::GetTickCount();
-    const std::int32_t result = DownloadWithoutThrowing(url, page, proxy, codePage);
+    // The host's cancel is asked during the download too: a slow or trickling site must not
+    // hold a host that wants to stop until the download's own time-outs run out.
+    const std::int32_t result =
+        DownloadWithoutThrowing(url, page, proxy, codePage, [this] { return IsCancelled(); });
     const std::uint32_t elapsed = platform::GetTickCount() - start;  // wraps like the tick count
     totalDownloadTime =
         static_cast<std::int32_t>(static_cast<std::uint32_t>(totalDownloadTime) + elapsed);

@@ -8,7 +8,8 @@
 // Sounder than Windows: a write goes to a temporary file put in place of the old one in one
 // step, under an exclusive lock held from the read to the replacement, so a writer that dies
 // at any moment never leaves a torn file and concurrent writers (threads or processes) never
-// lose each other's changes; a write that changes nothing leaves the file alone; text that
+// lose each other's changes (a lock held elsewhere for longer than kProfileLockWaitMs fails the
+// write with 32 rather than waiting for ever); a write that changes nothing leaves the file alone; text that
 // could not be read back as written (a line break anywhere, or a key holding "=" or starting
 // with "[" or ";") is refused. Readers take no lock: they always see a whole file. Parsed files
 // are kept in memory while their identity (inode, or file index), size and times are

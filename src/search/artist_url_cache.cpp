@@ -39,6 +39,15 @@ bool VisitListedNames(WStringView section, const Visit& visit) {
   }
 }
 
+// The queue's key of a name in a file: a path holds no zero unit, so the pair reads back one way.
+WString QueueKey(const WString& path, const WString& folded) {
+  WString key;
+  key.reserve(path.size() + 1 + folded.size());
+  key.append(path).push_back(u'\0');
+  key.append(folded);
+  return key;
+}
+
 }  // namespace
 
 CArtistUrlCache::CArtistUrlCache(const WString& rootFolderValue, const WString& sourceNameValue,
@@ -78,11 +87,8 @@ std::int32_t CArtistUrlCache::GetCacheFileName(const WString& name, WString& pat
 const CArtistUrlCache::QueuedUrl* CArtistUrlCache::FindQueued(const WString& path,
                                                              WStringView name) const {
   if (queued.empty()) return nullptr;
-  const WString folded = FoldedName(name);
-  for (const QueuedUrl& entry : queued) {
-    if (entry.folded == folded && entry.path == path) return &entry;
-  }
-  return nullptr;
+  const auto found = queuedAt.find(QueueKey(path, FoldedName(name)));
+  return found == queuedAt.end() ? nullptr : &queued[found->second];
 }
 
 // The address as a read of the file would give it: a queued one first, since it is newer.
@@ -175,7 +181,7 @@ std::int32_t CArtistUrlCache::WriteArtistUrl(const WString& name, const WString&
       Queue(path, name, url);
       return 1;
     }
-    written = profile::WriteProfileString(name.c_str(), kUrlKey, url.c_str(), path);
+    written = WriteValues({{name, kUrlKey, url}}, path);
   }
   if (!written) {
     diag::TraceWrite(CTraceLog::Debug, WString(kWriteFails) + name);
@@ -188,11 +194,10 @@ std::int32_t CArtistUrlCache::WriteArtistUrl(const WString& name, const WString&
 // keeps a section where it first appeared.
 void CArtistUrlCache::Queue(const WString& path, const WString& name, const WString& url) {
   WString folded = FoldedName(name);
-  for (QueuedUrl& entry : queued) {
-    if (entry.path == path && entry.folded == folded) {
-      entry.url = url;
-      return;
-    }
+  const auto [at, added] = queuedAt.try_emplace(QueueKey(path, folded), queued.size());
+  if (!added) {
+    queued[at->second].url = url;
+    return;
   }
   queued.push_back({path, name, std::move(folded), url});
 }
@@ -216,6 +221,7 @@ CArtistUrlCache::~CArtistUrlCache() {
 void CArtistUrlCache::WriteQueued() {
   std::vector<QueuedUrl> pending;
   pending.swap(queued);
+  queuedAt.clear();
   std::vector<bool> done(pending.size(), false);
   for (std::size_t first = 0; first < pending.size(); ++first) {
     if (done[first]) continue;
@@ -227,10 +233,26 @@ void CArtistUrlCache::WriteQueued() {
       members.push_back(i);
       done[i] = true;
     }
-    if (profile::WriteProfileStrings(values, pending[first].path)) continue;
+    if (WriteValues(values, pending[first].path)) continue;
     for (const std::size_t i : members)
       diag::TraceWrite(CTraceLog::Debug, WString(kWriteFails) + pending[i].name);
   }
+}
+
+// A file whose lock another process held past the wait is left alone from then on: the search
+// goes on without it, and the log says once why its entries are missing. Called with the lock
+// held.
+bool CArtistUrlCache::WriteValues(const std::vector<profile::ProfileValue>& values,
+                                  const WString& path) {
+  if (std::find(lockedFiles.begin(), lockedFiles.end(), path) != lockedFiles.end()) return false;
+  if (profile::WriteProfileStrings(values, path)) return true;
+  if (platform::GetLastErrorCode() == platform::error::kSharingViolation) {
+    lockedFiles.push_back(path);
+    diag::TraceWrite(CTraceLog::Warning,
+                     u"LocalCache file is locked by another process, going on without it: " +
+                         path);
+  }
+  return false;
 }
 
 void CArtistUrlCache::ReadSectionNames(const WString& path, std::vector<WString>& names) {

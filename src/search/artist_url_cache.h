@@ -17,10 +17,13 @@
 // 0; nothing throws apart from std::bad_alloc.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/critical_section.h"
+#include "profile/profile.h"
 #include "tunewell/wstring.h"
 
 class CArtistUrlCache {
@@ -88,6 +91,7 @@ class CArtistUrlCache {
   const QueuedUrl* FindQueued(const WString& path, WStringView name) const;
   void Queue(const WString& path, const WString& name, const WString& url);
   void WriteQueued();
+  bool WriteValues(const std::vector<profile::ProfileValue>& values, const WString& path);
 
   WString rootFolder;
   WString sourceName;
@@ -96,4 +100,10 @@ class CArtistUrlCache {
   // Guarded by lock.
   int passDepth = 0;
   std::vector<QueuedUrl> queued;
+  // Where each queued (path, folded name) stands in queued: a result page of many thousand
+  // links queues each in constant time, not by a walk over all queued before it.
+  std::unordered_map<WString, std::size_t> queuedAt;
+  // Files another process held locked past the profile layer's wait: not tried again by this
+  // object, so that a long run pays that wait once per file, not once per search.
+  std::vector<WString> lockedFiles;
 };

@@ -8,6 +8,12 @@
 #include <random>
 #include <string>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
 #include "diag/trace_log.h"
 #include "platform/file.h"
 #include "profile/profile.h"
@@ -362,6 +368,29 @@ TEST(ArtistUrlCache, PassQueuesWritesUntilItEnds) {
   }
   EXPECT_EQ(read(other, u"Cher", 1.0f), u"cher");
 }
+
+#ifndef _WIN32
+// A file another process keeps locked: each pass goes on without it, and only the first one
+// waits for the lock; the log says so once.
+TEST(ArtistUrlCache, AFileLockedElsewhereIsLeftAfterOneWait) {
+  CacheFixture f;
+  ASSERT_EQ(f.cache.WriteArtistUrl(u"Abba", u"old"), 1);
+  const int holder = ::open(f.FileFor("A").c_str(), O_RDWR);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  TraceCapture trace;
+  for (const char16_t* name : {u"Aqua", u"Alma"}) {
+    const CArtistUrlCache::WritePass pass(&f.cache);
+    EXPECT_EQ(f.cache.WriteArtistUrl(name, u"x"), 1);
+  }
+  EXPECT_EQ(f.cache.WriteArtistUrl(u"Arca", u"x"), 0);
+  ::close(holder);
+  EXPECT_EQ(CountLines(trace, u"WRN", u"LocalCache file is locked by another process, going on "
+                                      u"without it: " + Wide(f.FileFor("A"))), 1);
+  EXPECT_EQ(CountLines(trace, u"DBG", u"WriteArtistUrl to LocalCache fails for: Alma"), 1);
+  EXPECT_EQ(ReadFileBytes(f.FileFor("A")), "[Abba]\r\nArtistUrl=old\r\n");
+}
+#endif
 
 // The similar lookup skips sections by length and stops tables early; it must choose exactly
 // as the full scan over the listed section names does, on files any editor could have written:

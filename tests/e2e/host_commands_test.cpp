@@ -85,6 +85,7 @@ TEST(HostInfo, RefusesAFileThatIsNotAPlugin) {
 }
 
 TEST(HostUsage, MistakesExitTwoAndHelpTellsEveryCommand) {
+  const testing_support::TempDir logs;
   const std::vector<std::string> cases[] = {
       {},
       {"fetch"},
@@ -92,6 +93,11 @@ TEST(HostUsage, MistakesExitTwoAndHelpTellsEveryCommand) {
       {"--timeout", "soon", "artist", "A"},
       {"--bogus", "info"},
       {"--trace-level", "Debug", "info"},
+#ifndef _WIN32
+      // A parent log is a regular file or a new one: never a device or a kernel setting.
+      {"--log-dir", logs.path(), "--parent-log", "/dev/null", "info"},
+      {"--log-dir", logs.path(), "--parent-log", "/proc/self/comm", "info"},
+#endif
   };
   for (const auto& args : cases) {
     const RunResult r = RunHost(args);

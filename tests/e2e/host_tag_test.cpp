@@ -225,20 +225,27 @@ TEST_F(HostTag, FilesThatCannotBeTaggedAreReportedAndTheRunGoesOn) {
       GTEST_SKIP() << "chattr +i failed: this file system cannot make files immutable for root";
     }
   }
+  // Named on the command line, a FIFO and a device are refused, not waited on or read.
+  const std::string fifo = dir_.File("fifo.mp3");
+  const std::string zero = dir_.File("zero.mp3");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", zero);
   const auto before = Snapshot(music);
 
-  const RunResult r = Tag({"--json", music});
+  const RunResult r = Tag({"--json", music, fifo, zero});
 
   EXPECT_EQ(r.status, 3) << Describe(r);
   const std::string lines[] = {
-      "1/6 failed: read-only file (",
+      "1/8 failed: read-only file (",
       music + "/a read-only.mp3\n",
-      "2/6 tagged: " + music + "/caf\\xE9.flac\n",
-      "3/6 failed: folder not writable (",
+      "2/8 tagged: " + music + "/caf\\xE9.flac\n",
+      "3/8 failed: folder not writable (",
       music + "/locked/in a read-only folder.mp3\n",
-      "4/6 failed: not a valid MP3 file: " + music + "/not audio.mp3\n",
-      "5/6 failed: not a valid Ogg Vorbis file: " + music + "/truncated.ogg\n",
-      "6/6 tagged: " + music + "/z last.opus\n",
+      "4/8 failed: not a valid MP3 file: " + music + "/not audio.mp3\n",
+      "5/8 failed: not a valid Ogg Vorbis file: " + music + "/truncated.ogg\n",
+      "6/8 tagged: " + music + "/z last.opus\n",
+      "7/8 failed: not a regular file (a FIFO): " + fifo + "\n",
+      "8/8 failed: not a regular file (a device): " + zero + "\n",
   };
   std::size_t at = 0;
   for (const std::string& line : lines) {
@@ -248,7 +255,7 @@ TEST_F(HostTag, FilesThatCannotBeTaggedAreReportedAndTheRunGoesOn) {
   }
   EXPECT_EQ(e2e::JsonFact(r.out, "d['summary']['tagged'], d['summary']['failed'], "
                                  "d['files'][1]['path'].endswith('caf\\\\xE9.flac')"),
-            "(2, 4, True)");
+            "(2, 6, True)");
   const auto after = Snapshot(music);
   for (const auto& [path, bytes] : before) {
     const bool taggable = path.find("caf") != std::string::npos ||

@@ -91,6 +91,9 @@ TEST_F(HttpFaultTest, FailuresLeaveTheirErrorNumber) {
        "Wine takes a body cut short of its Content-Length for a whole one"},
       {Url("/silent?ms=3000"), 300, 12002, 0,
        "Wine waits past the receive time-out for the status line, until the server closes"},
+      // A byte every 100 ms, each well within the receive time-out, for ever: the request's
+      // overall limit (the sum of its time-outs, 1.5 s here) ends it.
+      {Url("/chunked?pieces=100000000&size=1&delay_ms=100"), 500, 12002, 200},
       {Url(RawPath("HTTP/1.1 OK\r\n\r\n")), 0, 12152, 0},
       {Url(RawPath("SOMETHING ELSE\r\n\r\n")), 0, 12152, 0},
       {Url(RawPath("HTTP/1.1 200 OK\r\nNo colon at all\r\nContent-Length: 0\r\n\r\n")), 0,

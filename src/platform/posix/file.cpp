@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #include <unicode/ustring.h>
 
@@ -46,7 +47,32 @@ int OpenMode(std::uint32_t flags) {
   // Truncation waits until the sharing check has passed (a refused open must change nothing),
   // except for an open without write access, whose descriptor cannot truncate.
   if (Truncates(flags) && !(flags & (File::modeWrite | File::modeReadWrite))) mode |= O_TRUNC;
+  // Opening a FIFO waits for its other end, and a terminal could become the process's own:
+  // neither may happen before the file is known to be a regular one.
+  if (flags & File::regularFileOnly) mode |= O_NONBLOCK | O_NOCTTY;
   return mode;
+}
+
+// The kernel's own file systems, mounted under /proc and /sys: their "files" are settings.
+bool IsKernelFileSystem(int fd) {
+  struct statfs fs {};
+  if (::fstatfs(fd, &fs) != 0) return true;  // unknown: refused
+  switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x9fa0:      // proc
+    case 0x62656572:  // sysfs
+    case 0x64626720:  // debugfs
+    case 0x74726163:  // tracefs
+    case 0x73636673:  // securityfs
+    case 0x27e0eb:    // cgroup
+    case 0x63677270:  // cgroup2
+    case 0x62656570:  // configfs
+    case 0xcafe4a11:  // bpf
+    case 0x6165676c:  // pstore
+    case 0xde5e81e4:  // efivarfs
+      return true;
+    default:
+      return false;
+  }
 }
 
 // The framework maps the compatibility mode to exclusive.
@@ -86,6 +112,10 @@ bool File::Open(const WString& path, std::uint32_t flags, FileError* error) {
   };
   struct stat st {};
   if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) return fail(error::kAccessDenied);
+  if (flags & regularFileOnly) {
+    if (!S_ISREG(st.st_mode) || IsKernelFileSystem(fd)) return fail(error::kAccessDenied);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  }
   if (posix::TakeShareMode(fd, ShareModeOf(flags)) == posix::ShareResult::kConflict) {
     return fail(error::kSharingViolation);
   }

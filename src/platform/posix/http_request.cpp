@@ -179,6 +179,10 @@ bool HttpRequest::SetTimeouts(int /*resolveMs*/, int connectMs, int sendMs, int 
   return true;
 }
 
+void HttpRequest::SetCancelCheck(std::function<bool()> cancelled) {
+  transfer_->setup().cancelled = std::move(cancelled);
+}
+
 bool HttpRequest::AddHeaders(const WString& headers, std::uint32_t flags) {
   if (transfer_->Started()) return Fail(error::kInternetIncorrectHandleState);
   std::string text = posix_http::ToUtf8(headers);

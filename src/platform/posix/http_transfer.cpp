@@ -13,6 +13,9 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
+// How often a waiting request asks its cancel check.
+constexpr std::chrono::milliseconds kCancelCheckPeriod{100};
+
 // libcurl reads a connect time-out of 0 as its own default of 300 s; WinHTTP's 0 means none.
 long ConnectTimeout(int ms) { return ms > 0 ? ms : LONG_MAX; }
 
@@ -137,6 +140,10 @@ bool HttpRequest::Transfer::Configure(const std::string& url) {
 std::uint32_t HttpRequest::Transfer::Start() {
   std::string url;
   if (!BuildUrl(setup_, &url)) return error::kInternetInvalidUrl;
+  const std::int64_t limitMs =
+      HttpRequest::OverallLimitMs(setup_.connectMs, setup_.sendMs, setup_.receiveMs);
+  if (limitMs > 0) deadline_ = SteadyClock::now() + std::chrono::milliseconds(limitMs);
+  lastCancelCheck_ = SteadyClock::now();
   multi_ = curl_multi_init();
   easy_ = curl_easy_init();
   if (multi_ == nullptr || easy_ == nullptr || !Configure(url) ||
@@ -185,6 +192,18 @@ std::uint32_t HttpRequest::Transfer::Drive(Condition reached, int idleLimitMs) {
   for (;;) {
     if (ownError_ != 0) return ownError_;
     if ((this->*reached)()) return 0;
+    const SteadyClock::time_point now = SteadyClock::now();
+    if (now >= deadline_) {
+      ownError_ = error::kInternetTimeout;  // the whole request took too long
+      return ownError_;
+    }
+    if (setup_.cancelled && now - lastCancelCheck_ >= kCancelCheckPeriod) {
+      lastCancelCheck_ = now;
+      if (setup_.cancelled()) {
+        ownError_ = error::kInternetOperationCancelled;
+        return ownError_;
+      }
+    }
     int running = 0;
     if (curl_multi_perform(multi_, &running) != CURLM_OK) return error::kInternetInternalError;
     CollectDone();
@@ -203,6 +222,12 @@ std::uint32_t HttpRequest::Transfer::Drive(Condition reached, int idleLimitMs) {
       }
       waitMs = static_cast<int>(std::min<long long>(waitMs, idleLimitMs - idle));
     }
+    if (deadline_ != SteadyClock::time_point::max()) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            deadline_ - SteadyClock::now()).count() + 1;
+      waitMs = static_cast<int>(std::clamp<long long>(left, 0, waitMs));
+    }
+    if (setup_.cancelled) waitMs = std::min<int>(waitMs, kCancelCheckPeriod.count());
     if (curl_multi_poll(multi_, nullptr, 0, waitMs, nullptr) != CURLM_OK) {
       return error::kInternetInternalError;
     }

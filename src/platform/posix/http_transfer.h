@@ -8,7 +8,9 @@
 #include <curl/curl.h>
 
 #include <cstddef>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,6 +35,7 @@ struct HttpRequestSetup {
   int receiveMs = 30000;
   bool followRedirects = true;
   std::string body;
+  std::function<bool()> cancelled;  // empty: never asked
 };
 
 class HttpRequest::Transfer {
@@ -104,6 +107,10 @@ class HttpRequest::Transfer {
   bool done_ = false;
   CURLcode result_ = CURLE_OK;
   std::uint32_t ownError_ = 0;   // a failure decided here rather than by libcurl
+  // The end of the request's overall time (HttpRequest::OverallLimitMs), from its start.
+  std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
+  // The cancel check is first asked a period after the start: a quick request never asks it.
+  std::chrono::steady_clock::time_point lastCancelCheck_{};
 };
 
 }  // namespace platform

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #include "platform/file.h"
 #include "platform/system_error.h"
@@ -53,6 +55,11 @@ class Descriptor {
  private:
   int fd_;
 };
+
+// Only a regular file is a cache: opening a FIFO would wait for a writer that never comes, a
+// terminal could become the process's own, so the open does neither and the type is checked
+// before anything is read. Non-blocking reads of a regular file are ordinary reads.
+constexpr int kOpenFlags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
 
 // Windows tells a missing folder (3) from a missing file (2).
 std::uint32_t OpenError(int errnoValue, bool creating) {
@@ -100,6 +107,26 @@ bool StampNow(int fd) {
   return ::futimens(fd, times) == 0;
 }
 
+// Takes the writers' lock, trying again every few milliseconds until the deadline: another
+// process may hold it for ever (a stuck or stopped writer, or a program that locked the file
+// on its own), and the caller must be able to go on without the file. False with 32 when the
+// deadline passed, else the system's error.
+bool LockWithin(int fd, std::chrono::steady_clock::time_point deadline) {
+  for (;;) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) {
+      SetLastErrorCode(ErrorFromErrno(errno));
+      return false;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      SetLastErrorCode(error::kSharingViolation);
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
 }  // namespace
 
 struct ProfileFile::Impl {
@@ -122,13 +149,13 @@ bool StampProfilePath(const WString& path, ProfileStamp& stamp) {
 std::unique_ptr<ProfileFile> ProfileFile::OpenForRead(const WString& path) {
   auto impl = std::make_unique<Impl>();
   impl->native = PathToNative(path);
-  impl->fd.Reset(::open(impl->native.c_str(), O_RDONLY | O_CLOEXEC));
+  impl->fd.Reset(::open(impl->native.c_str(), kOpenFlags | O_RDONLY));
   struct stat st {};
   if (impl->fd.get() < 0 || ::fstat(impl->fd.get(), &st) != 0) {
     SetLastErrorCode(OpenError(errno, false));
     return nullptr;
   }
-  if (S_ISDIR(st.st_mode)) {
+  if (!S_ISREG(st.st_mode)) {
     SetLastErrorCode(error::kAccessDenied);
     return nullptr;
   }
@@ -138,19 +165,23 @@ std::unique_ptr<ProfileFile> ProfileFile::OpenForRead(const WString& path) {
 
 std::unique_ptr<ProfileFile> ProfileFile::OpenLocked(const WString& path, bool create) {
   const std::string native = PathToNative(path);
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kProfileLockWaitMs);
   for (;;) {
-    Descriptor fd(::open(native.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0666));
+    Descriptor fd(::open(native.c_str(), kOpenFlags | O_RDWR | (create ? O_CREAT : 0), 0666));
     if (fd.get() < 0) {
       SetLastErrorCode(OpenError(errno, create));
       return nullptr;
     }
-    int locked;
-    do {
-      locked = ::flock(fd.get(), LOCK_EX);
-    } while (locked != 0 && errno == EINTR);
+    struct stat opened {};
+    if (::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode)) {
+      SetLastErrorCode(error::kAccessDenied);
+      return nullptr;
+    }
+    if (!LockWithin(fd.get(), deadline)) return nullptr;
     struct stat st {};
     struct stat named {};
-    if (locked != 0 || ::fstat(fd.get(), &st) != 0) {
+    if (::fstat(fd.get(), &st) != 0) {
       SetLastErrorCode(ErrorFromErrno(errno));
       return nullptr;
     }

@@ -57,6 +57,13 @@ bool File::Open(const WString& path, std::uint32_t flags, FileError* error) {
     ::SetLastError(code);
     return false;
   }
+  // A device or a pipe is no file to keep a record in.
+  if ((flags & regularFileOnly) && ::GetFileType(file) != FILE_TYPE_DISK) {
+    ::CloseHandle(file);
+    if (error != nullptr) *error = FileError(ERROR_ACCESS_DENIED, path);
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   handle_ = reinterpret_cast<std::intptr_t>(file);
   path_ = path;
   return true;

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/http_connection.h"
@@ -37,6 +39,11 @@ class HttpRequest::Transfer {
   win::InternetHandle connection;
   win::InternetHandle request;
   HINTERNET get() const { return static_cast<HINTERNET>(request.get()); }
+  // WinHTTP's default time-outs until SetTimeouts; the deadline is set by Send.
+  std::int64_t limitMs = HttpRequest::OverallLimitMs(60000, 30000, 30000);
+  ULONGLONG deadline = ~0ull;
+  ULONGLONG lastCancelCheck = 0;  // set by Send: a quick request never asks the check
+  std::function<bool()> cancelled;
 };
 
 }  // namespace platform

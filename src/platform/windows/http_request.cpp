@@ -11,6 +11,23 @@ namespace {
 // WinHTTP takes -1 for "no limit"; the seam takes 0 or any negative value.
 int TimeoutValue(int ms) { return ms <= 0 ? -1 : ms; }
 
+// Between WinHTTP's calls: the request's overall time and the caller's cancel check. False
+// with the error set when the request must end.
+bool MayGoOn(HttpRequest::Transfer& transfer) {
+  if (::GetTickCount64() >= transfer.deadline) {
+    SetLastErrorCode(error::kInternetTimeout);
+    return false;
+  }
+  const ULONGLONG now = ::GetTickCount64();
+  if (transfer.cancelled && now - transfer.lastCancelCheck >= 100) {
+    transfer.lastCancelCheck = now;
+    if (!transfer.cancelled()) return true;
+    SetLastErrorCode(error::kInternetOperationCancelled);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::unique_ptr<HttpRequest> HttpRequest::OpenChecked(const HttpConnection& connection,
@@ -34,8 +51,13 @@ HttpRequest::HttpRequest(std::unique_ptr<Transfer> transfer) : transfer_(std::mo
 HttpRequest::~HttpRequest() = default;
 
 bool HttpRequest::SetTimeouts(int resolveMs, int connectMs, int sendMs, int receiveMs) {
+  transfer_->limitMs = OverallLimitMs(connectMs, sendMs, receiveMs);
   return ::WinHttpSetTimeouts(transfer_->get(), TimeoutValue(resolveMs), TimeoutValue(connectMs),
                               TimeoutValue(sendMs), TimeoutValue(receiveMs)) != FALSE;
+}
+
+void HttpRequest::SetCancelCheck(std::function<bool()> cancelled) {
+  transfer_->cancelled = std::move(cancelled);
 }
 
 bool HttpRequest::AddHeaders(const WString& headers, std::uint32_t flags) {
@@ -52,6 +74,10 @@ bool HttpRequest::Send(const std::string& body) {
   // WinHTTP reads the body from the caller's buffer during the call; nothing outlives it.
   void* data = body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data());
   const auto size = static_cast<DWORD>(body.size());
+  transfer_->lastCancelCheck = ::GetTickCount64();
+  if (transfer_->limitMs > 0) {
+    transfer_->deadline = ::GetTickCount64() + static_cast<ULONGLONG>(transfer_->limitMs);
+  }
   return ::WinHttpSendRequest(transfer_->get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, data, size,
                               size, 0) != FALSE;
 }
@@ -80,6 +106,8 @@ bool HttpRequest::QueryDataAvailable(std::uint32_t* bytesAvailable) {
     SetLastErrorCode(error::kInvalidParameter);
     return false;
   }
+  *bytesAvailable = 0;
+  if (!MayGoOn(*transfer_)) return false;
   DWORD available = 0;
   const BOOL done = ::WinHttpQueryDataAvailable(transfer_->get(), &available);
   *bytesAvailable = available;
@@ -91,6 +119,8 @@ bool HttpRequest::ReadData(void* buffer, std::uint32_t bytesToRead, std::uint32_
     SetLastErrorCode(error::kInvalidParameter);
     return false;
   }
+  *bytesRead = 0;
+  if (!MayGoOn(*transfer_)) return false;
   DWORD read = 0;
   const BOOL done = ::WinHttpReadData(transfer_->get(), buffer, bytesToRead, &read);
   *bytesRead = read;

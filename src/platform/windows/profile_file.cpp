@@ -78,6 +78,14 @@ HANDLE OpenShared(const WString& path, DWORD access, DWORD disposition) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// Only a file on a disk is a cache: a device or a pipe named in its place is refused (5).
+bool IsDiskFile(const win::Handle& file) {
+  if (!file.valid()) return false;
+  if (::GetFileType(file.get()) == FILE_TYPE_DISK) return true;
+  ::SetLastError(ERROR_ACCESS_DENIED);
+  return false;
+}
+
 bool WriteAll(HANDLE file, std::string_view bytes) {
   while (!bytes.empty()) {
     DWORD put = 0;
@@ -131,7 +139,7 @@ std::unique_ptr<ProfileFile> ProfileFile::OpenForRead(const WString& path) {
   impl->path = path;
   impl->file.Reset(OpenShared(path, GENERIC_READ, OPEN_EXISTING));
   ProfileStamp stamp;
-  if (!impl->file.valid() || !StampOfHandle(impl->file.get(), stamp)) return nullptr;
+  if (!IsDiskFile(impl->file) || !StampOfHandle(impl->file.get(), stamp)) return nullptr;
   return std::unique_ptr<ProfileFile>(new ProfileFile(std::move(impl), stamp));
 }
 
@@ -140,9 +148,10 @@ std::unique_ptr<ProfileFile> ProfileFile::OpenLocked(const WString& path, bool c
   impl->path = path;
   impl->lock.Reset(::CreateMutexW(nullptr, FALSE, win::W(LockName(path))));
   if (!impl->lock.valid()) return nullptr;
-  const DWORD waited = ::WaitForSingleObject(impl->lock.get(), INFINITE);
+  // A writer stuck while holding the lock must not hold this caller for ever.
+  const DWORD waited = ::WaitForSingleObject(impl->lock.get(), kProfileLockWaitMs);
   if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
-    const DWORD code = ::GetLastError();
+    const DWORD code = waited == WAIT_TIMEOUT ? ERROR_SHARING_VIOLATION : ::GetLastError();
     impl->lock.Reset();  // not owned: nothing to release
     ::SetLastError(code);
     return nullptr;
@@ -150,7 +159,7 @@ std::unique_ptr<ProfileFile> ProfileFile::OpenLocked(const WString& path, bool c
   impl->file.Reset(
       OpenShared(path, GENERIC_READ, create ? OPEN_ALWAYS : OPEN_EXISTING));
   ProfileStamp stamp;
-  if (!impl->file.valid() || !StampOfHandle(impl->file.get(), stamp)) {
+  if (!IsDiskFile(impl->file) || !StampOfHandle(impl->file.get(), stamp)) {
     const DWORD code = ::GetLastError();
     impl.reset();
     ::SetLastError(code);

@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "platform/system_error.h"
 #include "support/profile_files.h"
 #include "support/temp_dir.h"
 
@@ -71,6 +74,51 @@ TEST(Profile, KeepsPermissions) {
   struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+// Files the layer must not wait on: each is left alone within a bounded wait, a read gives
+// what the row says and a write fails with its error, and the file is as it was.
+TEST(Profile, FilesItCannotUseFailWithoutWaiting) {
+  enum Kind { kLocked, kFifo, kDevice };
+  struct Case {
+    Kind kind;
+    const char16_t* read;
+    std::uint32_t writeError;
+  };
+  const Case cases[] = {
+      {kLocked, u"old", platform::error::kSharingViolation},  // readers take no lock
+      {kFifo, u"dflt", platform::error::kAccessDenied},       // no writer ever comes
+      {kDevice, u"dflt", platform::error::kAccessDenied},     // endless bytes
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kind);
+    const std::string path = dir.File("held.ini");
+    ::unlink(path.c_str());
+    int holder = -1;
+    if (c.kind == kLocked) {
+      WriteBytes(path, "[S]\r\nK=old\r\n");
+      // Another open of the file holds the lock and never lets it go.
+      holder = ::open(path.c_str(), O_RDWR);
+      ASSERT_GE(holder, 0);
+      ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    } else if (c.kind == kFifo) {
+      ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    } else {
+      ASSERT_EQ(::symlink("/dev/zero", path.c_str()), 0);
+    }
+    EXPECT_EQ(Read(path, u"S", u"K", u"dflt").text, c.read);
+    platform::SetLastErrorCode(0);
+    EXPECT_FALSE(Write(path, u"S", u"K", u"new"));
+    EXPECT_EQ(platform::GetLastErrorCode(), c.writeError);
+    if (holder >= 0) ::close(holder);
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    const bool unchanged = c.kind == kLocked ? ReadFileBytes(path) == "[S]\r\nK=old\r\n"
+                           : c.kind == kFifo ? S_ISFIFO(st.st_mode)
+                                             : S_ISLNK(st.st_mode);
+    EXPECT_TRUE(unchanged);
+  }
 }
 
 }  // namespace
