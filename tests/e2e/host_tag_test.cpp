@@ -21,8 +21,13 @@ using e2e::RunResult;
 namespace fs = std::filesystem;
 
 std::string Describe(const RunResult& r) {
+  // A long stream keeps its head and its tail: a sanitizer's report comes last.
+  const auto cut = [](const std::string& text) {
+    return text.size() <= 4000 ? text
+                               : text.substr(0, 1000) + "\n[...]\n" + text.substr(text.size() - 3000);
+  };
   return "status " + std::to_string(r.status) + " signal " + std::to_string(r.signal) +
-         "\nstdout: " + r.out.substr(0, 3000) + "\nstderr: " + r.err.substr(0, 3000);
+         "\nstdout: " + cut(r.out) + "\nstderr: " + cut(r.err);
 }
 
 // The lyrics as a music file must hold them: LF line ends, no trailing line end.
