@@ -60,7 +60,7 @@ void BM_TagFile(benchmark::State& state) {
     host::FileTags tags;
     std::string error;
     if (!host::ReadFileTags(path, sample.format, tags, error) ||
-        !host::StoreLyrics(path, sample.format, kLyrics, error)) {
+        !host::StoreLyrics(path, sample.format, kLyrics, tags.identity, true, error)) {
       return state.SkipWithError(error.c_str());
     }
   }

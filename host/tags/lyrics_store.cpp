@@ -49,6 +49,8 @@ bool ReadFileTags(const std::string& path, AudioFormat format, FileTags& tags,
   // A FIFO or a device named as a music file would hang TagLib's read, or never end it.
   error = WhyNotRegularFile(path);
   if (!error.empty()) return false;
+  FileIdentity identity;
+  if (!IdentifyFile(path, identity, error)) return false;
   TagLib::FileStream stream(path.c_str(), true);
   if (!stream.isOpen()) {
     error = std::string("cannot open the file: ") + std::strerror(errno);
@@ -56,20 +58,28 @@ bool ReadFileTags(const std::string& path, AudioFormat format, FileTags& tags,
   }
   AudioTags audio;
   if (!audio.Open(stream, format, error)) return false;
-  tags = FileTags{audio.Artist(), audio.Title(), audio.Lyrics()};
+  tags = FileTags{audio.Artist(), audio.Title(), audio.Lyrics(), identity};
   return true;
 }
 
 bool StoreLyrics(const std::string& path, AudioFormat format, const std::string& lyrics,
-                 std::string& error) {
+                 const FileIdentity& asRead, bool replaceLyrics, std::string& error) {
+  FileIdentity now;
+  if (!IdentifyFile(path, now, error) || now != asRead) {
+    error = kChangedDuringRun;  // no need to read it: the final check would refuse it
+    return false;
+  }
   TagLib::ByteVector content;
-  error = WhyNotRegularFile(path);  // it may have been replaced since it was read
-  if (!error.empty() || !ReadWholeFile(path, content, error)) return false;
+  if (!ReadWholeFile(path, content, error)) return false;
   TagLib::ByteVectorStream stream(content);
   content.clear();  // the stream holds the bytes now
   {
     AudioTags audio;
     if (!audio.Open(stream, format, error)) return false;
+    if (!replaceLyrics && !audio.Lyrics().empty()) {
+      error = kChangedDuringRun;  // someone gave it lyrics of their own meanwhile
+      return false;
+    }
     audio.SetLyrics(lyrics);
     if (!audio.Save()) {
       error = "TagLib could not write the tags";
@@ -81,7 +91,7 @@ bool StoreLyrics(const std::string& path, AudioFormat format, const std::string&
     error = "the tagged copy did not read back; the file is left as it was";
     return false;
   }
-  return ReplaceFileContent(path, written.data(), written.size(), error);
+  return ReplaceFileContent(path, written.data(), written.size(), asRead, error);
 }
 
 }  // namespace host

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "os/file_identity.h"
 #include "tags/audio_format.h"
 
 namespace host {
@@ -14,15 +15,22 @@ struct FileTags {
   std::string artist;  // UTF-8, empty when the tag has none
   std::string title;
   std::string lyrics;  // empty when the file holds none
+  FileIdentity identity;  // the file as it was when read, for StoreLyrics
 };
+
+// Longer lyrics are refused ("lyrics too long"): no song's text comes near it, and a page
+// that yields more is not lyrics.
+constexpr std::size_t kMaxLyricsBytes = 1 << 20;
 
 // Reads the tags, the file opened read-only. False with a reason ("not a valid MP3 file",
 // "cannot open the file: ...") when it cannot.
 bool ReadFileTags(const std::string& path, AudioFormat format, FileTags& tags, std::string& error);
 
-// Makes the lyrics the file's only lyrics. False with a reason when the file cannot be read,
-// is not valid, or cannot be replaced; the file is then left as it was.
+// Makes the lyrics the file's only lyrics, the file still being the one read (`asRead`) and,
+// unless `replaceLyrics`, still holding none; else the error is kChangedDuringRun. False with
+// a reason when the file cannot be read, is not valid, or cannot be replaced; the file is then
+// left as it was.
 bool StoreLyrics(const std::string& path, AudioFormat format, const std::string& lyrics,
-                 std::string& error);
+                 const FileIdentity& asRead, bool replaceLyrics, std::string& error);
 
 }  // namespace host

@@ -60,6 +60,7 @@ TagFileResult Prepare(const std::string& path, const TagSettings& settings, bool
   FileTags tags;
   std::string error;
   if (!ReadFileTags(path, format, tags, error)) return Fail(std::move(one), error);
+  one.asRead = tags.identity;
   if (!tags.lyrics.empty() && !settings.force) {
     one.status = TagStatus::HadLyrics;
     return one;
@@ -98,13 +99,16 @@ void SearchAndStore(PluginSession& session, const TagSettings& settings, TagFile
   }
   if (lyrics.empty()) {
     one.status = TagStatus::NotFound;
+  } else if (lyrics.size() > kMaxLyricsBytes) {
+    one = Fail(std::move(one), "lyrics too long");
   } else if (settings.dryRun) {
     one.status = TagStatus::WouldTag;
   } else {
     std::string error;
     // Lyrics in hand are stored even when the user has just cancelled: the file under way
     // is finished.
-    if (StoreLyrics(one.path, *AudioFormatOf(one.path), lyrics, error)) {
+    if (StoreLyrics(one.path, *AudioFormatOf(one.path), lyrics, one.asRead, settings.force,
+                    error)) {
       one.status = TagStatus::Tagged;
     } else {
       one = Fail(std::move(one), error);
@@ -161,7 +165,7 @@ void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& 
   result.dryRun = settings.dryRun;
   result.total = static_cast<int>(music.files.size());
   if (!settings.dryRun) {
-    for (const std::string& folder : music.folders) RemoveStaleTemporaryFiles(folder);
+    for (const std::string& folder : music.folders) RecoverEarlierRuns(folder);
   }
   ProgressDisplay progress(settings.progress, settings.progressIsTerminal, result.total);
   bool searched = false;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "os/file_identity.h"
 #include "run/outcome.h"
 #include "run/song_names.h"
 #include "session/plugin_session.h"
@@ -37,6 +38,7 @@ struct TagFileResult {
   SongNames names;
   std::string url;    // the song page found, if any
   std::string error;  // why it failed, if it did
+  FileIdentity asRead;  // the file as Prepare read it
 };
 
 struct TagResult {
@@ -56,8 +58,8 @@ struct TagResult {
   int ExitStatus() const;
 };
 
-// Runs over the files. Before the first, removes the temporary files that a killed earlier
-// run left in their folders (not in a dry run, which writes nothing).
+// Runs over the files. Before the first, clears what a killed earlier run left in their
+// folders (os/file_replacement.h; not in a dry run, which writes nothing).
 void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& settings,
             TagResult& result);
 

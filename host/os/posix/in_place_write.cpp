@@ -1,0 +1,151 @@
+#include "os/posix/in_place_write.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "os/posix/file_io.h"
+#include "os/posix/temporary_names.h"
+
+namespace host {
+namespace {
+
+std::string ErrnoText(int code) { return std::strerror(code); }
+
+bool CopyAll(int from, int to) {
+  std::vector<char> buffer(1 << 16);
+  for (;;) {
+    const ssize_t n = read(from, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    if (!WriteAll(to, buffer.data(), static_cast<std::size_t>(n))) return false;
+  }
+}
+
+// The new content over the old, on disk before it returns.
+bool Overwrite(const std::string& path, const char* data, std::size_t size) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return false;
+  const bool ok = WriteAll(fd, data, size) && ftruncate(fd, static_cast<off_t>(size)) == 0 &&
+                  fsync(fd) == 0;
+  return close(fd) == 0 && ok;
+}
+
+// The original's content as the file `backup`, complete or not there at all: it is written
+// under a temporary name and renamed once synced, so a backup's name always means a whole copy.
+bool MakeBackup(const std::string& real, const std::string& backup, std::string& error) {
+  const int original = open(real.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (original < 0) {
+    error = "cannot read the file for its backup: " + ErrnoText(errno);
+    return false;
+  }
+  std::string temporary;
+  const int copy = MakeTemporaryFile(FolderOf(real), NameOf(real), temporary);
+  bool ok = copy >= 0 && CopyAll(original, copy) && fsync(copy) == 0;
+  if (!ok) error = "cannot make a backup copy beside the file: " + ErrnoText(errno);
+  if (copy >= 0 && close(copy) != 0 && ok) {
+    error = "cannot make a backup copy beside the file: " + ErrnoText(errno);
+    ok = false;
+  }
+  close(original);
+  if (ok && rename(temporary.c_str(), backup.c_str()) != 0) {
+    error = "cannot make a backup copy beside the file: " + ErrnoText(errno);
+    ok = false;
+  }
+  if (!ok) {
+    if (copy >= 0) unlink(temporary.c_str());
+    return false;
+  }
+  SyncFolder(FolderOf(real));
+  return true;
+}
+
+bool ReadAll(const std::string& path, std::string& content) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  content.clear();
+  char buffer[1 << 16];
+  ssize_t n = 0;
+  while ((n = read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
+    if (n > 0) content.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  return n == 0;
+}
+
+// The backup's content back into the original; the backup goes once that is on disk.
+bool PutBack(const std::string& backup, const std::string& original) {
+  std::string content;
+  if (!ReadAll(backup, content) || !Overwrite(original, content.data(), content.size())) {
+    return false;
+  }
+  unlink(backup.c_str());
+  SyncFolder(FolderOf(original));
+  return true;
+}
+
+}  // namespace
+
+bool WriteInPlace(const std::string& real, const char* data, std::size_t size,
+                  const FileIdentity& asRead, std::string& error) {
+  const std::string backupName = BackupNameFor(NameOf(real));
+  if (backupName.empty()) {
+    error = "the file's name is too long for a backup beside it";
+    return false;
+  }
+  const std::string backup = FolderOf(real) + "/" + backupName;
+  if (!MakeBackup(real, backup, error)) return false;
+  FileIdentity now;
+  if (!IdentifyFile(real, now, error) || now != asRead) {
+    unlink(backup.c_str());
+    error = kChangedDuringRun;
+    return false;
+  }
+  if (Overwrite(real, data, size)) {
+    unlink(backup.c_str());
+    SyncFolder(FolderOf(real));
+    return true;
+  }
+  error = "cannot write the file: " + ErrnoText(errno);
+  if (!PutBack(backup, real)) {
+    error += "; its old content is in " + backup + " and is put back by the next run";
+  }
+  return false;
+}
+
+int RestoreInterruptedWrites(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return 0;
+  std::vector<std::string> backups;
+  while (const dirent* entry = readdir(dir)) {
+    std::string original;
+    long pid = 0;
+    if (ParseBackupName(entry->d_name, original, pid) && !ProcessIsRunning(pid)) {
+      backups.push_back(entry->d_name);
+    }
+  }
+  closedir(dir);
+  int handled = 0;
+  for (const std::string& name : backups) {
+    std::string original;
+    long pid = 0;
+    ParseBackupName(name, original, pid);
+    const std::string backup = folder + "/" + name, path = folder + "/" + original;
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+      // The file was deleted or replaced since: it stays so.
+      if (unlink(backup.c_str()) == 0) ++handled;
+    } else if (PutBack(backup, path)) {
+      ++handled;
+    }
+  }
+  return handled;
+}
+
+}  // namespace host
