@@ -131,6 +131,39 @@ def tag_mp4(path, artist, title, extras):
     audio.save()
 
 
+def make_hostile_mp4(path, kind):
+    """Turns a tagged M4A into one that attacks a tag reader: "free" puts a padding atom that
+    claims 4 GiB inside moov/udta/meta (a writer that trusts it allocates without end); "nested" hangs 100 000 udta atoms inside each other at
+    the end of moov. The sizes of the atoms around the change are mended, so the file still
+    parses as far as the attack."""
+    data = bytearray(open(path, "rb").read())
+
+    def find(kind, start, end):
+        while start + 8 <= end:
+            size, found = struct.unpack(">I4s", data[start:start + 8])
+            if found == kind:
+                return start, size
+            start += size
+        raise ValueError("no %s atom" % kind)
+
+    moov, moov_size = find(b"moov", 0, len(data))
+    if kind == "free":
+        udta, udta_size = find(b"udta", moov + 8, moov + moov_size)
+        meta, meta_size = find(b"meta", udta + 8, udta + udta_size)
+        ilst, ilst_size = find(b"ilst", meta + 12, meta + meta_size)  # meta: version, flags
+        # Right after ilst, where a writer looks for padding to grow into.
+        at, grown = ilst + ilst_size, [moov, udta, meta]
+        insert = struct.pack(">I4s", 0xFFFFFFFF, b"free") + bytes(8)
+    else:
+        depth = 100000
+        insert = b"".join(struct.pack(">I4s", 8 * (depth - i), b"udta") for i in range(depth))
+        at, grown = moov + moov_size, [moov]
+    for atom in grown:
+        struct.pack_into(">I", data, atom, struct.unpack(">I", data[atom:atom + 4])[0] + len(insert))
+    data[at:at] = insert
+    open(path, "wb").write(bytes(data))
+
+
 def make(folder, plan):
     work = tempfile.mkdtemp()
     try:
@@ -153,6 +186,8 @@ def make(folder, plan):
                     tag_vorbis(path, fmt, artist, title, extras)
                 else:
                     tag_mp4(path, artist, title, extras)
+                if "hostile" in extras:
+                    make_hostile_mp4(path, extras["hostile"])
     finally:
         shutil.rmtree(work)
 

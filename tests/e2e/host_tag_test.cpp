@@ -270,6 +270,25 @@ TEST_F(HostTag, FilesThatCannotBeTaggedAreReportedAndTheRunGoesOn) {
   EXPECT_EQ(after.size(), before.size()) << "a temporary file was left behind";
 }
 
+// A file made to crash the tag reader, or to make it allocate without end, fails alone: the
+// files after it are done, and the summary and the JSON are written.
+TEST_F(HostTag, AFileThatKillsTheTagReaderFailsAlone) {
+  const std::string music = dir_.File("music");
+  ASSERT_NO_FATAL_FAILURE(Make(music, {{"1 padding of 4 GiB.m4a", "m4a", "hostile=free", ""},
+                                       {"2 nested 100000 deep.m4a", "m4a", "hostile=nested", ""},
+                                       {"3 sound.m4a", "m4a", "", ""}}));
+  const RunResult r = Tag({"--json", music});
+  EXPECT_EQ(e2e::JsonFact(r.out, "[f['status'] + ': ' + f.get('error', '') for f in d['files']]"),
+            "['failed: the file could not be parsed', 'failed: the file could not be parsed', "
+            "'tagged: ']")
+      << Describe(r);
+  const RunResult shown = RunHost({"show", music + "/2 nested 100000 deep.m4a"});
+  // Ends with: a sanitizer build lets the dying reader's report through before it.
+  const std::string said = "tunewell: " + music + "/2 nested 100000 deep.m4a: the file could not "
+                           "be parsed\n";
+  EXPECT_EQ(shown.err.substr(shown.err.size() - std::min(shown.err.size(), said.size())), said);
+}
+
 TEST_F(HostTag, RunsStoppedAtRandomMomentsLeaveEveryFileWholeOrTagged) {
   std::vector<FileRow> rows;
   for (int i = 0; i < 200; ++i) {
