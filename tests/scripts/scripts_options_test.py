@@ -9,7 +9,8 @@ SCRIPTS = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", "s
 # script | refuses an unknown option (run hands its options to `tunewell demo`)
 CASES = [
     ("build", True), ("test", True), ("package", True), ("fuzz", True),
-    ("install-deps", True), ("wine-run", True), ("check-layers", True), ("run", False),
+    ("install-deps", True), ("wine-run", True), ("check-layers", True), ("check-skips", True),
+    ("run", False),
 ]
 
 
