@@ -294,6 +294,12 @@ TEST_F(HostTag, FilesThatCannotBeTaggedAreReportedAndTheRunGoesOn) {
             "([" + std::to_string(total) + ", 2, " + std::to_string(total - 2) + ", 0, " +
                 std::to_string(total - 2) + "], True, {'local'})");
 
+  // A failed download outranks the local problem beside it: status 3, and both counted.
+  const RunResult down = RunHost({"--proxy", e2e::ClosedProxy(), "--no-cache", "tag", "--delay",
+                                  "0", "--force", music + "/z last.opus", music + "/not audio.mp3"});
+  EXPECT_EQ(down.status, 3) << Describe(down);
+  EXPECT_EQ(down.out, "tagged 0, had lyrics 0, not found 0, failed 2 (local problems 1)\n");
+
   // Every PATH that is not there or not music is named, and nothing is searched.
   const RunResult bad =
       Tag({dir_.File("gone.mp3"), music, dir_.File("plan.tsv"), dir_.File("gone")});
