@@ -19,7 +19,8 @@ SessionSettings SessionSettingsFrom(const Options& options);
 int RunInfoCommand(const Options& options);
 int RunSearchCommand(const Options& options);
 int RunBatchCommand(const Options& options);
-// tag: exit status as for get --batch; 2 when a PATH does not exist or is not a music file.
+// tag: exit status as for get --batch, and 4 when a file or folder met a local problem (a
+// failed download outranks it); 2 when a PATH does not exist or is not a music file.
 int RunTagCommand(const Options& options);
 // show: 0 when every file holds lyrics, 1 otherwise.
 int RunShowCommand(const Options& options);

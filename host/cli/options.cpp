@@ -32,7 +32,9 @@ const char* const kUsage =
     "                        --force; --dry-run searches but writes nothing. Each file is\n"
     "                        replaced through a flushed copy, so a killed run damages none.\n"
     "                        Progress as for get --batch; the summary counts tagged, had\n"
-    "                        lyrics, not found, failed\n"
+    "                        lyrics, not found, failed (and of these the local problems: a\n"
+    "                        file or folder that could not be read or written, each on its\n"
+    "                        own line)\n"
     "  show FILE...          print the lyrics stored in music files (or say there are none)\n"
     "  song ARTIST TITLE     print the best match as TITLE<TAB>URL (FindSong)\n"
     "  songs ARTIST          print the artist's songs, one TITLE<TAB>URL per line\n"
@@ -74,12 +76,21 @@ const char* const kUsage =
     "\n"
     "Ctrl-C makes QueryCancel answer true: the search stops cleanly with exit status 1.\n"
     "\n"
-    "Exit status: 0 found; 1 not found, cancelled or timed out; 2 usage error or unusable\n"
-    "plug-in; 3 a download failed and nothing was found. A batch exits 0 when every song was\n"
-    "found, 3 when any download failed, 1 otherwise; tag likewise (a file that had lyrics\n"
-    "counts as found, one that could not be read or written as failed). show exits 0 when\n"
-    "every file holds lyrics, 1 otherwise. site exits 0 when Ctrl-C stops it, 1 when it cannot\n"
-    "start (its port is in use) or --timeout ends it.\n";
+    "Exit status:\n"
+    "  get, song, songs, artist, lyrics, demo: 0 found; 1 not found, interrupted (Ctrl-C) or\n"
+    "      timed out (--timeout); 3 a download failed and nothing was found\n"
+    "  get --batch: 1 interrupted or timed out; else 3 when any song failed (its download, or\n"
+    "      writing its file); else 1 when any was not found; else 0\n"
+    "  tag: 1 interrupted or timed out; else 3 when any download failed; else 4 when any file\n"
+    "      or folder met a local problem (could not be read or written, no artist and title);\n"
+    "      else 1 when any song was not found; else 0 (a file that had lyrics counts as found)\n"
+    "  show: 0 when every file holds lyrics, 1 otherwise\n"
+    "  info: 0\n"
+    "  site: 0 when Ctrl-C stops it; 1 when --timeout ends it, its port is in use, or it\n"
+    "      stops by itself\n"
+    "  any command: 2 a usage error (tag: also a PATH that does not exist or is not a music\n"
+    "      file, each such PATH named), a plug-in that cannot be used, or (site, demo) a\n"
+    "      bundled site that cannot be found or run\n";
 
 // One option: its name, whether it takes a value, and what it does with it. A false result
 // means the value is malformed; the parser then names the option and the value.

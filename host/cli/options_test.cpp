@@ -177,7 +177,8 @@ TEST(Options, HelpNamesEveryOptionAndCommand) {
                            "--verbose",
                            "-h, --help",
                            "--version",
-                           "Exit status"}) {
+                           "Exit status",
+                           "else 4 when any file\n      or folder met a local problem"}) {
     EXPECT_NE(help.find(word), std::string::npos) << word;
   }
 }

@@ -76,7 +76,7 @@ std::string Label(const BatchSong& song) { return song.artist + " - " + song.tit
 }  // namespace
 
 int BatchResult::ExitStatus() const {
-  return RunExitStatus(stoppedBy != Outcome::Found, failed, notFound);
+  return RunExitStatus(stoppedBy != Outcome::Found, failed, 0, notFound);
 }
 
 bool RunBatch(PluginSession& session, const std::vector<BatchSong>& songs,

@@ -32,9 +32,10 @@ int ExitStatusFor(Outcome outcome) { return RowOf(outcome).exitStatus; }
 
 std::string_view OutcomeName(Outcome outcome) { return RowOf(outcome).name; }
 
-int RunExitStatus(bool cancelled, int failed, int notFound) {
+int RunExitStatus(bool cancelled, int downloadFailed, int localProblems, int notFound) {
   if (cancelled) return kExitNotFound;
-  if (failed > 0) return kExitDownloadFailed;
+  if (downloadFailed > 0) return kExitDownloadFailed;
+  if (localProblems > 0) return kExitLocalProblem;
   return notFound > 0 ? kExitNotFound : kExitFound;
 }
 

@@ -38,6 +38,26 @@ TEST_F(OutcomeTest, ClassifiesByResultThenDownloads) {
   }
 }
 
+TEST_F(OutcomeTest, ARunsStatusRanksCancelThenDownloadThenLocalThenNotFound) {
+  struct Case {
+    bool cancelled;
+    int downloadFailed, localProblems, notFound;
+    int exitStatus;
+  };
+  const Case cases[] = {
+      {false, 0, 0, 0, 0},
+      {false, 0, 0, 2, 1},
+      {false, 0, 1, 2, 4},  // a local problem outranks a song not found
+      {false, 1, 1, 2, 3},  // a failed download outranks a local problem
+      {true, 1, 1, 0, 1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(RunExitStatus(c.cancelled, c.downloadFailed, c.localProblems, c.notFound),
+              c.exitStatus)
+        << c.cancelled << c.downloadFailed << c.localProblems << c.notFound;
+  }
+}
+
 TEST_F(OutcomeTest, TimeOutOutranksAFailedDownload) {
   CancelSwitch::Install(1e-9);
   EXPECT_EQ(Classify(false, {0, 0, 0}, {1, 0, 5}), Outcome::TimedOut);

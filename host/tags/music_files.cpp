@@ -25,30 +25,47 @@ class Collector {
     if (folders_.insert(folder).second) found_.folders.push_back(folder);
   }
 
+  void AddUnreadable(const fs::path& path, const std::string& what, const std::error_code& ec) {
+    const std::string text = path.string();
+    if (!seen_.insert(text).second) return;
+    found_.unreadable.push_back({text, what + ": " + ec.message()});
+  }
+
   void Walk(const fs::path& folder) {
-    std::vector<fs::directory_entry> entries;
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    fs::directory_iterator it(folder, ec);
+    if (ec) return AddUnreadable(folder, "cannot read the folder", ec);
+    if (folders_.insert(folder.string()).second) found_.folders.push_back(folder.string());
+    std::vector<fs::directory_entry> entries;
+    for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
       entries.push_back(*it);
     }
+    // Entries read before a failure are still walked; the folder is reported all the same.
+    if (ec) AddUnreadable(folder, "cannot read the folder", ec);
     std::sort(entries.begin(), entries.end(),
               [](const fs::directory_entry& a, const fs::directory_entry& b) {
                 return a.path().filename().string() < b.path().filename().string();
               });
-    if (folders_.insert(folder.string()).second) found_.folders.push_back(folder.string());
-    for (const fs::directory_entry& entry : entries) {
-      const std::string name = entry.path().filename().string();
-      if (name.empty() || name[0] == '.') continue;
-      std::error_code typeError;
-      if (entry.is_directory(typeError) && !entry.is_symlink(typeError)) {
-        Walk(entry.path());
-      } else if (entry.is_regular_file(typeError) && AudioFormatOf(name)) {
-        AddFile(entry.path());
-      }
-    }
+    for (const fs::directory_entry& entry : entries) Take(entry);
   }
 
  private:
+  // The entry's type comes from the folder listing where it can (no call per file); only a link
+  // is looked through.
+  void Take(const fs::directory_entry& entry) {
+    const std::string name = entry.path().filename().string();
+    if (name.empty() || name[0] == '.') return;
+    std::error_code ec;
+    const bool link = entry.is_symlink(ec);
+    if (!ec && !link && entry.is_directory(ec)) return Walk(entry.path());
+    const bool music = AudioFormatOf(name).has_value();
+    if (ec && !music) return AddUnreadable(entry.path(), "cannot read", ec);
+    if (!music) return;
+    std::error_code ignored;
+    if (link && entry.is_directory(ignored)) return;  // links to folders are not followed
+    AddFile(entry.path());  // whatever it is: the run says why it cannot be read
+  }
+
   MusicFiles& found_;
   std::set<std::string> seen_;
   std::set<std::string> folders_;
@@ -57,27 +74,29 @@ class Collector {
 }  // namespace
 
 bool CollectMusicFiles(const std::vector<std::string>& paths, MusicFiles& found,
-                       std::string& error) {
+                       std::vector<std::string>& errors) {
   found = MusicFiles{};
+  errors.clear();
   Collector collector(found);
   for (const std::string& path : paths) {
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
-    if (ec || !fs::exists(status)) {
-      error = PrintablePath(path) + ": no such file or folder";
-      return false;
-    }
-    if (fs::is_directory(status)) {
+    if (status.type() == fs::file_type::not_found) {
+      errors.push_back(PrintablePath(path) + ": no such file or folder");
+    } else if (fs::is_directory(status)) {
       collector.Walk(path);
     } else if (AudioFormatOf(path)) {
       collector.AddFile(path);
+    } else if (ec) {
+      // There, but not to be looked at (a link loop, a folder it sits in that is shut).
+      collector.AddUnreadable(path, "cannot read", ec);
     } else {
-      error = PrintablePath(path) + ": not a music file of a known kind (" + AudioExtensions() +
-              ")";
-      return false;
+      errors.push_back(PrintablePath(path) + ": not a music file of a known kind (" +
+                       AudioExtensions() + ")");
     }
   }
-  return true;
+  if (!errors.empty()) found = MusicFiles{};
+  return errors.empty();
 }
 
 }  // namespace host

@@ -3,8 +3,11 @@
 // stable order: a folder's entries in bytewise name order, a subfolder's files taken where the
 // subfolder's name sorts. Symbolic links to folders inside the walk are not followed, and
 // hidden entries (names starting with ".") are left out, as other music tools do; a folder
-// named on the command line is walked even when it is a link. Reads the file system only;
-// any thread.
+// named on the command line is walked even when it is a link. Nothing that could hold music is
+// passed over in silence: an entry with a music file's name is taken whatever it turns out to
+// be (a FIFO, a link to nothing, a link loop), for the run to report why it cannot be read, and
+// a folder that cannot be read (permission, a path too long, a loop) is listed with the reason.
+// Reads the file system only; any thread.
 #pragma once
 
 #include <string>
@@ -12,14 +15,22 @@
 
 namespace host {
 
+// A folder, or a path named on the command line, that could not be read.
+struct UnreadableEntry {
+  std::string path;
+  std::string reason;  // "cannot read the folder: Permission denied"
+};
+
 struct MusicFiles {
   std::vector<std::string> files;    // in walk order, each once
   std::vector<std::string> folders;  // every folder the files sit in, each once
+  std::vector<UnreadableEntry> unreadable;  // in walk order, each once
 };
 
-// Collects the files. False with a message for the user when a path does not exist or names
-// a file of a format not handled; nothing is collected then.
+// Collects the files. False with a message for the user per PATH that does not exist or
+// names a file of a format not handled (every such PATH, in order); nothing is collected then.
+// A PATH that exists but cannot be read is no such mistake: it goes to `unreadable`.
 bool CollectMusicFiles(const std::vector<std::string>& paths, MusicFiles& found,
-                       std::string& error);
+                       std::vector<std::string>& errors);
 
 }  // namespace host

@@ -1,6 +1,7 @@
 // tag and show: the music files' lyrics, stored through the plug-in's searches and shown.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "os/terminal.h"
@@ -79,11 +80,12 @@ void PrintShowText(const std::vector<ShownFile>& files) {
 
 int RunTagCommand(const Options& options) {
   MusicFiles music;
-  std::string error;
-  if (!CollectMusicFiles(options.arguments, music, error)) {
-    Print("tunewell: " + error + "\n", stderr);
+  std::vector<std::string> pathErrors;
+  if (!CollectMusicFiles(options.arguments, music, pathErrors)) {
+    for (const std::string& pathError : pathErrors) Print("tunewell: " + pathError + "\n", stderr);
     return kExitUsage;
   }
+  std::string error;
   PluginSession session;
   if (!session.Open(SessionSettingsFrom(options), error)) {
     Print("tunewell: " + error + "\n", stderr);

@@ -27,6 +27,7 @@ constexpr StatusRow kStatuses[] = {
     {TagStatus::HadLyrics, "skipped (has lyrics)", "had lyrics"},
     {TagStatus::NotFound, "not found", "not found"},
     {TagStatus::Failed, "failed", "failed"},
+    {TagStatus::DownloadFailed, "failed", "failed"},
 };
 
 const StatusRow* RowOf(TagStatus status) {
@@ -36,11 +37,15 @@ const StatusRow* RowOf(TagStatus status) {
   return nullptr;
 }
 
+bool IsFailure(TagStatus status) {
+  return status == TagStatus::Failed || status == TagStatus::DownloadFailed;
+}
+
 std::string StatusText(const TagFileResult& one, bool forJson) {
   if (one.status == TagStatus::Stopped) return std::string(OutcomeName(one.stoppedBy));
   const StatusRow* row = RowOf(one.status);
   std::string text = forJson ? row->json : row->progress;
-  if (!forJson && one.status == TagStatus::Failed) text += ": " + one.error;
+  if (!forJson && IsFailure(one.status)) text += ": " + one.error;
   return text;
 }
 
@@ -90,6 +95,7 @@ void SearchAndStore(PluginSession& session, const TagSettings& settings, TagFile
       return;
     case Outcome::DownloadFailed:
       one = Fail(std::move(one), "download failed");
+      one.status = TagStatus::DownloadFailed;
       return;
     case Outcome::Interrupted:
     case Outcome::TimedOut:
@@ -130,6 +136,11 @@ void Count(TagResult& result, const TagFileResult& one) {
       break;
     case TagStatus::Failed:
       ++result.failed;
+      ++result.localProblems;
+      break;
+    case TagStatus::DownloadFailed:
+      ++result.failed;
+      ++result.downloadFailed;
       break;
     case TagStatus::Stopped:
       result.stoppedBy = one.stoppedBy;
@@ -153,29 +164,45 @@ std::string NamesFrom(const TagFileResult& one) {
   return fromName == 0 ? "tags" : fromName == 2 ? "file name" : "tags and file name";
 }
 
+// Counts the file, shows its line and keeps its record.
+void Report(TagResult& result, ProgressDisplay& progress, int index, TagFileResult one) {
+  Count(result, one);
+  progress.Finished(index, StatusText(one, false), Label(one),
+                    one.status == TagStatus::NotFound || IsFailure(one.status));
+  result.files.push_back(std::move(one));
+}
+
 }  // namespace
 
 int TagResult::ExitStatus() const {
-  return RunExitStatus(stoppedBy != Outcome::Found, failed, notFound);
+  return RunExitStatus(stoppedBy != Outcome::Found, downloadFailed, localProblems, notFound);
 }
 
 void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& settings,
             TagResult& result) {
   result = TagResult{};
   result.dryRun = settings.dryRun;
-  result.total = static_cast<int>(music.files.size());
+  const int unreadable = static_cast<int>(music.unreadable.size());
+  result.total = unreadable + static_cast<int>(music.files.size());
   if (!settings.dryRun) {
     for (const std::string& folder : music.folders) RecoverEarlierRuns(folder);
   }
   ProgressDisplay progress(settings.progress, settings.progressIsTerminal, result.total);
+  for (int i = 0; i < unreadable; ++i) {
+    TagFileResult one;
+    one.path = music.unreadable[i].path;
+    one = Fail(std::move(one), music.unreadable[i].reason);
+    Report(result, progress, i, std::move(one));
+  }
   bool searched = false;
-  for (std::size_t i = 0; i < music.files.size(); ++i) {
+  for (std::size_t file = 0; file < music.files.size(); ++file) {
+    const int i = unreadable + static_cast<int>(file);
     if (CancelSwitch::Cancelled()) {
       result.stoppedBy = CancelOutcome();
       break;
     }
-    const std::string& path = music.files[i];
-    progress.Started(static_cast<int>(i), PrintablePath(path));
+    const std::string& path = music.files[file];
+    progress.Started(i, PrintablePath(path));
     bool searchNeeded = false;
     TagFileResult one = Prepare(path, settings, searchNeeded);
     if (searchNeeded) {
@@ -189,11 +216,8 @@ void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& 
         one.stoppedBy = CancelOutcome();
       }
     }
-    Count(result, one);
-    progress.Finished(static_cast<int>(i), StatusText(one, false), Label(one),
-                      one.status == TagStatus::NotFound || one.status == TagStatus::Failed);
     const bool stopped = one.status == TagStatus::Stopped;
-    result.files.push_back(std::move(one));
+    Report(result, progress, i, std::move(one));
     if (stopped) break;
   }
   progress.Close();
@@ -206,6 +230,9 @@ std::string RenderTagSummary(const TagResult& result) {
                      std::to_string(result.hadLyrics) + ", not found " +
                      std::to_string(result.notFound) + ", failed " +
                      std::to_string(result.failed);
+  if (result.localProblems > 0) {
+    text += " (local problems " + std::to_string(result.localProblems) + ")";
+  }
   if (result.stoppedBy != Outcome::Found) {
     text += "; " + std::string(OutcomeName(result.stoppedBy)) + ", " +
             std::to_string(result.NotDone()) + " not done";
@@ -226,6 +253,9 @@ std::string RenderTagJson(const TagResult& result) {
         .Field("names_from", NamesFrom(one))
         .Field("url", one.url);
     if (!one.error.empty()) json.Field("error", one.error);
+    if (IsFailure(one.status)) {
+      json.Field("failure", one.status == TagStatus::DownloadFailed ? "download" : "local");
+    }
     json.EndObject();
   }
   json.EndArray();
@@ -236,6 +266,8 @@ std::string RenderTagJson(const TagResult& result) {
       .Field("had_lyrics", result.hadLyrics)
       .Field("not_found", result.notFound)
       .Field("failed", result.failed)
+      .Field("download_failed", result.downloadFailed)
+      .Field("local_problems", result.localProblems)
       .Field("not_done", result.NotDone())
       .Field("stopped", result.stoppedBy == Outcome::Found ? std::string_view("")
                                                            : OutcomeName(result.stoppedBy))

@@ -2,7 +2,8 @@
 // (tags, else the file name), skips a file that already holds lyrics unless forced, looks the
 // song up with FindSong and GetLyrics as get --batch does, and stores the lyrics in the file
 // (tags/lyrics_store.h). Waits between searches, shows progress, sums up: tagged, had lyrics,
-// not found, failed. A file that cannot be read or written is reported and the run goes on. A
+// not found, failed (and of these the local problems). A file or folder that cannot be read or
+// written is reported, counted as a local problem, and the run goes on. A
 // cancellation (Ctrl-C, --timeout) lets the file under way finish and stops before the next;
 // the files not tried are counted as not done. Uses the session it is given; runs on the
 // thread that drives the plug-in.
@@ -28,7 +29,9 @@ struct TagSettings {
   bool progressIsTerminal = false;
 };
 
-enum class TagStatus { Tagged, WouldTag, HadLyrics, NotFound, Failed, Stopped };
+// Failed is a local problem: any failure but a download's (the file or folder could not be read
+// or written, it has no names, ...), so that a reason added later needs no case of its own.
+enum class TagStatus { Tagged, WouldTag, HadLyrics, NotFound, Failed, DownloadFailed, Stopped };
 
 struct TagFileResult {
   std::string path;
@@ -48,23 +51,27 @@ struct TagResult {
   int tagged = 0;  // or, in a dry run, would be tagged
   int hadLyrics = 0;
   int notFound = 0;
-  int failed = 0;
+  int failed = 0;         // every failure: downloadFailed + localProblems
+  int downloadFailed = 0;
+  int localProblems = 0;  // files and folders that failed for a reason on this machine
   Outcome stoppedBy = Outcome::Found;  // Interrupted or TimedOut when cancelled; else Found
   DownloadStatistics statistics;
 
   int NotDone() const { return total - tagged - hadLyrics - notFound - failed; }
-  // As for get --batch: 1 when cancelled; else 3 when any file failed; else 1 when any was
-  // not found; else 0.
+  // As for get --batch (run/outcome.h RunExitStatus): 1 when cancelled; else 3 when any
+  // download failed; else 4 when any local problem; else 1 when any was not found; else 0.
   int ExitStatus() const;
 };
 
-// Runs over the files. Before the first, clears what a killed earlier run left in their
-// folders (os/file_replacement.h; not in a dry run, which writes nothing).
+// Runs over the files, after reporting each unreadable entry of `music` as a local problem.
+// Before the first file, clears what a killed earlier run left in their folders
+// (os/file_replacement.h; not in a dry run, which writes nothing).
 void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& settings,
             TagResult& result);
 
-// The summary line for stdout ("tagged 61, had lyrics 9, not found 8, failed 2"), and the
-// JSON document with one record per file; both LF-terminated.
+// The summary line for stdout ("tagged 61, had lyrics 9, not found 8, failed 2", with
+// " (local problems 1)" after it when some failures were local), and the JSON document with
+// one record per file or unreadable entry; both LF-terminated.
 std::string RenderTagSummary(const TagResult& result);
 std::string RenderTagJson(const TagResult& result);
 

@@ -235,32 +235,80 @@ TEST_F(HostTag, FilesThatCannotBeTaggedAreReportedAndTheRunGoesOn) {
   const std::string zero = dir_.File("zero.mp3");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   fs::create_symlink("/dev/zero", zero);
+  // What a walk cannot read is reported too, each once, before the files: a shut folder, one
+  // deeper than a path may be long, a link loop named on the command line; and, taken as files
+  // for their names, a FIFO and a link loop in a folder.
+  const std::string odd = dir_.File("odd"), deep = dir_.File("deep"), cycle = dir_.File("cycle");
+  const std::string longName(200, 'd');
+  fs::create_directories(odd + "/shut");
+  fs::create_symlink("loop\xFF.mp3", odd + "/loop\xFF.mp3");
+  fs::create_symlink("cycle", cycle);
+  ASSERT_EQ(::mkfifo((odd + "/pipe.mp3").c_str(), 0600), 0);
+  e2e::ChildProcess mkdirs;
+  ASSERT_TRUE(mkdirs.Start({"/bin/sh", "-c",
+                            "mkdir \"$1\" && cd -P \"$1\" && for i in $(seq 22); do "
+                            "mkdir \"$2\" && cd -P \"$2\" || exit 1; done && : > song.mp3",
+                            "sh", deep, longName}));
+  ASSERT_EQ(mkdirs.Wait().status, 0);
+  const WritableAgain opened{{odd + "/shut"}};
+  const bool shut = geteuid() != 0 && chmod((odd + "/shut").c_str(), 0) == 0;
+  if (!shut) std::printf("the shut folder's line is not checked: root reads any folder\n");
   const auto before = Snapshot(music);
 
-  const RunResult r = Tag({"--json", music, fifo, zero});
+  const RunResult r = Tag({"--json", music, fifo, zero, odd, deep, cycle, music});
 
-  EXPECT_EQ(r.status, 3) << Describe(r);
-  const std::string lines[] = {
-      "1/8 failed: read-only file (",
+  EXPECT_EQ(r.status, 4) << Describe(r);
+  const int unread = shut ? 3 : 2, total = unread + 10;
+  const auto n = [&](int i) { return std::to_string(i) + "/" + std::to_string(total) + " "; };
+  std::vector<std::string> lines;
+  if (shut) lines.push_back("failed: cannot read the folder: Permission denied: " + odd + "/shut");
+  lines.insert(lines.end(), {
+      n(unread - 1) + "failed: cannot read the folder: File name too long: " + deep + "/" +
+          longName,
+      n(unread) + "failed: cannot read: Too many levels of symbolic links: " + cycle + "\n",
+      n(unread + 1) + "failed: read-only file (",
       music + "/a read-only.mp3\n",
-      "2/8 tagged: " + music + "/caf\\xE9.flac\n",
-      "3/8 failed: folder not writable (",
+      n(unread + 2) + "tagged: " + music + "/caf\\xE9.flac\n",
+      n(unread + 3) + "failed: folder not writable (",
       music + "/locked/in a read-only folder.mp3\n",
-      "4/8 failed: not a valid MP3 file: " + music + "/not audio.mp3\n",
-      "5/8 failed: not a valid Ogg Vorbis file: " + music + "/truncated.ogg\n",
-      "6/8 tagged: " + music + "/z last.opus\n",
-      "7/8 failed: not a regular file (a FIFO): " + fifo + "\n",
-      "8/8 failed: not a regular file (a device): " + zero + "\n",
-  };
+      n(unread + 4) + "failed: not a valid MP3 file: " + music + "/not audio.mp3\n",
+      n(unread + 5) + "failed: not a valid Ogg Vorbis file: " + music + "/truncated.ogg\n",
+      n(unread + 6) + "tagged: " + music + "/z last.opus\n",
+      n(unread + 7) + "failed: not a regular file (a FIFO): " + fifo + "\n",
+      n(unread + 8) + "failed: not a regular file (a device): " + zero + "\n",
+      n(unread + 9) + "failed: cannot open the file: Too many levels of symbolic links: " + odd +
+          "/loop\\xFF.mp3\n",
+      n(unread + 10) + "failed: not a regular file (a FIFO): " + odd + "/pipe.mp3\n",
+  });
   std::size_t at = 0;
   for (const std::string& line : lines) {
     const std::size_t found = r.err.find(line, at);
     EXPECT_NE(found, std::string::npos) << "missing or out of order: " << line << "\n" << r.err;
     if (found != std::string::npos) at = found + line.size();
   }
-  EXPECT_EQ(e2e::JsonFact(r.out, "d['summary']['tagged'], d['summary']['failed'], "
-                                 "d['files'][1]['path'].endswith('caf\\\\xE9.flac')"),
-            "(2, 6, True)");
+  const std::string caf = "d['files'][" + std::to_string(unread + 1) + "]['path']";
+  EXPECT_EQ(e2e::JsonFact(r.out, "[d['summary'][k] for k in ('total', 'tagged', 'failed', "
+                                 "'download_failed', 'local_problems')], " + caf +
+                                     ".endswith('caf\\\\xE9.flac'), "
+                                     "{f.get('failure') for f in d['files'] if 'error' in f}"),
+            "([" + std::to_string(total) + ", 2, " + std::to_string(total - 2) + ", 0, " +
+                std::to_string(total - 2) + "], True, {'local'})");
+
+  // A failed download outranks the local problem beside it: status 3, and both counted.
+  const RunResult down = RunHost({"--proxy", e2e::ClosedProxy(), "--no-cache", "tag", "--delay",
+                                  "0", "--force", music + "/z last.opus", music + "/not audio.mp3"});
+  EXPECT_EQ(down.status, 3) << Describe(down);
+  EXPECT_EQ(down.out, "tagged 0, had lyrics 0, not found 0, failed 2 (local problems 1)\n");
+
+  // Every PATH that is not there or not music is named, and nothing is searched.
+  const RunResult bad =
+      Tag({dir_.File("gone.mp3"), music, dir_.File("plan.tsv"), dir_.File("gone")});
+  EXPECT_EQ(bad.status, 2) << Describe(bad);
+  for (const std::string& line : {dir_.File("gone.mp3") + ": no such file or folder\n",
+                                  dir_.File("plan.tsv") + ": not a music file of a known kind",
+                                  dir_.File("gone") + ": no such file or folder\n"}) {
+    EXPECT_NE(bad.err.find("tunewell: " + line), std::string::npos) << Describe(bad);
+  }
   const auto after = Snapshot(music);
   for (const auto& [path, bytes] : before) {
     const bool taggable = path.find("caf") != std::string::npos ||
