@@ -3,7 +3,7 @@
 // the file) against a plain copy of the same file (read, write a new file beside it, flush),
 // on a 10 MB MP3 and a 30 MB FLAC made once by lame and flac from sox's noise. The ratio of
 // the two times is the figure to read: the site's answers, not this, should bound a run. The
-// read and the store each run in a child process; BM_IsolatedCall is that alone.
+// read and the store run in a worker process; BM_WorkerRequest is that alone.
 // Needs sox, lame and flac (the test encoders); the files are kept in the build folder.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -14,7 +14,7 @@
 #include <fstream>
 #include <string>
 
-#include "os/isolated_call.h"
+#include "os/isolated_worker.h"
 #include "tags/lyrics_store.h"
 
 namespace {
@@ -90,20 +90,33 @@ void BM_PlainCopy(benchmark::State& state) {
   state.SetLabel(std::to_string(fs::file_size(path) >> 20) + " MB " + sample.name);
 }
 
-// The fixed price of parsing in a child process (os/isolated_call.h): a fork, a pipe, a wait,
-// paid twice per tagged file (the read and the store), against BM_TagFile's whole work.
-void BM_IsolatedCall(benchmark::State& state) {
+// The fixed price of parsing in the worker process (os/isolated_worker.h): one request and
+// its answer over the socket, paid twice per tagged file (the read and the store), against
+// BM_TagFile's whole work; and the price of a new worker, paid once per run and once after
+// each file that kills one.
+void BM_WorkerRequest(benchmark::State& state) {
+  host::IsolatedWorker worker([](const std::string& request) { return request; });
   for (auto _ : state) {
-    std::string result;
-    if (host::RunIsolated({64ull << 20, 10}, [] { return std::string("tags"); }, result) !=
-        host::IsolatedEnd::Returned) {
-      return state.SkipWithError("the child did not return");
+    std::string answer;
+    if (worker.Call("tags", {64ull << 20, 10}, answer) != host::IsolatedEnd::Returned) {
+      return state.SkipWithError("the worker did not answer");
+    }
+  }
+}
+
+void BM_WorkerStart(benchmark::State& state) {
+  for (auto _ : state) {
+    host::IsolatedWorker worker([](const std::string& request) { return request; });
+    std::string answer;
+    if (worker.Call("tags", {64ull << 20, 10}, answer) != host::IsolatedEnd::Returned) {
+      return state.SkipWithError("the worker did not answer");
     }
   }
 }
 
 BENCHMARK(BM_TagFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_IsolatedCall)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WorkerRequest)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WorkerStart)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlainCopy)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "os/isolated_call.h"
+#include "os/isolated_worker.h"
 
 namespace host {
 

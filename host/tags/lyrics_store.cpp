@@ -11,7 +11,7 @@
 
 #include "os/file_kind.h"
 #include "os/file_replacement.h"
-#include "os/isolated_call.h"
+#include "os/isolated_worker.h"
 #include "tags/audio_tags.h"
 
 namespace host {
@@ -106,7 +106,7 @@ IsolationLimits LimitsFor(const std::string& path) {
   return IsolationLimits{kBase + 4 * size, 60 + static_cast<int>(size / kBytesPerSecond)};
 }
 
-// Why the child gave no answer, for the file's report line.
+// Why the worker gave no answer, for the file's report line.
 std::string WhyNoAnswer(IsolatedEnd end) {
   switch (end) {
     case IsolatedEnd::TimedOut:
@@ -118,19 +118,55 @@ std::string WhyNoAnswer(IsolatedEnd end) {
   }
 }
 
-// The work's verdict, its error, then its own fields.
-std::string Verdict(bool ok, const std::string& error, std::vector<std::string> fields = {}) {
-  fields.insert(fields.begin(), {ok ? "1" : "0", error});
-  return PackFields(fields);
+std::string IdentityText(const FileIdentity& id) {
+  return PackFields({std::to_string(id.device), std::to_string(id.inode), std::to_string(id.size),
+                     std::to_string(id.modifiedNs), std::to_string(id.changedNs)});
 }
 
-bool TakeVerdict(IsolatedEnd end, const std::string& packed, std::size_t count,
-                 std::vector<std::string>& fields, std::string& error) {
-  if (end != IsolatedEnd::Returned) {
+FileIdentity IdentityFrom(const std::string& text) {
+  std::vector<std::string> n;
+  if (!UnpackFields(text, 5, n)) return {};
+  return FileIdentity{std::stoull(n[0]), std::stoull(n[1]), std::stoull(n[2]), std::stoll(n[3]),
+                      std::stoll(n[4])};
+}
+
+// The worker's side. A request: "read", path, format; or "store", path, format, lyrics, the
+// identity as read, "1" to replace lyrics. An answer: "1" or "0", the error, then for a read
+// the artist, the title, the lyrics and the identity.
+std::string ServeRequest(const std::string& request) {
+  std::vector<std::string> f;
+  if (!UnpackFields(request, 3, f) && !UnpackFields(request, 6, f)) return {};
+  const auto format = static_cast<AudioFormat>(std::stoi(f[2]));
+  std::string error;
+  if (f[0] == "read") {
+    FileTags tags;
+    const bool ok = ReadInProcess(f[1], format, tags, error);
+    return PackFields({ok ? "1" : "0", error, tags.artist, tags.title, tags.lyrics,
+                       IdentityText(tags.identity)});
+  }
+  const bool ok = f.size() == 6 &&
+                  StoreInProcess(f[1], format, f[3], IdentityFrom(f[4]), f[5] == "1", error);
+  return PackFields({ok ? "1" : "0", error});
+}
+
+// One worker for the whole run, started at the first file.
+IsolatedWorker& TagWorker() {
+  static IsolatedWorker worker(ServeRequest);
+  return worker;
+}
+
+// Sends the request: the answer's verdict, with `count` fields after the verdict and the
+// error. `answered` is false when the worker gave no answer at all.
+bool Ask(const std::string& path, const std::vector<std::string>& request, std::size_t count,
+         std::vector<std::string>& fields, std::string& error, bool& answered) {
+  std::string answer;
+  const IsolatedEnd end = TagWorker().Call(PackFields(request), LimitsFor(path), answer);
+  answered = end == IsolatedEnd::Returned;
+  if (!answered) {
     error = WhyNoAnswer(end);
     return false;
   }
-  if (!UnpackFields(packed, count + 2, fields)) {
+  if (!UnpackFields(answer, count + 2, fields)) {
     error = "the file could not be parsed";
     return false;
   }
@@ -142,40 +178,25 @@ bool TakeVerdict(IsolatedEnd end, const std::string& packed, std::size_t count,
 
 bool ReadFileTags(const std::string& path, AudioFormat format, FileTags& tags,
                   std::string& error) {
-  std::string packed;
-  const IsolatedEnd end = RunIsolated(LimitsFor(path), [&] {
-    FileTags read;
-    std::string why;
-    const bool ok = ReadInProcess(path, format, read, why);
-    const FileIdentity& id = read.identity;
-    return Verdict(ok, why, {read.artist, read.title, read.lyrics, std::to_string(id.device),
-                             std::to_string(id.inode), std::to_string(id.size),
-                             std::to_string(id.modifiedNs), std::to_string(id.changedNs)});
-  }, packed);
   std::vector<std::string> fields;
-  if (!TakeVerdict(end, packed, 8, fields, error)) return false;
-  tags.artist = fields[2];
-  tags.title = fields[3];
-  tags.lyrics = fields[4];
-  tags.identity = FileIdentity{std::stoull(fields[5]), std::stoull(fields[6]),
-                               std::stoull(fields[7]), std::stoll(fields[8]),
-                               std::stoll(fields[9])};
+  const std::string kind = std::to_string(static_cast<int>(format));
+  bool answered = false;
+  if (!Ask(path, {"read", path, kind}, 4, fields, error, answered)) return false;
+  tags = FileTags{fields[2], fields[3], fields[4], IdentityFrom(fields[5])};
   return true;
 }
 
 bool StoreLyrics(const std::string& path, AudioFormat format, const std::string& lyrics,
                  const FileIdentity& asRead, bool replaceLyrics, std::string& error) {
-  std::string packed;
-  const IsolatedEnd end = RunIsolated(LimitsFor(path), [&] {
-    std::string why;
-    const bool ok = StoreInProcess(path, format, lyrics, asRead, replaceLyrics, why);
-    return Verdict(ok, why);
-  }, packed);
   std::vector<std::string> fields;
-  const bool stored = TakeVerdict(end, packed, 0, fields, error);
-  // A store that died may have left its temporary copy, or the backup of a write in place
-  // that it began: cleared, or put back, now rather than at the next run.
-  if (end != IsolatedEnd::Returned) {
+  const std::string kind = std::to_string(static_cast<int>(format));
+  bool answered = false;
+  const bool stored = Ask(path, {"store", path, kind, lyrics, IdentityText(asRead),
+                                 replaceLyrics ? "1" : "0"},
+                          0, fields, error, answered);
+  // A store whose worker died may have left its temporary copy, or the backup of a write in
+  // place that it began: cleared, or put back, now rather than at the next run.
+  if (!answered) {
     const std::string folder = std::filesystem::path(path).parent_path().string();
     RecoverEarlierRuns(folder.empty() ? "." : folder);
   }

@@ -2,7 +2,7 @@
 // read into memory, TagLib writes the new tags there, the result must read back as a valid
 // file of its format holding exactly these lyrics, and only then does it replace the file
 // (os/file_replacement.h). Parsing a file is parsing untrusted input: both run in a child
-// process under limits (os/isolated_call.h), so that a file that crashes TagLib, or makes it
+// process under limits (os/isolated_worker.h), so that a file that crashes TagLib, or makes it
 // allocate or recurse without end, fails alone ("the file could not be parsed") and the run
 // goes on. Any thread, one file at a time.
 #pragma once

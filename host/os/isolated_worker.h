@@ -1,0 +1,56 @@
+// Running untrusted parsing where its failure costs one file, not the run: a worker process,
+// forked from this one, serves requests one at a time under a limit on memory, and answers
+// each with one string over a socket. A crash, a runaway allocation or recursion ends the
+// worker alone; a request that runs past its time has the worker killed. The next request
+// starts a new one. The worker keeps none of this process's open files (their locks must end
+// when this process closes them), ignores Ctrl-C (the run decides when to stop; a request
+// under way is finished), prints nothing and ends without exit handlers. Backend in
+// os/posix/ (the Windows build has no tag work to isolate). One thread uses a worker.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace host {
+
+struct IsolationLimits {
+  std::uint64_t memoryBytes = 0;  // address space one request may add; 0: no limit
+  int seconds = 0;                // wall-clock time for one request; 0: no limit
+};
+
+enum class IsolatedEnd {
+  Returned,    // the request was served; the answer is what `serve` returned
+  Died,        // the worker crashed or was killed (a limit reached counts here)
+  TimedOut,    // it ran past its time and was killed
+  NotStarted,  // no worker process could be made
+};
+
+class IsolatedWorker {
+ public:
+  using Serve = std::function<std::string(const std::string& request)>;
+
+  explicit IsolatedWorker(Serve serve);
+  ~IsolatedWorker();  // the worker ends once its request is done
+  IsolatedWorker(const IsolatedWorker&) = delete;
+  IsolatedWorker& operator=(const IsolatedWorker&) = delete;
+
+  IsolatedEnd Call(const std::string& request, const IsolationLimits& limits,
+                   std::string& answer);
+
+ private:
+  bool Start();
+  void Stop(bool kill);
+
+  Serve serve_;
+  long pid_ = 0;     // 0: no worker running
+  int socket_ = -1;  // this side of the worker's socket
+};
+
+// Several texts as one string and back, for a request or an answer of more than one field.
+std::string PackFields(const std::vector<std::string>& fields);
+// False when the string is not a packing of `count` fields.
+bool UnpackFields(const std::string& packed, std::size_t count, std::vector<std::string>& fields);
+
+}  // namespace host
