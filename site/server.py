@@ -129,6 +129,9 @@ class SiteHandler(BaseHTTPRequestHandler):
         delay = self.server.delay_ms
         if delay:
             time.sleep(delay / 1000.0)
+        if self.server.next_fails():
+            self.send_error(503, "Service Unavailable", "Try again later")
+            return
         proxy_form, host, path, query = split_target(self.raw_target())
         if proxy_form and not is_site_host(host, self.server.host_name):
             self.send_error(502, "Bad Gateway", "This server answers only for %s" %
@@ -171,13 +174,26 @@ class SiteHandler(BaseHTTPRequestHandler):
 class SiteServer(ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, address, host_name, request_log, delay_ms=0, verbose=False):
+    def __init__(self, address, host_name, request_log, delay_ms=0, verbose=False,
+                 fail_every=0):
         super().__init__(address, SiteHandler)
         self.pages = site_pages.SitePages()
         self.host_name = host_name
         self.request_log = request_log
         self.delay_ms = delay_ms
         self.verbose = verbose
+        self.fail_every = fail_every
+        self.requests = 0
+        self.count_lock = threading.Lock()
+
+    def next_fails(self):
+        """True for every fail_every-th request (the first of each group): a site under load,
+        for the clients' retries and back-off."""
+        if not self.fail_every:
+            return False
+        with self.count_lock:
+            self.requests += 1
+            return self.requests % self.fail_every == 1 or self.fail_every == 1
 
     def handle_error(self, request, client_address):
         """A client that hangs up mid-answer (a time-out test) is no news; stay quiet so that
@@ -195,6 +211,8 @@ def parse_args(argv):
     parser.add_argument("--log", help="append one JSON line per request to this file")
     parser.add_argument("--delay-ms", type=int, default=0, help="hold every answer back")
     parser.add_argument("--verbose", action="store_true", help="log requests to stderr")
+    parser.add_argument("--fail-every", type=int, default=0, metavar="N",
+                        help="answer the 1st, N+1st, 2N+1st ... request with 503 (0: never)")
     parser.add_argument("--port-file", help="also write the PORT line to this new file, and "
                         "stop once the file is gone (for a parent that cannot read stdout)")
     return parser.parse_args(argv)
@@ -227,7 +245,7 @@ def main(argv):
     args = parse_args(argv)
     try:
         server = SiteServer((args.bind, args.port), args.host_name, RequestLog(args.log),
-                            args.delay_ms, args.verbose)
+                            args.delay_ms, args.verbose, args.fail_every)
     except OSError as error:
         # A port in use, an address not to be had: one line for the parent to pass on.
         reason = (error.strerror or str(error)).lower()

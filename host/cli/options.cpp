@@ -17,12 +17,17 @@ const char* const kUsage =
     "\n"
     "Commands:\n"
     "  get ARTIST TITLE      find the song and print its lyrics (FindSong, then GetLyrics)\n"
-    "  get --batch FILE --out DIR [--delay MS]\n"
+    "  get --batch FILE --out DIR [--delay MS] [--retries N]\n"
     "                        read ARTIST<TAB>TITLE lines from FILE and write each song's lyrics\n"
     "                        to DIR/ARTIST - TITLE.txt, waiting MS milliseconds between songs\n"
     "                        (default 250); a progress bar on stderr when it is a terminal, a\n"
-    "                        line per song otherwise, and a summary at the end\n"
-    "  tag [--force] [--dry-run] [--delay MS] PATH...\n"
+    "                        line per song otherwise, and a summary at the end. After failed\n"
+    "                        downloads in a row the waits grow (4 x MS, at least 0.1 s,\n"
+    "                        doubling up to 60 s, with jitter); --retries N tries a song whose\n"
+    "                        download failed N more times (default 0, at most 10); when 5\n"
+    "                        songs in a row failed and none has succeeded, the run stops:\n"
+    "                        the site is not reachable (see --proxy)\n"
+    "  tag [--force] [--dry-run] [--delay MS] [--retries N] PATH...\n"
     "                        store lyrics in music files: each FILE named and every music file\n"
     "                        under each FOLDER (recursively, sorted; links to folders and\n"
     "                        hidden entries are skipped). MP3, WAV, AIFF: ID3v2 USLT; FLAC,\n"
@@ -31,10 +36,10 @@ const char* const kUsage =
     "                        ARTIST - TITLE.ext. A file holding lyrics is skipped unless\n"
     "                        --force; --dry-run searches but writes nothing. Each file is\n"
     "                        replaced through a flushed copy, so a killed run damages none.\n"
-    "                        Progress as for get --batch; the summary counts tagged, had\n"
-    "                        lyrics, not found, failed (and of these the local problems: a\n"
-    "                        file or folder that could not be read or written, each on its\n"
-    "                        own line)\n"
+    "                        Progress, waits and retries as for get --batch; the summary\n"
+    "                        counts tagged, had lyrics, not found, failed (and of these the\n"
+    "                        local problems: a file or folder that could not be read or\n"
+    "                        written, each on its own line)\n"
     "  show FILE...          print the lyrics stored in music files (or say there are none)\n"
     "  song ARTIST TITLE     print the best match as TITLE<TAB>URL (FindSong)\n"
     "  songs ARTIST          print the artist's songs, one TITLE<TAB>URL per line\n"
@@ -226,6 +231,14 @@ const std::vector<OptionRule>& Rules() {
          return true;
        },
        "milliseconds from 0 to 3600000"},
+      {"--retries", true,
+       [](Options& o, const std::string& v) {
+         int n = 0;
+         if (!ParseInteger(v, 0, 10, n)) return false;
+         o.retries = n;
+         return true;
+       },
+       "a count from 0 to 10"},
       {"--port", true,
        [](Options& o, const std::string& v) {
          int port = 0;
@@ -267,7 +280,7 @@ constexpr CommandShape kCommands[] = {
     {"info", 0, false, "info"},
     {"site", 0, false, "site [--port N]"},
     {"demo", 0, false, "demo"},
-    {"tag", 1, true, "tag [--force] [--dry-run] [--delay MS] PATH..."},
+    {"tag", 1, true, "tag [--force] [--dry-run] [--delay MS] [--retries N] PATH..."},
     {"show", 1, true, "show FILE..."},
 };
 
@@ -290,15 +303,17 @@ bool CheckCombinations(const Options& o, std::string& error) {
   if ((batch || o.outDir) && o.command != "get") {
     return Fail(error, "--batch and --out belong to the get command");
   }
-  if (o.delayMs && o.command != "get" && !tag) {
-    return Fail(error, "--delay belongs to get --batch and tag");
+  if ((o.delayMs || o.retries) && o.command != "get" && !tag) {
+    return Fail(error, "--delay and --retries belong to get --batch and tag");
   }
   if ((o.force || o.dryRun) && !tag) return Fail(error, "--force and --dry-run belong to tag");
   if (o.raw && (tag || o.command == "show")) {
     return Fail(error, "--raw does not go with tag or show: music files hold LF line ends");
   }
   if (batch != o.outDir.has_value()) return Fail(error, "--batch and --out go together");
-  if (o.delayMs && !batch && !tag) return Fail(error, "--delay needs --batch");
+  if ((o.delayMs || o.retries) && !batch && !tag) {
+    return Fail(error, "--delay and --retries need --batch");
+  }
   if (o.port && o.command != "site") return Fail(error, "--port belongs to the site command");
   if (o.noCache && o.cacheDir) return Fail(error, "--no-cache and --cache-dir exclude each other");
   if ((o.traceLevel || o.parentLog) && !o.logDir) {

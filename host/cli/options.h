@@ -32,6 +32,7 @@ struct Options {
   std::optional<std::string> batchFile;
   std::optional<std::string> outDir;
   std::optional<int> delayMs;  // also tag
+  std::optional<int> retries;  // also tag
   // tag [--force] [--dry-run] PATH...
   bool force = false;
   bool dryRun = false;
@@ -42,6 +43,7 @@ struct Options {
   bool version = false;
 
   int BatchDelayMs() const { return delayMs.value_or(250); }
+  int Retries() const { return retries.value_or(0); }
 };
 
 // Parses argv[1..]. Options may stand before or after the command; "--" ends the options so

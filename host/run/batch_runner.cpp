@@ -12,6 +12,7 @@
 #include "run/safe_file_name.h"
 #include "run/search_report.h"
 #include "run/search_runner.h"
+#include "run/site_pacer.h"
 #include "session/utf.h"
 
 namespace host {
@@ -54,10 +55,10 @@ void Count(BatchResult& result, Outcome outcome) {
   }
 }
 
-BatchSongResult RunOne(PluginSession& session, const BatchSong& song, const BatchSettings& settings,
-                       std::set<std::string>& used) {
+BatchSongResult RunOne(PluginSession& session, SitePacer& pacer, const BatchSong& song,
+                       const BatchSettings& settings, std::set<std::string>& used) {
   BatchSongResult one{song, Outcome::NotFound, {}, {}, {}};
-  const SearchReport report = RunSearch(session, "get", {song.artist, song.title});
+  const SearchReport report = pacer.Search(session, song.artist, song.title);
   one.outcome = report.outcome;
   if (report.song) one.url = report.song->url;
   if (report.outcome != Outcome::Found) return one;
@@ -86,15 +87,15 @@ bool RunBatch(PluginSession& session, const std::vector<BatchSong>& songs,
   result.total = static_cast<int>(songs.size());
   ProgressDisplay progress(settings.progress, settings.progressIsTerminal, result.total);
   std::set<std::string> used;
+  SitePacer pacer(settings.delayMs, settings.retries);
   for (std::size_t i = 0; i < songs.size(); ++i) {
-    const bool waited =
-        i == 0 || CancelSwitch::SleepUnlessCancelled(std::chrono::milliseconds(settings.delayMs));
+    const bool waited = pacer.WaitBeforeSearch();
     if (!waited || CancelSwitch::Cancelled()) {
       Count(result, Classify(false, {}, {}));
       break;
     }
     progress.Started(static_cast<int>(i), Label(songs[i]));
-    BatchSongResult one = RunOne(session, songs[i], settings, used);
+    BatchSongResult one = RunOne(session, pacer, songs[i], settings, used);
     Count(result, one.outcome);
     const std::string status =
         one.error.empty() ? std::string(OutcomeName(one.outcome)) : one.error;
@@ -103,8 +104,13 @@ bool RunBatch(PluginSession& session, const std::vector<BatchSong>& songs,
     const bool stopped = one.outcome == Outcome::Interrupted || one.outcome == Outcome::TimedOut;
     if (settings.keepSongs) result.songs.push_back(std::move(one));
     if (stopped) break;
+    if (pacer.GaveUp()) {
+      result.gaveUp = true;
+      break;
+    }
   }
   progress.Close();
+  if (result.gaveUp) std::fputs(GaveUpMessage(pacer.FailedSongsInARow()).c_str(), settings.progress);
   result.statistics = session.Statistics();
   return true;
 }
@@ -112,11 +118,7 @@ bool RunBatch(PluginSession& session, const std::vector<BatchSong>& songs,
 std::string RenderBatchSummary(const BatchResult& result) {
   std::string text = "found " + std::to_string(result.found) + ", not found " +
                      std::to_string(result.notFound) + ", failed " + std::to_string(result.failed);
-  if (result.stoppedBy != Outcome::Found) {
-    text += "; " + std::string(OutcomeName(result.stoppedBy)) + ", " +
-            std::to_string(result.NotDone()) + " not done";
-  }
-  return text + "\n";
+  return text + StoppedNote(result.stoppedBy, result.gaveUp, result.NotDone()) + "\n";
 }
 
 std::string RenderBatchJson(const BatchResult& result, const BatchSettings& settings) {

@@ -19,6 +19,7 @@ struct BatchSettings {
   std::string batchFile;  // for the report
   std::string outDir;
   int delayMs = 250;
+  int retries = 0;  // more tries for a song whose download failed
   bool raw = false;
   std::FILE* progress = nullptr;  // stderr
   bool progressIsTerminal = false;
@@ -42,6 +43,7 @@ struct BatchResult {
   int notFound = 0;
   int failed = 0;                      // a download failed, or the file could not be written
   Outcome stoppedBy = Outcome::Found;  // Interrupted or TimedOut when cancelled; else Found
+  bool gaveUp = false;                 // stopped: the site was never reachable (run/site_pacer.h)
   DownloadStatistics statistics;
 
   int NotDone() const { return total - found - notFound - failed; }

@@ -39,6 +39,12 @@ int RunExitStatus(bool cancelled, int downloadFailed, int localProblems, int not
   return notFound > 0 ? kExitNotFound : kExitFound;
 }
 
+std::string StoppedNote(Outcome stoppedBy, bool gaveUp, int notDone) {
+  if (stoppedBy == Outcome::Found && !gaveUp) return {};
+  const std::string why = gaveUp ? "site not reachable" : std::string(OutcomeName(stoppedBy));
+  return "; " + why + ", " + std::to_string(notDone) + " not done";
+}
+
 Outcome Classify(bool found, const DownloadStatistics& before, const DownloadStatistics& after) {
   if (found) return Outcome::Found;
   switch (CancelSwitch::WhyCancelled()) {

@@ -4,6 +4,7 @@
 // a run over files.) Pure functions; any thread.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "session/plugin_session.h"
@@ -30,6 +31,10 @@ std::string_view OutcomeName(Outcome outcome);
 // is the news a scheduled run must not hide behind one unreadable file, and the summary counts
 // both.
 int RunExitStatus(bool cancelled, int downloadFailed, int localProblems, int notFound);
+
+// The end of a run's summary line when it stopped early: "; interrupted, 12 not done", or
+// "; site not reachable, 12 not done" when it gave up (run/site_pacer.h); empty otherwise.
+std::string StoppedNote(Outcome stoppedBy, bool gaveUp, int notDone);
 
 // What a finished plug-in call amounts to: found wins; then a cancellation (read from the
 // CancelSwitch); then a failed download, when the statistics gathered during the call show

@@ -92,8 +92,8 @@ int RunBatchCommand(const Options& options) {
   PluginSession session;
   if (!OpenSession(session, SessionSettingsFrom(options))) return kExitUsage;
   BatchSettings settings{*options.batchFile, *options.outDir, options.BatchDelayMs(),
-                         options.raw,        stderr,          IsTerminal(stderr),
-                         options.json};
+                         options.Retries(),  options.raw,     stderr,
+                         IsTerminal(stderr), options.json};
   BatchResult result;
   if (!RunBatch(session, songs, settings, result, error)) {
     Print("tunewell: " + error + "\n", stderr);

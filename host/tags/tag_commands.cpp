@@ -91,8 +91,8 @@ int RunTagCommand(const Options& options) {
     Print("tunewell: " + error + "\n", stderr);
     return kExitUsage;
   }
-  const TagSettings settings{options.force, options.dryRun, options.BatchDelayMs(), stderr,
-                             IsTerminal(stderr)};
+  const TagSettings settings{options.force,     options.dryRun, options.BatchDelayMs(),
+                             options.Retries(), stderr,         IsTerminal(stderr)};
   TagResult result;
   RunTag(session, music, settings, result);
   session.Close();

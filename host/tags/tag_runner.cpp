@@ -1,14 +1,12 @@
 #include "tags/tag_runner.h"
 
-#include <chrono>
-
 #include "os/file_replacement.h"
 #include "output/json_writer.h"
 #include "output/text_output.h"
 #include "run/cancel_switch.h"
 #include "run/progress_display.h"
 #include "run/search_report.h"
-#include "run/search_runner.h"
+#include "run/site_pacer.h"
 #include "tags/audio_format.h"
 #include "tags/lyrics_store.h"
 
@@ -83,8 +81,9 @@ TagFileResult Prepare(const std::string& path, const TagSettings& settings, bool
   return one;
 }
 
-void SearchAndStore(PluginSession& session, const TagSettings& settings, TagFileResult& one) {
-  const SearchReport report = RunSearch(session, "get", {one.names.artist, one.names.title});
+void SearchAndStore(PluginSession& session, SitePacer& pacer, const TagSettings& settings,
+                    TagFileResult& one) {
+  const SearchReport report = pacer.Search(session, one.names.artist, one.names.title);
   if (report.song) one.url = report.song->url;
   const std::string lyrics = report.lyrics ? LyricsForTag(*report.lyrics) : std::string();
   switch (report.outcome) {
@@ -194,7 +193,7 @@ void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& 
     one = Fail(std::move(one), music.unreadable[i].reason);
     Report(result, progress, i, std::move(one));
   }
-  bool searched = false;
+  SitePacer pacer(settings.delayMs, settings.retries);
   for (std::size_t file = 0; file < music.files.size(); ++file) {
     const int i = unreadable + static_cast<int>(file);
     if (CancelSwitch::Cancelled()) {
@@ -206,11 +205,8 @@ void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& 
     bool searchNeeded = false;
     TagFileResult one = Prepare(path, settings, searchNeeded);
     if (searchNeeded) {
-      const bool waited = !searched || CancelSwitch::SleepUnlessCancelled(
-                                           std::chrono::milliseconds(settings.delayMs));
-      if (waited) {
-        SearchAndStore(session, settings, one);
-        searched = true;
+      if (pacer.WaitBeforeSearch()) {
+        SearchAndStore(session, pacer, settings, one);
       } else {
         one.status = TagStatus::Stopped;
         one.stoppedBy = CancelOutcome();
@@ -219,8 +215,13 @@ void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& 
     const bool stopped = one.status == TagStatus::Stopped;
     Report(result, progress, i, std::move(one));
     if (stopped) break;
+    if (pacer.GaveUp()) {
+      result.gaveUp = true;
+      break;
+    }
   }
   progress.Close();
+  if (result.gaveUp) std::fputs(GaveUpMessage(pacer.FailedSongsInARow()).c_str(), settings.progress);
   result.statistics = session.Statistics();
 }
 
@@ -233,11 +234,7 @@ std::string RenderTagSummary(const TagResult& result) {
   if (result.localProblems > 0) {
     text += " (local problems " + std::to_string(result.localProblems) + ")";
   }
-  if (result.stoppedBy != Outcome::Found) {
-    text += "; " + std::string(OutcomeName(result.stoppedBy)) + ", " +
-            std::to_string(result.NotDone()) + " not done";
-  }
-  return text + "\n";
+  return text + StoppedNote(result.stoppedBy, result.gaveUp, result.NotDone()) + "\n";
 }
 
 std::string RenderTagJson(const TagResult& result) {

@@ -25,6 +25,7 @@ struct TagSettings {
   bool force = false;   // replace lyrics a file already holds
   bool dryRun = false;  // search, but write nothing
   int delayMs = 250;    // between two searches
+  int retries = 0;      // more tries for a song whose download failed
   std::FILE* progress = nullptr;  // stderr
   bool progressIsTerminal = false;
 };
@@ -55,6 +56,7 @@ struct TagResult {
   int downloadFailed = 0;
   int localProblems = 0;  // files and folders that failed for a reason on this machine
   Outcome stoppedBy = Outcome::Found;  // Interrupted or TimedOut when cancelled; else Found
+  bool gaveUp = false;                 // stopped: the site was never reachable (run/site_pacer.h)
   DownloadStatistics statistics;
 
   int NotDone() const { return total - tagged - hadLyrics - notFound - failed; }

@@ -337,6 +337,38 @@ TEST_F(HostTag, AFileThatKillsTheTagReaderFailsAlone) {
   EXPECT_EQ(shown.err.substr(shown.err.size() - std::min(shown.err.size(), said.size())), said);
 }
 
+// A site that fails one request is tried again with --retries; one that never answers ends the
+// run after five songs in a row, with the --proxy hint, instead of walking the whole library.
+TEST_F(HostTag, AFlakySiteIsRetriedAndAnUnreachableOneStopsTheRun) {
+  const std::string music = dir_.File("music");
+  std::vector<FileRow> rows;
+  for (int i = 0; i < 8; ++i) rows.push_back({std::to_string(i) + ".flac", "flac", "", ""});
+  ASSERT_NO_FATAL_FAILURE(Make(music, rows));
+  struct Case {
+    std::vector<std::string> retries;
+    const char* summary;
+  };
+  const Case flaky[] = {{{}, "tagged 0, had lyrics 0, not found 0, failed 1\n"},
+                        {{"--retries", "1"}, "tagged 1, had lyrics 0, not found 0, failed 0\n"}};
+  for (const Case& c : flaky) {
+    e2e::BundledSite site(0, "", 0, 1000);  // the first request fails
+    std::vector<std::string> args = {"--proxy", site.proxy(), "--no-cache", "tag", "--delay", "0"};
+    args.insert(args.end(), c.retries.begin(), c.retries.end());
+    args.push_back(music + "/0.flac");
+    EXPECT_EQ(RunHost(args).out, c.summary);
+  }
+  const RunResult r = RunHost({"--proxy", e2e::ClosedProxy(), "--no-cache", "tag", "--delay", "0",
+                               music});
+  EXPECT_EQ(r.status, 3) << Describe(r);
+  // 0.flac holds the lyrics the retried run gave it.
+  EXPECT_EQ(r.out, "tagged 0, had lyrics 1, not found 0, failed 5; site not reachable, 2 not "
+                   "done\n");
+  EXPECT_NE(r.err.find("5 songs in a row failed and none has succeeded (is the site reachable? "
+                       "see --proxy)"),
+            std::string::npos)
+      << r.err;
+}
+
 TEST_F(HostTag, RunsStoppedAtRandomMomentsLeaveEveryFileWholeOrTagged) {
   std::vector<FileRow> rows;
   for (int i = 0; i < 200; ++i) {

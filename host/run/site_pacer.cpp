@@ -1,0 +1,67 @@
+#include "run/site_pacer.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "run/cancel_switch.h"
+#include "run/search_runner.h"
+
+namespace host {
+namespace {
+
+// A pause after failures starts at four delays, at least this, and doubles up to kLongest.
+constexpr int kShortestBackOffMs = 100;
+constexpr int kLongestBackOffMs = 60000;
+
+}  // namespace
+
+SitePacer::SitePacer(int delayMs, int retries)
+    : delayMs_(delayMs),
+      retries_(retries),
+      random_(static_cast<unsigned>(
+          std::chrono::steady_clock::now().time_since_epoch().count())) {}
+
+int SitePacer::PauseMs(int delayMs, int failuresInARow, double jitter) {
+  if (failuresInARow <= 0) return delayMs;
+  double pause = std::max(4.0 * delayMs, static_cast<double>(kShortestBackOffMs));
+  for (int i = 1; i < failuresInARow && pause < kLongestBackOffMs; ++i) pause *= 2;
+  pause = std::min(pause, static_cast<double>(kLongestBackOffMs));
+  return static_cast<int>(pause * (0.75 + 0.5 * jitter));
+}
+
+bool SitePacer::WaitBeforeSearch() {
+  if (!searched_) return !CancelSwitch::Cancelled();
+  const double jitter = std::uniform_real_distribution<double>(0.0, 1.0)(random_);
+  return CancelSwitch::SleepUnlessCancelled(
+      std::chrono::milliseconds(PauseMs(delayMs_, failuresInARow_, jitter)));
+}
+
+SearchReport SitePacer::Search(PluginSession& session, const std::string& artist,
+                               const std::string& title) {
+  SearchReport report;
+  for (int attempt = 0; attempt <= retries_; ++attempt) {
+    if (attempt > 0 && !WaitBeforeSearch()) {
+      report.outcome = Classify(false, {}, {});  // Interrupted or TimedOut
+      return report;
+    }
+    report = RunSearch(session, "get", {artist, title});
+    searched_ = true;
+    if (report.outcome != Outcome::DownloadFailed) break;
+    ++failuresInARow_;
+  }
+  if (report.outcome == Outcome::Found || report.outcome == Outcome::NotFound) {
+    anySuccess_ = true;  // the site answered
+    failuresInARow_ = 0;
+    failedSongsInARow_ = 0;
+  } else if (report.outcome == Outcome::DownloadFailed) {
+    ++failedSongsInARow_;
+  }
+  return report;
+}
+
+std::string GaveUpMessage(int failedSongs) {
+  return "tunewell: stopped: the downloads of " + std::to_string(failedSongs) +
+         " songs in a row failed and none has succeeded (is the site reachable? see --proxy)\n";
+}
+
+}  // namespace host
