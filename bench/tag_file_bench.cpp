@@ -7,6 +7,8 @@
 // Needs sox, lame and flac (the test encoders); the files are kept in the build folder.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -41,6 +43,9 @@ const Sample kSamples[] = {
     {"noise.flac", host::AudioFormat::Flac,
      "sox -n -r 44100 -c 2 -b 16 flac.wav synth 320 whitenoise vol 0.5 && "
      "flac -s -T ARTIST=Kestrel -T TITLE=Rain -o noise.flac flac.wav && rm flac.wav"},
+    // 600 s of 16-bit stereo at 44.1 kHz: about 100 MB, for the peak memory against size.
+    {"noise.wav", host::AudioFormat::Wav,
+     "sox -n -r 44100 -c 2 -b 16 noise.wav synth 600 whitenoise vol 0.5"},
 };
 
 std::string SamplePath(const Sample& sample) {
@@ -114,7 +119,48 @@ void BM_WorkerStart(benchmark::State& state) {
   }
 }
 
+// The most memory that tagging the file takes, in a process made for it (its worker's peak
+// included): it must not grow with the file's size. Measured in a fresh process each time, as a
+// process's record of its children's peak only ever grows.
+void BM_TagFilePeakMemory(benchmark::State& state) {
+  const Sample& sample = kSamples[state.range(0)];
+  const std::string path = SamplePath(sample);
+  if (path.empty()) return state.SkipWithError("cannot make the sample (sox, lame, flac?)");
+  long peakKb = 0;
+  for (auto _ : state) {
+    int report[2];
+    if (pipe(report) != 0) return state.SkipWithError("no pipe");
+    std::fflush(nullptr);
+    const pid_t measurer = fork();
+    if (measurer == 0) {
+      const pid_t tagger = fork();
+      if (tagger == 0) {
+        host::FileTags tags;
+        std::string error;
+        const bool ok = host::ReadFileTags(path, sample.format, tags, error) &&
+                        host::StoreLyrics(path, sample.format, kLyrics, tags.identity, true,
+                                          error);
+        std::exit(ok ? 0 : 1);  // exit, not _exit: the worker is waited for on the way out
+      }
+      int status = 0;
+      waitpid(tagger, &status, 0);
+      rusage usage{};
+      getrusage(RUSAGE_CHILDREN, &usage);
+      const long kb = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
+      _exit(write(report[1], &kb, sizeof kb) == sizeof kb ? 0 : 1);
+    }
+    close(report[1]);
+    if (read(report[0], &peakKb, sizeof peakKb) != sizeof peakKb) peakKb = -1;
+    close(report[0]);
+    waitpid(measurer, nullptr, 0);
+    if (peakKb < 0) return state.SkipWithError("tagging failed");
+  }
+  state.counters["peak_MB"] = static_cast<double>(peakKb) / 1024;
+  state.counters["file_MB"] = static_cast<double>(fs::file_size(path) >> 20);
+}
+
 BENCHMARK(BM_TagFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TagFilePeakMemory)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WorkerRequest)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_WorkerStart)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlainCopy)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

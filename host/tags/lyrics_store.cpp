@@ -1,12 +1,10 @@
 #include "tags/lyrics_store.h"
 
-#include <taglib/tbytevectorstream.h>
 #include <taglib/tfilestream.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "os/file_kind.h"
@@ -17,32 +15,35 @@
 namespace host {
 namespace {
 
-bool ReadWholeFile(const std::string& path, TagLib::ByteVector& content, std::string& error) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) {
-    error = std::string("cannot open the file: ") + std::strerror(errno);
+// The copy about to replace the file must hold a valid file with exactly these lyrics.
+bool ReadsBack(const std::string& copy, AudioFormat format, const std::string& lyrics) {
+  TagLib::FileStream stream(copy.c_str(), true);
+  AudioTags tags;
+  std::string ignored;
+  return stream.isOpen() && tags.Open(stream, format, ignored) && tags.Lyrics() == lyrics;
+}
+
+// TagLib's save on the copy itself: a tag that grows moves the audio after it in pieces, so
+// memory stays small whatever the file's size.
+bool SetLyricsIn(const std::string& copy, AudioFormat format, const std::string& lyrics,
+                 bool replaceLyrics, std::string& error) {
+  TagLib::FileStream stream(copy.c_str(), false);
+  if (!stream.isOpen()) {
+    error = std::string("cannot open the copy: ") + std::strerror(errno);
     return false;
   }
-  const std::streamoff size = in.tellg();
-  if (size < 0 || static_cast<unsigned long long>(size) > 0xFFFFFFFFull) {
-    error = "cannot read the file: too large";
+  AudioTags audio;
+  if (!audio.Open(stream, format, error)) return false;
+  if (!replaceLyrics && !audio.Lyrics().empty()) {
+    error = kChangedDuringRun;  // someone gave it lyrics of their own meanwhile
     return false;
   }
-  content.resize(static_cast<unsigned int>(size));
-  in.seekg(0);
-  if (size > 0 && !in.read(content.data(), size)) {
-    error = std::string("cannot read the file: ") + std::strerror(errno);
+  audio.SetLyrics(lyrics);
+  if (!audio.Save()) {
+    error = "TagLib could not write the tags";
     return false;
   }
   return true;
-}
-
-// The bytes about to replace the file must hold a valid file with exactly these lyrics.
-bool ReadsBack(TagLib::ByteVector& content, AudioFormat format, const std::string& lyrics) {
-  TagLib::ByteVectorStream stream(content);
-  AudioTags tags;
-  std::string ignored;
-  return tags.Open(stream, format, ignored) && tags.Lyrics() == lyrics;
 }
 
 bool ReadInProcess(const std::string& path, AudioFormat format, FileTags& tags,
@@ -67,43 +68,28 @@ bool StoreInProcess(const std::string& path, AudioFormat format, const std::stri
                     const FileIdentity& asRead, bool replaceLyrics, std::string& error) {
   FileIdentity now;
   if (!IdentifyFile(path, now, error) || now != asRead) {
-    error = kChangedDuringRun;  // no need to read it: the final check would refuse it
+    error = kChangedDuringRun;  // no need to copy it: the final check would refuse it
     return false;
   }
-  TagLib::ByteVector content;
-  if (!ReadWholeFile(path, content, error)) return false;
-  TagLib::ByteVectorStream stream(content);
-  content.clear();  // the stream holds the bytes now
-  {
-    AudioTags audio;
-    if (!audio.Open(stream, format, error)) return false;
-    if (!replaceLyrics && !audio.Lyrics().empty()) {
-      error = kChangedDuringRun;  // someone gave it lyrics of their own meanwhile
-      return false;
-    }
-    audio.SetLyrics(lyrics);
-    if (!audio.Save()) {
-      error = "TagLib could not write the tags";
-      return false;
-    }
-  }
-  TagLib::ByteVector& written = *stream.data();
-  if (!ReadsBack(written, format, lyrics)) {
-    error = "the tagged copy did not read back; the file is left as it was";
-    return false;
-  }
-  return ReplaceFileContent(path, written.data(), written.size(), asRead, error);
+  return ReplaceThroughCopy(
+      path, asRead,
+      [&](const std::string& copy, std::string& why) {
+        if (!SetLyricsIn(copy, format, lyrics, replaceLyrics, why)) return false;
+        if (ReadsBack(copy, format, lyrics)) return true;
+        why = "the tagged copy did not read back; the file is left as it was";
+        return false;
+      },
+      error);
 }
 
-
-// TagLib reads a whole file at most (the store keeps two copies of it), and a file of a few
-// kilobytes that claims gigabytes must not take the machine with it.
+// TagLib works through the file on disk, holding a tag at a time: a file of a few kilobytes
+// that claims gigabytes must not take the machine with it, and a slow disk gets time by size.
 IsolationLimits LimitsFor(const std::string& path) {
   std::error_code ignored;
   const std::uint64_t size = std::filesystem::file_size(path, ignored);
-  constexpr std::uint64_t kBase = 512ull << 20;
-  constexpr std::uint64_t kBytesPerSecond = 10ull << 20;  // a slow disk, read and written
-  return IsolationLimits{kBase + 4 * size, 60 + static_cast<int>(size / kBytesPerSecond)};
+  constexpr std::uint64_t kMemory = 512ull << 20;
+  constexpr std::uint64_t kBytesPerSecond = 10ull << 20;  // copied, read and written
+  return IsolationLimits{kMemory, 60 + static_cast<int>(size / kBytesPerSecond)};
 }
 
 // Why the worker gave no answer, for the file's report line.

@@ -1,10 +1,10 @@
-// Reading a music file's tags, and storing lyrics in it without ever damaging it: the file is
-// read into memory, TagLib writes the new tags there, the result must read back as a valid
+// Reading a music file's tags, and storing lyrics in it without ever damaging it: TagLib
+// writes the new tags into a copy of the file beside it, the copy must read back as a valid
 // file of its format holding exactly these lyrics, and only then does it replace the file
-// (os/file_replacement.h). Parsing a file is parsing untrusted input: both run in a child
-// process under limits (os/isolated_worker.h), so that a file that crashes TagLib, or makes it
-// allocate or recurse without end, fails alone ("the file could not be parsed") and the run
-// goes on. Any thread, one file at a time.
+// (os/file_replacement.h); memory does not grow with the file's size. Parsing a file is
+// parsing untrusted input: both run in a worker process under limits (os/isolated_worker.h),
+// so that a file that crashes TagLib, or makes it allocate or recurse without end, fails alone
+// ("the file could not be parsed") and the run goes on. Any thread, one file at a time.
 #pragma once
 
 #include <string>

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <vector>
 
 namespace host {
 
@@ -27,6 +28,17 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     size -= static_cast<std::size_t>(n);
   }
   return true;
+}
+
+bool CopyAll(int from, int to) {
+  std::vector<char> buffer(1 << 16);
+  for (;;) {
+    const ssize_t n = read(from, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    if (!WriteAll(to, buffer.data(), static_cast<std::size_t>(n))) return false;
+  }
 }
 
 void SyncFolder(const std::string& folder) {

@@ -1,5 +1,5 @@
-// The POSIX backend of the file replacement: mkstemp, the original's metadata, fsync, rename;
-// or, where the copy cannot be the original's equal, a write in place behind a backup.
+// The POSIX backend of the file replacement: a copy by mkstemp, the original's metadata, fsync,
+// rename; or, where the copy cannot be the original's equal, a write in place behind a backup.
 #include "os/file_replacement.h"
 
 #include <dirent.h>
@@ -39,24 +39,45 @@ bool Unchanged(const std::string& real, const FileIdentity& asRead) {
   return IdentifyFile(real, now, ignored) && now == asRead;
 }
 
-enum class CopyResult { Ready, NotTheOriginalsEqual, Failed };
+// A copy of the original beside it, under a temporary name; false with the step that failed.
+bool CopyOriginal(const std::string& real, std::string& copy, std::string& error) {
+  const int from = open(real.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (from < 0) {
+    error = "cannot read the file: " + ErrnoText(errno);
+    return false;
+  }
+  const int to = MakeTemporaryFile(FolderOf(real), NameOf(real), copy);
+  bool ok = to >= 0 && CopyAll(from, to);
+  if (!ok) error = "cannot make a copy in the folder: " + ErrnoText(errno);
+  close(from);
+  if (to >= 0 && close(to) != 0 && ok) {
+    error = "cannot make a copy in the folder: " + ErrnoText(errno);
+    ok = false;
+  }
+  if (!ok && to >= 0) unlink(copy.c_str());
+  return ok;
+}
 
-// Writes and flushes the temporary copy and dresses it as the original.
-CopyResult FillTemporary(int fd, const std::string& real, const struct stat& original,
-                         const char* data, std::size_t size, std::string& error) {
-  if (!WriteAll(fd, data, size)) {
-    error = "cannot write the temporary copy: " + ErrnoText(errno);
-    return CopyResult::Failed;
-  }
+enum class Dressed { Ready, NotTheOriginalsEqual, Failed };
+
+// The edited copy flushed and dressed as the original.
+Dressed DressCopy(const std::string& copy, const std::string& real, const struct stat& original,
+                  std::string& error) {
+  const int fd = open(copy.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   const int originalFd = open(real.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  const bool carried = originalFd >= 0 && CarryMetadata(originalFd, fd, original);
-  if (originalFd >= 0) close(originalFd);
-  if (!carried) return CopyResult::NotTheOriginalsEqual;
-  if (fsync(fd) != 0) {
-    error = "cannot flush the temporary copy to disk: " + ErrnoText(errno);
-    return CopyResult::Failed;
+  Dressed result = Dressed::Ready;
+  if (fd < 0 || originalFd < 0) {
+    error = "cannot open the copy: " + ErrnoText(errno);
+    result = Dressed::Failed;
+  } else if (!CarryMetadata(originalFd, fd, original)) {
+    result = Dressed::NotTheOriginalsEqual;
+  } else if (fsync(fd) != 0) {
+    error = "cannot flush the copy to disk: " + ErrnoText(errno);
+    result = Dressed::Failed;
   }
-  return CopyResult::Ready;
+  if (originalFd >= 0) close(originalFd);
+  if (fd >= 0) close(fd);
+  return result;
 }
 
 }  // namespace
@@ -77,8 +98,8 @@ std::string WhyNotReplaceable(const std::string& path) {
   return {};
 }
 
-bool ReplaceFileContent(const std::string& path, const char* data, std::size_t size,
-                        const FileIdentity& asRead, std::string& error) {
+bool ReplaceThroughCopy(const std::string& path, const FileIdentity& asRead, const EditCopy& edit,
+                        std::string& error) {
   std::string real;
   struct stat original {};
   if (!RealPath(path, real, error) || stat(real.c_str(), &original) != 0 ||
@@ -86,38 +107,29 @@ bool ReplaceFileContent(const std::string& path, const char* data, std::size_t s
     error = kChangedDuringRun;  // gone, or another program's version: it stays as it is
     return false;
   }
+  std::string copy;
+  if (!CopyOriginal(real, copy, error)) return false;
+  bool ok = edit(copy, error);
   // A copy renamed over one name would split the file from its other names.
-  if (original.st_nlink > 1) return WriteInPlace(real, data, size, asRead, error);
-  const std::string folder = FolderOf(real);
-  std::string temporary;
-  const int fd = MakeTemporaryFile(folder, NameOf(real), temporary);
-  if (fd < 0) {
-    error = "cannot create a temporary copy in the folder: " + ErrnoText(errno);
-    return false;
-  }
-  const CopyResult copy = FillTemporary(fd, real, original, data, size, error);
-  bool ok = copy == CopyResult::Ready;
-  if (close(fd) != 0 && ok) {
-    error = "cannot write the temporary copy: " + ErrnoText(errno);
-    ok = false;
-  }
-  if (ok && !Unchanged(real, asRead)) {
+  const Dressed dressed = !ok                    ? Dressed::Failed
+                          : original.st_nlink > 1 ? Dressed::NotTheOriginalsEqual
+                                                  : DressCopy(copy, real, original, error);
+  if (dressed == Dressed::NotTheOriginalsEqual) {
+    ok = WriteInPlace(real, copy, asRead, error);
+  } else if (dressed == Dressed::Ready && !Unchanged(real, asRead)) {
     error = kChangedDuringRun;
     ok = false;
-  }
-  if (ok && rename(temporary.c_str(), real.c_str()) != 0) {
+  } else if (dressed == Dressed::Ready && rename(copy.c_str(), real.c_str()) != 0) {
     error = "cannot replace the file: " + ErrnoText(errno);
     ok = false;
+  } else if (dressed == Dressed::Ready) {
+    SyncFolder(FolderOf(real));
+    return true;
+  } else {
+    ok = false;
   }
-  if (!ok) {
-    unlink(temporary.c_str());
-    if (copy == CopyResult::NotTheOriginalsEqual) {
-      return WriteInPlace(real, data, size, asRead, error);
-    }
-    return false;
-  }
-  SyncFolder(folder);
-  return true;
+  unlink(copy.c_str());
+  return ok;
 }
 
 int RecoverEarlierRuns(const std::string& folder) {

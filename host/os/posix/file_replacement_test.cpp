@@ -27,8 +27,14 @@ struct stat StatOf(const std::string& path) {
 }
 
 bool Replace(const std::string& path, const FileIdentity& asRead, std::string& error) {
-  static const std::string kNew = "new content";
-  return ReplaceFileContent(path, kNew.data(), kNew.size(), asRead, error);
+  return ReplaceThroughCopy(
+      path, asRead,
+      [](const std::string& copy, std::string&) {
+        EXPECT_EQ(ReadFileBytes(copy), "original");  // the copy starts as the file
+        Write(copy, "new content");
+        return true;
+      },
+      error);
 }
 
 // A pid that no process has: a child that has ended and been waited for.

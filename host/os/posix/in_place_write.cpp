@@ -17,24 +17,19 @@ namespace {
 
 std::string ErrnoText(int code) { return std::strerror(code); }
 
-bool CopyAll(int from, int to) {
-  std::vector<char> buffer(1 << 16);
-  for (;;) {
-    const ssize_t n = read(from, buffer.data(), buffer.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) return true;
-    if (!WriteAll(to, buffer.data(), static_cast<std::size_t>(n))) return false;
-  }
-}
-
-// The new content over the old, on disk before it returns.
-bool Overwrite(const std::string& path, const char* data, std::size_t size) {
+// The source file's content over the file's, on disk before it returns.
+bool Overwrite(const std::string& path, const std::string& source) {
+  const int from = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (from < 0) return false;
   const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0) return false;
-  const bool ok = WriteAll(fd, data, size) && ftruncate(fd, static_cast<off_t>(size)) == 0 &&
-                  fsync(fd) == 0;
-  return close(fd) == 0 && ok;
+  bool ok = fd >= 0 && CopyAll(from, fd);
+  const off_t size = ok ? lseek(fd, 0, SEEK_CUR) : -1;
+  ok = ok && size >= 0 && ftruncate(fd, size) == 0 && fsync(fd) == 0;
+  const int saved = errno;
+  close(from);
+  if (fd >= 0 && close(fd) != 0) ok = false;
+  errno = saved;
+  return ok;
 }
 
 // The original's content as the file `backup`, complete or not there at all: it is written
@@ -66,25 +61,9 @@ bool MakeBackup(const std::string& real, const std::string& backup, std::string&
   return true;
 }
 
-bool ReadAll(const std::string& path, std::string& content) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  content.clear();
-  char buffer[1 << 16];
-  ssize_t n = 0;
-  while ((n = read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
-    if (n > 0) content.append(buffer, static_cast<std::size_t>(n));
-  }
-  close(fd);
-  return n == 0;
-}
-
 // The backup's content back into the original; the backup goes once that is on disk.
 bool PutBack(const std::string& backup, const std::string& original) {
-  std::string content;
-  if (!ReadAll(backup, content) || !Overwrite(original, content.data(), content.size())) {
-    return false;
-  }
+  if (!Overwrite(original, backup)) return false;
   unlink(backup.c_str());
   SyncFolder(FolderOf(original));
   return true;
@@ -92,8 +71,8 @@ bool PutBack(const std::string& backup, const std::string& original) {
 
 }  // namespace
 
-bool WriteInPlace(const std::string& real, const char* data, std::size_t size,
-                  const FileIdentity& asRead, std::string& error) {
+bool WriteInPlace(const std::string& real, const std::string& source, const FileIdentity& asRead,
+                  std::string& error) {
   const std::string backupName = BackupNameFor(NameOf(real));
   if (backupName.empty()) {
     error = "the file's name is too long for a backup beside it";
@@ -107,7 +86,7 @@ bool WriteInPlace(const std::string& real, const char* data, std::size_t size,
     error = kChangedDuringRun;
     return false;
   }
-  if (Overwrite(real, data, size)) {
+  if (Overwrite(real, source)) {
     unlink(backup.c_str());
     SyncFolder(FolderOf(real));
     return true;

@@ -7,18 +7,17 @@
 // in between leaves the backup, and the next run's RestoreInterruptedWrites puts it back.
 #pragma once
 
-#include <cstddef>
 #include <string>
 
 #include "os/file_identity.h"
 
 namespace host {
 
-// Writes the bytes over the file at `real` (no symbolic link), whose content must still be the
-// one read (`asRead`; else kChangedDuringRun). False with the reason when any step fails; the
-// file then holds its old content.
-bool WriteInPlace(const std::string& real, const char* data, std::size_t size,
-                  const FileIdentity& asRead, std::string& error);
+// Writes the content of the file `source` over the file at `real` (no symbolic link), whose
+// content must still be the one read (`asRead`; else kChangedDuringRun). False with the reason
+// when any step fails; the file then holds its old content.
+bool WriteInPlace(const std::string& real, const std::string& source, const FileIdentity& asRead,
+                  std::string& error);
 
 // Puts back every backup in the folder that a run no longer running left, and removes it (a
 // backup whose file is gone is only removed). Returns how many backups it cleared.
