@@ -89,7 +89,7 @@ def tag_id3(path, fmt, artist, title, extras):
         tags.add(USLT(encoding=1, lang=lang, desc=desc, text=OLD_LYRICS))
     version = 3 if "id3v23" in extras else 4
     if fmt == "mp3":
-        tags.save(path, v2_version=version)
+        tags.save(path, v2_version=version, v1=2 if "id3v1" in extras else 0)
     else:
         audio.save(v2_version=version)
 
@@ -233,7 +233,7 @@ def mp4_samples_hash(path):
 
 
 def decoded_hash(path):
-    fmt = path.rsplit(".", 1)[-1]
+    fmt = path.rsplit(".", 1)[-1].lower()
     commands = {
         "mp3": ["lame", "--decode", "--quiet", "-t", path, "-"],
         "flac": ["flac", "-d", "-s", "-c", "--force-raw-format", "--endian=little",
@@ -255,10 +255,21 @@ def text(values):
     return "\n".join(str(v) for v in values) if values else None
 
 
+def trailer_tags(path):
+    """The tag kinds after an MP3's audio: a writer must keep an ID3v1 tag and add none."""
+    with open(path, "rb") as f:
+        f.seek(0, os.SEEK_END)
+        f.seek(max(0, f.tell() - 192))
+        tail = f.read()
+    kinds = ["ID3v1"] if tail[-128:-125] == b"TAG" else []
+    return kinds + (["APE"] if b"APETAGEX" in tail else [])
+
+
 def file_state(path):
     audio = mutagen.File(path)
     tags = audio.tags if audio is not None else None
-    state = {"audio": decoded_hash(path), "id3": None, "uslt": [], "unsynced": None}
+    state = {"audio": decoded_hash(path), "id3": None, "uslt": [], "unsynced": None,
+             "trailer": trailer_tags(path)}
     if isinstance(tags, ID3):
         state["id3"] = "2.%d" % tags.version[1]
         frames = tags.getall("USLT")
@@ -313,7 +324,9 @@ def check(folder, before_file, expected_file):
         for key in ("artist", "title", "album", "pictures", "audio"):
             if new[key] != old[key]:
                 wrong.append("%s %r -> %r" % (key, old[key], new[key]))
-        if name.rsplit(".", 1)[-1] in ID3_FORMATS:
+        if new["trailer"] != old["trailer"]:
+            wrong.append("tags after the audio %r -> %r" % (old["trailer"], new["trailer"]))
+        if name.rsplit(".", 1)[-1].lower() in ID3_FORMATS:
             if new["id3"] != (old["id3"] or "2.4"):
                 wrong.append("ID3v2 version %s -> %s" % (old["id3"], new["id3"]))
             kept = [f for f in old["uslt"] if f[1]]  # described frames are the user's
@@ -327,7 +340,7 @@ def check(folder, before_file, expected_file):
 def frames(path):
     """The audio frames of an MP3 (after its ID3v2 tag) or a FLAC file (after its metadata)."""
     data = open(path, "rb").read()
-    if path.endswith(b".mp3"):
+    if path.lower().endswith(b".mp3"):
         if data[:3] != b"ID3":
             return data
         size = 10 + sum((b & 0x7F) << (7 * (3 - i)) for i, b in enumerate(data[6:10]))

@@ -4,6 +4,8 @@
 // --force, --dry-run, files that cannot be tagged, and runs killed at random moments.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -124,7 +126,7 @@ class HostTag : public ::testing::Test {
 TEST_F(HostTag, EveryFormatGetsItsLyricsAndKeepsItsAudioAndTags) {
   const std::vector<FileRow> rows = {
       {"id3v24.mp3", "mp3", "id3v24,album,picture", "eng"},
-      {"id3v23.mp3", "mp3", "id3v23,album,picture", "eng"},
+      {"ID3V23 AND V1.MP3", "mp3", "id3v23,id3v1,album,picture", "eng"},  // kept, none added
       {"", "mp3", "notags", "eng"},  // named ARTIST - TITLE.mp3
       {"wave.wav", "wav", "album", "eng"},
       {"aiff.aiff", "aiff", "id3v23,picture", "eng"},
@@ -158,6 +160,12 @@ TEST_F(HostTag, EveryFormatGetsItsLyricsAndKeepsItsAudioAndTags) {
     EXPECT_EQ(testing_support::ReadFileBytes(music + kept), original.at(music + kept)) << kept;
   }
 
+  // A dead run's copy: a dry run writes nothing and removes nothing; the next real run clears it.
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  const std::string deadCopy = music + "/.id3v24.mp3.tunewell-" + std::to_string(ended) + "-Ab12Cd";
+  std::ofstream(deadCopy) << "half a copy";
   const auto tagged = Snapshot(music);
   const RunResult dry = Tag({"--dry-run", "--force", music});
   EXPECT_EQ(dry.status, 0) << Describe(dry);
@@ -166,8 +174,10 @@ TEST_F(HostTag, EveryFormatGetsItsLyricsAndKeepsItsAudioAndTags) {
 
   const RunResult forced = Tag({"--force", "--json", music});
   EXPECT_EQ(forced.status, 0) << Describe(forced);
-  EXPECT_EQ(e2e::JsonFact(forced.out, "d['summary']['tagged'], d['files'][0]['names_from']"),
-            "(13, 'file name')");
+  EXPECT_FALSE(fs::exists(deadCopy));
+  EXPECT_EQ(e2e::JsonFact(forced.out, "d['summary']['tagged'], "
+                                      "[f['names_from'] for f in d['files']].count('file name')"),
+            "(13, 1)");
 
   // mutagen's reading: the lyrics, one USLT frame of the right language (and a translation
   // kept), the ID3v2 version,
