@@ -27,7 +27,8 @@ const char* const kUsage =
     "                        download failed N more times (default 0, at most 10); when 5\n"
     "                        songs in a row failed and none has succeeded, the run stops:\n"
     "                        the site is not reachable (see --proxy)\n"
-    "  tag [--force] [--dry-run] [--delay MS] [--retries N] PATH...\n"
+    "  tag [--force] [--dry-run] [--delay MS] [--retries N] [--failed FILE] [--from FILE]\n"
+    "      PATH...\n"
     "                        store lyrics in music files: each FILE named and every music file\n"
     "                        under each FOLDER (recursively, sorted; links to folders and\n"
     "                        hidden entries are skipped). MP3, WAV, AIFF: ID3v2 USLT; FLAC,\n"
@@ -39,7 +40,10 @@ const char* const kUsage =
     "                        Progress, waits and retries as for get --batch; the summary\n"
     "                        counts tagged, had lyrics, not found, failed (and of these the\n"
     "                        local problems: a file or folder that could not be read or\n"
-    "                        written, each on its own line)\n"
+    "                        written, each on its own line). --failed FILE lists the files\n"
+    "                        not found or failed, one per line; --from FILE (- for stdin)\n"
+    "                        takes PATHs from such a list, so that a run can be repeated on\n"
+    "                        what it could not do\n"
     "  show FILE...          print the lyrics stored in music files (or say there are none)\n"
     "  song ARTIST TITLE     print the best match as TITLE<TAB>URL (FindSong)\n"
     "  songs ARTIST          print the artist's songs, one TITLE<TAB>URL per line\n"
@@ -247,6 +251,8 @@ const std::vector<OptionRule>& Rules() {
          return true;
        },
        "a port from 0 (any free one) to 65535"},
+      {"--failed", true, [](Options& o, const std::string& v) { return SetText(o.failedList, v); }},
+      {"--from", true, [](Options& o, const std::string& v) { return SetText(o.fromList, v); }},
       {"--force", false, [](Options& o, const std::string&) { return o.force = true; }},
       {"--dry-run", false, [](Options& o, const std::string&) { return o.dryRun = true; }},
       {"--help", false, [](Options& o, const std::string&) { return o.help = true; }},
@@ -280,7 +286,9 @@ constexpr CommandShape kCommands[] = {
     {"info", 0, false, "info"},
     {"site", 0, false, "site [--port N]"},
     {"demo", 0, false, "demo"},
-    {"tag", 1, true, "tag [--force] [--dry-run] [--delay MS] [--retries N] PATH..."},
+    {"tag", 1, true,
+     "tag [--force] [--dry-run] [--delay MS] [--retries N] [--failed FILE] [--from FILE] "
+     "PATH..."},
     {"show", 1, true, "show FILE..."},
 };
 
@@ -306,7 +314,9 @@ bool CheckCombinations(const Options& o, std::string& error) {
   if ((o.delayMs || o.retries) && o.command != "get" && !tag) {
     return Fail(error, "--delay and --retries belong to get --batch and tag");
   }
-  if ((o.force || o.dryRun) && !tag) return Fail(error, "--force and --dry-run belong to tag");
+  if ((o.force || o.dryRun || o.failedList || o.fromList) && !tag) {
+    return Fail(error, "--force, --dry-run, --failed and --from belong to tag");
+  }
   if (o.raw && (tag || o.command == "show")) {
     return Fail(error, "--raw does not go with tag or show: music files hold LF line ends");
   }
@@ -328,7 +338,7 @@ bool CheckCombinations(const Options& o, std::string& error) {
 bool CheckArguments(const Options& o, std::string& error) {
   const CommandShape* shape = FindCommand(o.command);
   if (shape == nullptr) return Fail(error, "unknown command " + o.command);
-  const std::size_t wanted = o.batchFile ? 0 : shape->arguments;
+  const std::size_t wanted = o.batchFile || o.fromList ? 0 : shape->arguments;
   if (shape->orMore && o.arguments.size() >= wanted) return true;
   if (o.arguments.size() == wanted) {
     // An empty title would turn FindSong into an artist listing: that is the songs command.

@@ -33,9 +33,11 @@ struct Options {
   std::optional<std::string> outDir;
   std::optional<int> delayMs;  // also tag
   std::optional<int> retries;  // also tag
-  // tag [--force] [--dry-run] PATH...
+  // tag [--force] [--dry-run] [--failed FILE] [--from FILE] PATH...
   bool force = false;
   bool dryRun = false;
+  std::optional<std::string> failedList;  // where to list the files not found or failed
+  std::optional<std::string> fromList;    // more PATHs, one per line ("-": standard input)
   // site --port N
   std::optional<int> port;
 

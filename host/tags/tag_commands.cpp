@@ -11,6 +11,7 @@
 #include "tags/audio_format.h"
 #include "tags/lyrics_store.h"
 #include "tags/music_files.h"
+#include "tags/path_list.h"
 #include "tags/tag_runner.h"
 
 namespace host {
@@ -76,12 +77,44 @@ void PrintShowText(const std::vector<ShownFile>& files) {
   }
 }
 
+// The PATHs named and those of the --from list; false with the message printed.
+bool TagPaths(const Options& options, std::vector<std::string>& paths) {
+  paths = options.arguments;
+  std::string error;
+  if (options.fromList && !ReadPathList(*options.fromList, paths, error)) {
+    Print("tunewell: " + error + "\n", stderr);
+    return false;
+  }
+  if (paths.empty()) Print("tunewell: " + PrintablePath(*options.fromList) + " lists no PATH\n", stderr);
+  return !paths.empty();
+}
+
+// The --failed list, when asked for; the exit status with a list that could not be written
+// counted as a local problem (nothing else would tell the user it is missing).
+int WriteRetryList(const Options& options, const TagResult& result, int status) {
+  if (!options.failedList) return status;
+  int leftOut = 0;
+  std::string error;
+  if (!WritePathList(*options.failedList, PathsToRetry(result), leftOut, error)) {
+    Print("tunewell: " + error + "\n", stderr);
+    return status == kExitFound || status == kExitNotFound ? kExitLocalProblem : status;
+  }
+  if (leftOut > 0) {
+    Print("tunewell: " + std::to_string(leftOut) + " paths holding a line end are not in " +
+              PrintablePath(*options.failedList) + "\n",
+          stderr);
+  }
+  return status;
+}
+
 }  // namespace
 
 int RunTagCommand(const Options& options) {
+  std::vector<std::string> paths;
+  if (!TagPaths(options, paths)) return kExitUsage;
   MusicFiles music;
   std::vector<std::string> pathErrors;
-  if (!CollectMusicFiles(options.arguments, music, pathErrors)) {
+  if (!CollectMusicFiles(paths, music, pathErrors)) {
     for (const std::string& pathError : pathErrors) Print("tunewell: " + pathError + "\n", stderr);
     return kExitUsage;
   }
@@ -98,7 +131,7 @@ int RunTagCommand(const Options& options) {
   session.Close();
   Print(options.json ? RenderTagJson(result) : RenderTagSummary(result), stdout);
   if (options.stats) Print(RenderStatistics(result.statistics), stderr);
-  return result.ExitStatus();
+  return WriteRetryList(options, result, result.ExitStatus());
 }
 
 int RunShowCommand(const Options& options) {

@@ -225,6 +225,14 @@ void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& 
   result.statistics = session.Statistics();
 }
 
+std::vector<std::string> PathsToRetry(const TagResult& result) {
+  std::vector<std::string> paths;
+  for (const TagFileResult& one : result.files) {
+    if (one.status == TagStatus::NotFound || IsFailure(one.status)) paths.push_back(one.path);
+  }
+  return paths;
+}
+
 std::string RenderTagSummary(const TagResult& result) {
   std::string text = std::string(result.dryRun ? "would tag " : "tagged ") +
                      std::to_string(result.tagged) + ", had lyrics " +

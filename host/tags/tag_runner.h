@@ -71,6 +71,9 @@ struct TagResult {
 void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& settings,
             TagResult& result);
 
+// The files to try again: those not found or failed, in walk order.
+std::vector<std::string> PathsToRetry(const TagResult& result);
+
 // The summary line for stdout ("tagged 61, had lyrics 9, not found 8, failed 2", with
 // " (local problems 1)" after it when some failures were local), and the JSON document with
 // one record per file or unreadable entry; both LF-terminated.

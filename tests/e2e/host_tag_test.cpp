@@ -368,7 +368,7 @@ TEST_F(HostTag, AFlakySiteIsRetriedAndAnUnreachableOneStopsTheRun) {
     EXPECT_EQ(RunHost(args).out, c.summary);
   }
   const RunResult r = RunHost({"--proxy", e2e::ClosedProxy(), "--no-cache", "tag", "--delay", "0",
-                               music});
+                               "--failed", dir_.File("failed.txt"), music});
   EXPECT_EQ(r.status, 3) << Describe(r);
   // 0.flac holds the lyrics the retried run gave it.
   EXPECT_EQ(r.out, "tagged 0, had lyrics 1, not found 0, failed 5; site not reachable, 2 not "
@@ -377,6 +377,9 @@ TEST_F(HostTag, AFlakySiteIsRetriedAndAnUnreachableOneStopsTheRun) {
                        "see --proxy)"),
             std::string::npos)
       << r.err;
+  // The list of what failed, given back once the site is there, is done.
+  EXPECT_EQ(Tag({"--from", dir_.File("failed.txt")}).out,
+            "tagged 5, had lyrics 0, not found 0, failed 0\n");
 }
 
 TEST_F(HostTag, RunsStoppedAtRandomMomentsLeaveEveryFileWholeOrTagged) {
