@@ -44,7 +44,11 @@ const char* const kUsage =
     "                        not found or failed, one per line; --from FILE (- for stdin)\n"
     "                        takes PATHs from such a list, so that a run can be repeated on\n"
     "                        what it could not do\n"
-    "  show FILE...          print the lyrics stored in music files (or say there are none)\n"
+    "  show [--missing | --count] PATH...\n"
+    "                        print the lyrics stored in music files (or say there are none);\n"
+    "                        a FOLDER shows every music file under it, as tag walks it.\n"
+    "                        --missing lists only the files without lyrics, one path per line;\n"
+    "                        --count prints just the numbers\n"
     "  song ARTIST TITLE     print the best match as TITLE<TAB>URL (FindSong)\n"
     "  songs ARTIST          print the artist's songs, one TITLE<TAB>URL per line\n"
     "                        (FindArtistSongList)\n"
@@ -253,6 +257,8 @@ const std::vector<OptionRule>& Rules() {
        "a port from 0 (any free one) to 65535"},
       {"--failed", true, [](Options& o, const std::string& v) { return SetText(o.failedList, v); }},
       {"--from", true, [](Options& o, const std::string& v) { return SetText(o.fromList, v); }},
+      {"--missing", false, [](Options& o, const std::string&) { return o.missing = true; }},
+      {"--count", false, [](Options& o, const std::string&) { return o.count = true; }},
       {"--force", false, [](Options& o, const std::string&) { return o.force = true; }},
       {"--dry-run", false, [](Options& o, const std::string&) { return o.dryRun = true; }},
       {"--help", false, [](Options& o, const std::string&) { return o.help = true; }},
@@ -289,7 +295,7 @@ constexpr CommandShape kCommands[] = {
     {"tag", 1, true,
      "tag [--force] [--dry-run] [--delay MS] [--retries N] [--failed FILE] [--from FILE] "
      "PATH..."},
-    {"show", 1, true, "show FILE..."},
+    {"show", 1, true, "show [--missing | --count] PATH..."},
 };
 
 const CommandShape* FindCommand(std::string_view name) {
@@ -319,6 +325,12 @@ bool CheckCombinations(const Options& o, std::string& error) {
   }
   if (o.raw && (tag || o.command == "show")) {
     return Fail(error, "--raw does not go with tag or show: music files hold LF line ends");
+  }
+  if ((o.missing || o.count) && o.command != "show") {
+    return Fail(error, "--missing and --count belong to show");
+  }
+  if (o.missing + o.count + o.json > 1) {
+    return Fail(error, "--missing, --count and --json exclude each other");
   }
   if (batch != o.outDir.has_value()) return Fail(error, "--batch and --out go together");
   if ((o.delayMs || o.retries) && !batch && !tag) {

@@ -38,6 +38,9 @@ struct Options {
   bool dryRun = false;
   std::optional<std::string> failedList;  // where to list the files not found or failed
   std::optional<std::string> fromList;    // more PATHs, one per line ("-": standard input)
+  // show [--missing | --count] PATH...
+  bool missing = false;
+  bool count = false;
   // site --port N
   std::optional<int> port;
 

@@ -1,5 +1,6 @@
 // tag and show: the music files' lyrics, stored through the plug-in's searches and shown.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,51 @@ void PrintShowText(const std::vector<ShownFile>& files) {
   }
 }
 
+// The files to show: each PATH, a folder giving every music file under it (as tag walks it;
+// what could not be read there goes straight to `shown`, with its reason).
+std::vector<std::string> ShowPaths(const std::vector<std::string>& arguments,
+                                   std::vector<ShownFile>& shown) {
+  std::vector<std::string> paths;
+  for (const std::string& path : arguments) {
+    std::error_code ignored;
+    if (!std::filesystem::is_directory(path, ignored)) {
+      paths.push_back(path);
+      continue;
+    }
+    MusicFiles music;
+    std::vector<std::string> errors;
+    CollectMusicFiles({path}, music, errors);
+    for (const UnreadableEntry& entry : music.unreadable) {
+      shown.push_back(ShownFile{entry.path, false, {}, entry.reason});
+    }
+    paths.insert(paths.end(), music.files.begin(), music.files.end());
+  }
+  return paths;
+}
+
+// show --missing: the files without lyrics, one path per line as it is (for other tools); the
+// ones that could not be read, with the reason, on stderr.
+void PrintMissing(const std::vector<ShownFile>& files) {
+  for (const ShownFile& file : files) {
+    if (!file.read) {
+      Print("tunewell: " + PrintablePath(file.path) + ": " + file.error + "\n", stderr);
+    } else if (file.lyrics.empty()) {
+      Print(file.path + "\n", stdout);
+    }
+  }
+}
+
+// show --count: the numbers alone.
+void PrintCounts(const std::vector<ShownFile>& files) {
+  int with = 0, without = 0, unreadable = 0;
+  for (const ShownFile& file : files) {
+    ++(!file.read ? unreadable : file.lyrics.empty() ? without : with);
+  }
+  Print("with lyrics " + std::to_string(with) + ", without " + std::to_string(without) +
+            ", could not be read " + std::to_string(unreadable) + "\n",
+        stdout);
+}
+
 // The PATHs named and those of the --from list; false with the message printed.
 bool TagPaths(const Options& options, std::vector<std::string>& paths) {
   paths = options.arguments;
@@ -137,12 +183,16 @@ int RunTagCommand(const Options& options) {
 int RunShowCommand(const Options& options) {
   std::vector<ShownFile> files;
   bool allHaveLyrics = true;
-  for (const std::string& path : options.arguments) {
+  for (const std::string& path : ShowPaths(options.arguments, files)) {
     files.push_back(ReadShownFile(path));
-    allHaveLyrics = allHaveLyrics && !files.back().lyrics.empty();
   }
+  for (const ShownFile& file : files) allHaveLyrics = allHaveLyrics && !file.lyrics.empty();
   if (options.json) {
     Print(ShowJson(files), stdout);
+  } else if (options.missing) {
+    PrintMissing(files);
+  } else if (options.count) {
+    PrintCounts(files);
   } else {
     PrintShowText(files);
   }

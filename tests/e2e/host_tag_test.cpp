@@ -380,6 +380,11 @@ TEST_F(HostTag, AFlakySiteIsRetriedAndAnUnreachableOneStopsTheRun) {
   // The list of what failed, given back once the site is there, is done.
   EXPECT_EQ(Tag({"--from", dir_.File("failed.txt")}).out,
             "tagged 5, had lyrics 0, not found 0, failed 0\n");
+  // What is left, as show reports a folder: 6.flac and 7.flac were never tried.
+  EXPECT_EQ(RunHost({"show", "--count", music}).out,
+            "with lyrics 6, without 2, could not be read 0\n");
+  EXPECT_EQ(RunHost({"show", "--missing", music}).out,
+            music + "/6.flac\n" + music + "/7.flac\n");
 }
 
 TEST_F(HostTag, RunsStoppedAtRandomMomentsLeaveEveryFileWholeOrTagged) {
