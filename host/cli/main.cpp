@@ -43,6 +43,13 @@ int main(int argc, char** argv) {
     std::puts("tunewell " TUNEWELL_HOST_VERSION);
     return host::kExitFound;
   }
+  // From one letter changed on, a name that is another song's is close enough.
+  if (options.maxDifference >= 100) {
+    std::fprintf(stderr,
+                 "tunewell: warning: --max-difference %g accepts a name with a letter changed: a "
+                 "different song may be taken for the one asked\n",
+                 static_cast<double>(options.maxDifference));
+  }
   host::CancelSwitch::Install(options.timeoutSeconds);
   if (options.command == "get" && options.batchFile) return host::RunBatchCommand(options);
   for (const CommandEntry& command : kCommands) {
