@@ -14,11 +14,11 @@ std::string SongLine(const SongFacts& song) {
 
 void WriteSong(JsonWriter& json, const SongFacts& song) {
   json.BeginObject()
-      .Field("title", song.title)
-      .Field("artist", song.artist)
-      .Field("url", song.url)
-      .Field("source_name", song.sourceName)
-      .Field("source_id", song.sourceId)
+      .FieldOrNull("title", song.title)
+      .FieldOrNull("artist", song.artist)
+      .FieldOrNull("url", song.url)
+      .FieldOrNull("source_name", song.sourceName)
+      .FieldOrNull("source_id", song.sourceId)
       .EndObject();
 }
 
