@@ -9,13 +9,19 @@ namespace host {
 
 std::string JsonQuote(std::string_view text) {
   std::string out = "\"";
-  for (std::size_t at = 0; at < text.size(); ++at) {
-    const char c = text[at];
-    if (const std::size_t length = Utf8SequenceAt(text, at); length != 1) {
-      out += length == 0 ? std::string_view("\xEF\xBF\xBD") : text.substr(at, length);
-      at += length == 0 ? 0 : length - 1;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t length = Utf8SequenceAt(text, at);
+    if (length == 0) {
+      out += "\xEF\xBF\xBD";  // U+FFFD: a strict parser refuses the stray byte itself
+      ++at;
       continue;
     }
+    if (length > 1) {
+      out += text.substr(at, length);
+      at += length;
+      continue;
+    }
+    const char c = text[at++];
     switch (c) {
       case '"':
         out += "\\\"";
@@ -65,9 +71,10 @@ std::string Base64(std::string_view bytes) {
   std::string out;
   for (std::size_t at = 0; at < bytes.size(); at += 3) {
     const std::size_t left = bytes.size() - at;
-    std::uint32_t group = static_cast<unsigned char>(bytes[at]) << 16;
-    if (left > 1) group |= static_cast<unsigned char>(bytes[at + 1]) << 8;
-    if (left > 2) group |= static_cast<unsigned char>(bytes[at + 2]);
+    const auto byte = [&](std::size_t i) -> std::uint32_t {
+      return i < left ? static_cast<unsigned char>(bytes[at + i]) : 0;
+    };
+    const std::uint32_t group = byte(0) << 16 | byte(1) << 8 | byte(2);
     for (std::size_t i = 0; i < 4; ++i) {
       out += i <= left ? kAlphabet[(group >> (18 - 6 * i)) & 0x3F] : '=';
     }
