@@ -5,7 +5,7 @@
 #                                      name would differ between machines)
 #   share/tunewell/site/              (../share/tunewell/site from bin/)
 #   share/man/man1/tunewell.1.gz, share/bash-completion/completions/tunewell,
-#   share/doc/tunewell/               (README, copyright, changelog)
+#   share/doc/tunewell/               (README, copyright, changelog, the --json schema)
 # `cmake --install build --prefix DIR` installs it; CPack makes the Debian package from it.
 
 # Installing (and CPack) takes what is built rather than building everything first, so that
@@ -44,7 +44,7 @@ install(FILES ${PROJECT_BINARY_DIR}/packaging/tunewell.1.gz DESTINATION share/ma
 install(FILES host/tunewell-completion.bash DESTINATION share/bash-completion/completions
         RENAME tunewell)
 install(FILES README.md cmake/copyright ${PROJECT_BINARY_DIR}/packaging/changelog.gz
-        DESTINATION ${tunewell_doc})
+              host/output/tunewell.schema.json DESTINATION ${tunewell_doc})
 
 # The Debian package: scripts/package runs CPack in build/.
 set(CPACK_GENERATOR DEB)

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+#include <utility>
+
 namespace host {
 namespace {
 
@@ -21,6 +24,10 @@ TEST(JsonWriter, QuotesEveryCharacterThatNeedsIt) {
       {"\x1f\x7f", "\"\\u001f\\u007f\""},
       {"Chlo\xC3\xA9 \xE2\x82\xAC", "\"Chlo\xC3\xA9 \xE2\x82\xAC\""},  // UTF-8 passes through
       {"</script>", "\"</script>\""},
+      // Not UTF-8: each stray byte becomes U+FFFD, so that the document still parses.
+      {"Caf\xE9!", "\"Caf\xEF\xBF\xBD!\""},
+      {"\xC3", "\"\xEF\xBF\xBD\""},
+      {"\xC0\xAF\xED\xA0", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},  // overlong, surrogate
   };
   for (const Case& c : cases) EXPECT_EQ(JsonQuote(c.text), c.quoted) << c.text;
 }
@@ -46,6 +53,33 @@ TEST(JsonWriter, PutsCommasBetweenMembersAtEveryDepth) {
       .Field("f", false)
       .EndObject();
   EXPECT_EQ(json.Text(), R"({"a":1,"b":"x","list":[{"t":true},{},2.5,null],"empty":[],"f":false})");
+}
+
+TEST(JsonWriter, MakesSnakeCaseKeys) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Name", "name"},           {"SourceId", "source_id"}, {"SupportedSearch", "supported_search"},
+      {"VersionInt", "version_int"}, {"InfoUrl", "info_url"},   {"Mp3Tag", "mp3_tag"},
+      {"already_snake", "already_snake"},
+  };
+  for (const auto& [name, key] : cases) EXPECT_EQ(SnakeCase(name), key);
+}
+
+TEST(JsonWriter, WritesPathsThatMapBackToTheirBytes) {
+  using namespace std::string_view_literals;
+  const std::pair<std::string_view, const char*> base64[] = {
+      {""sv, ""}, {"f"sv, "Zg=="}, {"fo"sv, "Zm8="}, {"foo"sv, "Zm9v"}, {"\xFF\xFE\x00\x01"sv, "//4AAQ=="}};
+  for (const auto& [bytes, text] : base64) EXPECT_EQ(Base64(bytes), text);
+  JsonWriter json;
+  json.BeginObject()
+      .PathField("path", "/m/Caf\xC3\xA9.flac")
+      .PathField("path", "/m/caf\xE9.flac")
+      .PathField("out", "tab\there")
+      .FieldOrNull("url", "")
+      .EndObject();
+  EXPECT_EQ(json.Text(),
+            "{\"path\":\"/m/Caf\xC3\xA9.flac\",\"path_base64\":null,"
+            R"("path":"/m/caf\\xE9.flac","path_base64":"L20vY2Fm6S5mbGFj",)"
+            R"("out":"tab\\x09here","out_base64":"dGFiCWhlcmU=","url":null})");
 }
 
 TEST(JsonWriter, WritesNumbersThatParseBack) {

@@ -36,10 +36,7 @@ std::string LyricsForTag(const std::string& lyrics) {
   return text.substr(0, end);
 }
 
-namespace {
-
-// The length of the valid UTF-8 sequence starting at `at`, or 0.
-std::size_t Utf8SequenceAt(const std::string& text, std::size_t at) {
+std::size_t Utf8SequenceAt(std::string_view text, std::size_t at) {
   const auto lead = static_cast<unsigned char>(text[at]);
   std::size_t length = 0;
   char32_t c = 0;
@@ -66,8 +63,6 @@ std::size_t Utf8SequenceAt(const std::string& text, std::size_t at) {
   if (c < smallest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
   return length;
 }
-
-}  // namespace
 
 std::string PrintablePath(const std::string& path) {
   static const char kHex[] = "0123456789ABCDEF";

@@ -5,7 +5,9 @@
 // Pure functions; any thread.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace host {
 
@@ -19,5 +21,8 @@ std::string LyricsForTag(const std::string& lyrics);
 // A path as the report shows it: valid UTF-8 as it is, each byte of an invalid sequence and
 // each control character as \xNN, so that a name in another encoding stays one readable line.
 std::string PrintablePath(const std::string& path);
+// The length of the well-formed UTF-8 sequence that starts at `at` (`at` < size), or 0 when
+// the bytes there are not one (a stray or overlong byte, a surrogate, a cut sequence).
+std::size_t Utf8SequenceAt(std::string_view text, std::size_t at);
 
 }  // namespace host

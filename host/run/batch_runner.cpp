@@ -125,8 +125,8 @@ std::string RenderBatchJson(const BatchResult& result, const BatchSettings& sett
   JsonWriter json;
   json.BeginObject()
       .Field("command", "get")
-      .Field("batch", settings.batchFile)
-      .Field("out", settings.outDir);
+      .PathField("batch", settings.batchFile)
+      .PathField("out", settings.outDir);
   json.Key("songs").BeginArray();
   for (const BatchSongResult& one : result.songs) {
     json.BeginObject()
@@ -134,10 +134,10 @@ std::string RenderBatchJson(const BatchResult& result, const BatchSettings& sett
         .Field("artist", one.song.artist)
         .Field("title", one.song.title)
         .Field("status", OutcomeName(one.outcome))
-        .Field("url", one.url)
-        .Field("file", one.file);
-    if (!one.error.empty()) json.Field("error", one.error);
-    json.EndObject();
+        .FieldOrNull("url", one.url)
+        .FieldOrNull("file", one.file)
+        .FieldOrNull("error", one.error)
+        .EndObject();
   }
   json.EndArray();
   json.Key("summary")
@@ -147,8 +147,8 @@ std::string RenderBatchJson(const BatchResult& result, const BatchSettings& sett
       .Field("not_found", result.notFound)
       .Field("failed", result.failed)
       .Field("not_done", result.NotDone())
-      .Field("stopped", result.stoppedBy == Outcome::Found ? std::string_view("")
-                                                           : OutcomeName(result.stoppedBy))
+      .FieldOrNull("stopped", result.stoppedBy == Outcome::Found ? std::string_view()
+                                                                 : OutcomeName(result.stoppedBy))
       .EndObject();
   WriteStatistics(json, result.statistics);
   json.EndObject();

@@ -37,11 +37,11 @@ std::string InfoText(PluginSession& session) {
 std::string InfoJson(PluginSession& session) {
   JsonWriter json;
   json.BeginObject().Field("command", "info").Key("info").BeginObject();
-  for (const auto& [key, value] : session.Info()) json.Field(key, value);
+  for (const auto& [key, value] : session.Info()) json.FieldOrNull(SnakeCase(key), value);
   json.EndObject()
-      .Field("SourceName", session.TextProperty(u"SourceName"))
-      .Field("SourceId", session.TextProperty(u"SourceId"))
-      .Field("SupportedSearch", session.NumberProperty(u"SupportedSearch"))
+      .FieldOrNull("source_name", session.TextProperty(u"SourceName"))
+      .FieldOrNull("source_id", session.TextProperty(u"SourceId"))
+      .Field("supported_search", session.NumberProperty(u"SupportedSearch"))
       .EndObject();
   return json.Text() + "\n";
 }

@@ -14,11 +14,11 @@ std::string SongLine(const SongFacts& song) {
 
 void WriteSong(JsonWriter& json, const SongFacts& song) {
   json.BeginObject()
-      .Field("title", song.title)
-      .Field("artist", song.artist)
-      .Field("url", song.url)
-      .Field("source_name", song.sourceName)
-      .Field("source_id", song.sourceId)
+      .FieldOrNull("title", song.title)
+      .FieldOrNull("artist", song.artist)
+      .FieldOrNull("url", song.url)
+      .FieldOrNull("source_name", song.sourceName)
+      .FieldOrNull("source_id", song.sourceId)
       .EndObject();
 }
 
@@ -80,10 +80,7 @@ std::string RenderJson(const SearchReport& report, bool raw) {
   json.EndObject();
   json.Field("status", OutcomeName(report.outcome))
       .Field("found", report.outcome == Outcome::Found);
-  if (report.command == "artist") {
-    json.Key("artist_url");
-    report.artistUrl ? json.String(*report.artistUrl) : json.Null();
-  }
+  if (report.command == "artist") json.FieldOrNull("artist_url", report.artistUrl.value_or(""));
   if (report.command == "song" || report.command == "get") {
     json.Key("song");
     if (report.song) {
@@ -98,8 +95,7 @@ std::string RenderJson(const SearchReport& report, bool raw) {
     json.EndArray();
   }
   if (report.command == "get" || report.command == "lyrics") {
-    json.Key("lyrics");
-    report.lyrics ? json.String(LyricsForOutput(*report.lyrics, raw)) : json.Null();
+    json.FieldOrNull("lyrics", report.lyrics ? LyricsForOutput(*report.lyrics, raw) : "");
   }
   WriteStatistics(json, report.statistics);
   json.EndObject();

@@ -47,14 +47,11 @@ std::string ShowJson(const std::vector<ShownFile>& files) {
   JsonWriter json;
   json.BeginObject().Field("command", "show").Key("files").BeginArray();
   for (const ShownFile& file : files) {
-    json.BeginObject().Field("path", PrintablePath(file.path)).Key("lyrics");
-    if (file.lyrics.empty()) {
-      json.Null();
-    } else {
-      json.String(file.lyrics);
-    }
-    if (!file.error.empty()) json.Field("error", file.error);
-    json.EndObject();
+    json.BeginObject()
+        .PathField("path", file.path)
+        .FieldOrNull("lyrics", file.lyrics)
+        .FieldOrNull("error", file.error)
+        .EndObject();
   }
   json.EndArray().EndObject();
   return json.Text() + "\n";

@@ -250,32 +250,33 @@ std::string RenderTagJson(const TagResult& result) {
   json.BeginObject().Field("command", "tag").Field("dry_run", result.dryRun);
   json.Key("files").BeginArray();
   for (const TagFileResult& one : result.files) {
+    const char* failure = one.status == TagStatus::DownloadFailed ? "download"
+                          : IsFailure(one.status)                 ? "local"
+                                                                  : "";
     json.BeginObject()
-        .Field("path", PrintablePath(one.path))
+        .PathField("path", one.path)
         .Field("status", StatusText(one, true))
-        .Field("artist", one.named ? one.names.artist : std::string())
-        .Field("title", one.named ? one.names.title : std::string())
-        .Field("names_from", NamesFrom(one))
-        .Field("url", one.url);
-    if (!one.error.empty()) json.Field("error", one.error);
-    if (IsFailure(one.status)) {
-      json.Field("failure", one.status == TagStatus::DownloadFailed ? "download" : "local");
-    }
-    json.EndObject();
+        .FieldOrNull("artist", one.named ? one.names.artist : std::string())
+        .FieldOrNull("title", one.named ? one.names.title : std::string())
+        .FieldOrNull("names_from", NamesFrom(one))
+        .FieldOrNull("url", one.url)
+        .FieldOrNull("error", one.error)
+        .FieldOrNull("failure", failure)
+        .EndObject();
   }
   json.EndArray();
   json.Key("summary")
       .BeginObject()
       .Field("total", result.total)
-      .Field(result.dryRun ? "would_tag" : "tagged", result.tagged)
+      .Field("tagged", result.tagged)
       .Field("had_lyrics", result.hadLyrics)
       .Field("not_found", result.notFound)
       .Field("failed", result.failed)
       .Field("download_failed", result.downloadFailed)
       .Field("local_problems", result.localProblems)
       .Field("not_done", result.NotDone())
-      .Field("stopped", result.stoppedBy == Outcome::Found ? std::string_view("")
-                                                           : OutcomeName(result.stoppedBy))
+      .FieldOrNull("stopped", result.stoppedBy == Outcome::Found ? std::string_view()
+                                                                 : OutcomeName(result.stoppedBy))
       .EndObject();
   WriteStatistics(json, result.statistics);
   json.EndObject();

@@ -52,9 +52,9 @@ TEST(HostInfo, TextAndJsonCarryTheSameIdentity) {
   }
   const RunResult json = RunHost({"--no-cache", "--json", "info"});
   ASSERT_EQ(json.status, 0) << Describe(json);
-  EXPECT_EQ(JsonFact(json.out, "d['SourceId']"), id[1].str());
-  EXPECT_EQ(JsonFact(json.out, "d['info']['Type']"), "search");
-  EXPECT_EQ(JsonFact(json.out, "d['SupportedSearch']"), "2");
+  EXPECT_EQ(JsonFact(json.out, "d['source_id']"), id[1].str());
+  EXPECT_EQ(JsonFact(json.out, "d['info']['type'], d['info']['version_int']"), "('search', '2.1')");
+  EXPECT_EQ(JsonFact(json.out, "d['supported_search']"), "2");
 }
 
 TEST(HostInfo, RefusesAFileThatIsNotAPlugin) {

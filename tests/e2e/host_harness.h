@@ -110,11 +110,13 @@ using testing_support::CorpusSong;
 using testing_support::LoadCorpus;
 
 // The value of a Python expression over the JSON document `d`, printed with str(): for
-// example JsonFact(out, "d['song']['title']"). "<invalid JSON: ...>" when it does not parse.
+// example JsonFact(out, "d['song']['title']"). "<invalid JSON: ...>" when it does not parse, and
+// "<not the schema: ...>" when it breaks host/output/tunewell.schema.json.
 inline std::string JsonFact(const std::string& json, const std::string& expression) {
   const testing_support::TempDir dir;
   std::ofstream(dir.File("document.json"), std::ios::binary) << json;
-  test_servers::ChildProcess python({"python3", TUNEWELL_SOURCE_DIR "/tests/e2e/json_fact.py",
+  test_servers::ChildProcess python({"/usr/bin/python3",
+                                     TUNEWELL_SOURCE_DIR "/tests/e2e/json_fact.py",
                                      dir.File("document.json"), dir.File("answer.txt"),
                                      expression});
   if (python.ReadLine() != "done") return "<python failed on: " + expression + ">";

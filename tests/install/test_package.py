@@ -66,7 +66,8 @@ class Package(unittest.TestCase):
                      "share/tunewell/site/server.py", "share/tunewell/site/corpus.json",
                      "share/bash-completion/completions/tunewell",
                      "share/doc/tunewell/README.md", "share/doc/tunewell/copyright",
-                     "share/doc/tunewell/changelog.gz", "share/man/man1/tunewell.1.gz"]:
+                     "share/doc/tunewell/changelog.gz", "share/doc/tunewell/tunewell.schema.json",
+                     "share/man/man1/tunewell.1.gz"]:
             self.assertTrue(os.path.isfile(self.installed(path)), path)
         with gzip.open(self.installed("share/man/man1/tunewell.1.gz"), "rb") as page:
             with open(MANUAL_PAGE, "rb") as source:
