@@ -147,8 +147,7 @@ std::string RenderBatchJson(const BatchResult& result, const BatchSettings& sett
       .Field("not_found", result.notFound)
       .Field("failed", result.failed)
       .Field("not_done", result.NotDone())
-      .FieldOrNull("stopped", result.stoppedBy == Outcome::Found ? std::string_view()
-                                                                 : OutcomeName(result.stoppedBy))
+      .FieldOrNull("stopped", StoppedReason(result.stoppedBy, result.gaveUp))
       .EndObject();
   WriteStatistics(json, result.statistics);
   json.EndObject();

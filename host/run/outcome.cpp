@@ -39,10 +39,15 @@ int RunExitStatus(bool cancelled, int downloadFailed, int localProblems, int not
   return notFound > 0 ? kExitNotFound : kExitFound;
 }
 
+std::string_view StoppedReason(Outcome stoppedBy, bool gaveUp) {
+  if (gaveUp) return "site not reachable";
+  return stoppedBy == Outcome::Found ? std::string_view() : OutcomeName(stoppedBy);
+}
+
 std::string StoppedNote(Outcome stoppedBy, bool gaveUp, int notDone) {
-  if (stoppedBy == Outcome::Found && !gaveUp) return {};
-  const std::string why = gaveUp ? "site not reachable" : std::string(OutcomeName(stoppedBy));
-  return "; " + why + ", " + std::to_string(notDone) + " not done";
+  const std::string_view why = StoppedReason(stoppedBy, gaveUp);
+  if (why.empty()) return {};
+  return "; " + std::string(why) + ", " + std::to_string(notDone) + " not done";
 }
 
 Outcome Classify(bool found, const DownloadStatistics& before, const DownloadStatistics& after) {

@@ -32,6 +32,10 @@ std::string_view OutcomeName(Outcome outcome);
 // both.
 int RunExitStatus(bool cancelled, int downloadFailed, int localProblems, int notFound);
 
+// Why a run over many songs stopped early: "interrupted", "timed out", "site not reachable"
+// when it gave up (run/site_pacer.h); empty when it did not stop.
+std::string_view StoppedReason(Outcome stoppedBy, bool gaveUp);
+
 // The end of a run's summary line when it stopped early: "; interrupted, 12 not done", or
 // "; site not reachable, 12 not done" when it gave up (run/site_pacer.h); empty otherwise.
 std::string StoppedNote(Outcome stoppedBy, bool gaveUp, int notDone);

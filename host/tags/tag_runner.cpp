@@ -275,8 +275,7 @@ std::string RenderTagJson(const TagResult& result) {
       .Field("download_failed", result.downloadFailed)
       .Field("local_problems", result.localProblems)
       .Field("not_done", result.NotDone())
-      .FieldOrNull("stopped", result.stoppedBy == Outcome::Found ? std::string_view()
-                                                                 : OutcomeName(result.stoppedBy))
+      .FieldOrNull("stopped", StoppedReason(result.stoppedBy, result.gaveUp))
       .EndObject();
   WriteStatistics(json, result.statistics);
   json.EndObject();
