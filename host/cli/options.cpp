@@ -88,6 +88,8 @@ const char* const kUsage =
     "  --stats               the download statistics on stderr at the end\n"
     "  --verbose             the host's dealings with the plug-in on stderr: properties set,\n"
     "                        \"HostIgnore\" AddHost/RemoveHost calls, the log merge\n"
+    "  --quiet               get --batch, tag: no progress on stderr but the lines of songs\n"
+    "                        not found or failed; the summary as ever\n"
     "  -h, --help            this text\n"
     "  --version             the host's version\n"
     "  --                    end of options (for an ARTIST or TITLE that begins with -)\n"
@@ -234,6 +236,7 @@ const std::vector<OptionRule>& Rules() {
       {"--raw", false, [](Options& o, const std::string&) { return o.raw = true; }},
       {"--stats", false, [](Options& o, const std::string&) { return o.stats = true; }},
       {"--verbose", false, [](Options& o, const std::string&) { return o.verbose = true; }},
+      {"--quiet", false, [](Options& o, const std::string&) { return o.quiet = true; }},
       {"--batch", true, [](Options& o, const std::string& v) { return SetText(o.batchFile, v); }},
       {"--out", true, [](Options& o, const std::string& v) { return SetText(o.outDir, v); }},
       {"--delay", true,
@@ -331,6 +334,7 @@ bool CheckCombinations(const Options& o, std::string& error) {
   if (o.raw && (tag || o.command == "show")) {
     return Fail(error, "--raw does not go with tag or show: music files hold LF line ends");
   }
+  if (o.quiet && !batch && !tag) return Fail(error, "--quiet belongs to get --batch and tag");
   if ((o.missing || o.count) && o.command != "show") {
     return Fail(error, "--missing and --count belong to show");
   }

@@ -27,6 +27,7 @@ struct Options {
   bool raw = false;
   bool stats = false;
   bool verbose = false;
+  bool quiet = false;  // get --batch, tag: only the problems on stderr
 
   // get --batch FILE --out DIR [--delay MS]
   std::optional<std::string> batchFile;

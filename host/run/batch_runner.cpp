@@ -85,7 +85,8 @@ bool RunBatch(PluginSession& session, const std::vector<BatchSong>& songs,
   if (!MakeFolders(settings.outDir, error)) return false;
   result = BatchResult{};
   result.total = static_cast<int>(songs.size());
-  ProgressDisplay progress(settings.progress, settings.progressIsTerminal, result.total);
+  ProgressDisplay progress(settings.progress, settings.progressIsTerminal, result.total, 0,
+                           settings.quiet);
   std::set<std::string> used;
   SitePacer pacer(settings.delayMs, settings.retries);
   for (std::size_t i = 0; i < songs.size(); ++i) {

@@ -26,6 +26,7 @@ struct BatchSettings {
   // Whether each song's result is kept for the JSON report. Without it a batch of any length
   // runs in memory that does not grow with the songs done: only the counts are kept.
   bool keepSongs = true;
+  bool quiet = false;  // only the problems' lines
 };
 
 struct BatchSongResult {

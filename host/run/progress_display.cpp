@@ -92,7 +92,7 @@ void ProgressDisplay::Finished(int index, const std::string& status, const std::
   const std::string line =
       std::to_string(index + 1) + "/" + std::to_string(total_) + " " + status + ": " + label;
   if (!terminal_) {
-    std::fprintf(stream_, "%s\n", line.c_str());
+    if (!quiet_ || problem) std::fprintf(stream_, "%s\n", line.c_str());
   } else {
     if (problem) {
       // Above the bar, whole: the line is for reading later, not for redrawing.

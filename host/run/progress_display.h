@@ -15,8 +15,10 @@ class ProgressDisplay {
  public:
   // columns: the terminal's width; 0 asks the terminal at each redraw (so that a resized
   // window is followed), 80 when it cannot say.
-  ProgressDisplay(std::FILE* stream, bool terminal, int total, int columns = 0)
-      : stream_(stream), terminal_(terminal), total_(total), columns_(columns) {}
+  // quiet (--quiet): no bar and no line for what went well, only the problems' lines.
+  ProgressDisplay(std::FILE* stream, bool terminal, int total, int columns = 0, bool quiet = false)
+      : stream_(stream), terminal_(terminal && !quiet), quiet_(quiet), total_(total),
+        columns_(columns) {}
 
   // The song with this 0-based index is being searched (shown on a terminal only).
   void Started(int index, const std::string& label);
@@ -39,6 +41,7 @@ class ProgressDisplay {
 
   std::FILE* stream_;
   bool terminal_;
+  bool quiet_;
   int total_;
   int columns_;
   bool drawn_ = false;

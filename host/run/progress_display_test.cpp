@@ -40,12 +40,12 @@ TEST(ProgressDisplay, FitLabelKeepsTheFileName) {
   }
 }
 
-std::string Capture(bool terminal, int columns = 80) {
+std::string Capture(bool terminal, int columns = 80, bool quiet = false) {
   // A temporary file rather than open_memstream, which Windows' runtime lacks.
   std::FILE* stream = std::tmpfile();
   if (stream == nullptr) return "(no temporary file)";
   {
-    ProgressDisplay progress(stream, terminal, 2, columns);
+    ProgressDisplay progress(stream, terminal, 2, columns, quiet);
     progress.Started(0, "A - One");
     progress.Finished(0, "found", "A - One");
     progress.Started(1, "B - Two");
@@ -61,6 +61,8 @@ std::string Capture(bool terminal, int columns = 80) {
 
 TEST(ProgressDisplay, PlainLinesOffATerminal) {
   EXPECT_EQ(Capture(false), "1/2 found: A - One\n2/2 not found: B - Two\n");
+  // --quiet: the problems alone, on a terminal too.
+  EXPECT_EQ(Capture(true, 80, true), "2/2 not found: B - Two\n");
 }
 
 TEST(ProgressDisplay, OneBarRedrawnInPlaceOnATerminalAndProblemsKept) {

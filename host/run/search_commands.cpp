@@ -93,7 +93,7 @@ int RunBatchCommand(const Options& options) {
   if (!OpenSession(session, SessionSettingsFrom(options))) return kExitUsage;
   BatchSettings settings{*options.batchFile, *options.outDir, options.BatchDelayMs(),
                          options.Retries(),  options.raw,     stderr,
-                         IsTerminal(stderr), options.json};
+                         IsTerminal(stderr), options.json,    options.quiet};
   BatchResult result;
   if (!RunBatch(session, songs, settings, result, error)) {
     Print("tunewell: " + error + "\n", stderr);

@@ -168,7 +168,8 @@ int RunTagCommand(const Options& options) {
     return kExitUsage;
   }
   const TagSettings settings{options.force,     options.dryRun, options.BatchDelayMs(),
-                             options.Retries(), stderr,         IsTerminal(stderr)};
+                             options.Retries(), stderr,         IsTerminal(stderr),
+                             options.quiet};
   TagResult result;
   RunTag(session, music, settings, result);
   session.Close();

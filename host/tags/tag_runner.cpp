@@ -186,7 +186,8 @@ void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& 
   if (!settings.dryRun) {
     for (const std::string& folder : music.folders) RecoverEarlierRuns(folder);
   }
-  ProgressDisplay progress(settings.progress, settings.progressIsTerminal, result.total);
+  ProgressDisplay progress(settings.progress, settings.progressIsTerminal, result.total, 0,
+                           settings.quiet);
   for (int i = 0; i < unreadable; ++i) {
     TagFileResult one;
     one.path = music.unreadable[i].path;

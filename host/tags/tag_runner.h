@@ -28,6 +28,7 @@ struct TagSettings {
   int retries = 0;      // more tries for a song whose download failed
   std::FILE* progress = nullptr;  // stderr
   bool progressIsTerminal = false;
+  bool quiet = false;  // only the problems' lines
 };
 
 // Failed is a local problem: any failure but a download's (the file or folder could not be read
