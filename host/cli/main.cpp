@@ -35,8 +35,21 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tunewell: %s\n(try tunewell --help)\n", error.c_str());
     return host::kExitUsage;
   }
-  if (options.help) {
-    std::fputs(host::UsageText(), stdout);
+  // "tunewell help tag" and "tunewell tag --help": the command's own help.
+  const bool helpCommand = options.command == "help";
+  const std::string topic =
+      helpCommand ? (options.arguments.empty() ? "" : options.arguments[0]) : options.command;
+  if (options.help || helpCommand) {
+    if (helpCommand && options.arguments.size() > 1) {
+      std::fputs("tunewell: help takes one COMMAND\n(try tunewell --help)\n", stderr);
+      return host::kExitUsage;
+    }
+    const std::string help = host::CommandHelp(topic);
+    if (help.empty() && !topic.empty()) {
+      std::fprintf(stderr, "tunewell: unknown command %s\n(try tunewell --help)\n", topic.c_str());
+      return host::kExitUsage;
+    }
+    std::fputs(help.empty() ? host::UsageText() : help.c_str(), stdout);
     return host::kExitFound;
   }
   if (options.version) {

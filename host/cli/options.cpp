@@ -58,6 +58,7 @@ const char* const kUsage =
     "  site [--port N]       run the bundled local lyrics site in the foreground until Ctrl-C\n"
     "                        (default port 0: a free one, printed when the site is up)\n"
     "  demo                  start the bundled site, fetch one song through it, stop the site\n"
+    "  help [COMMAND]        this text, or one command's (as COMMAND --help)\n"
     "\n"
     "Options:\n"
     "  --plugin PATH         the plug-in library (default: libtunewell.so beside this binary,\n"
@@ -300,6 +301,7 @@ constexpr CommandShape kCommands[] = {
     {"info", 0, false, "info"},
     {"site", 0, false, "site [--port N]"},
     {"demo", 0, false, "demo"},
+    {"help", 0, true, "help [COMMAND]"},
     {"tag", 1, true,
      "tag [--force] [--dry-run] [--delay MS] [--retries N] [--failed FILE] [--from FILE] "
      "PATH..."},
@@ -416,5 +418,27 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
 }
 
 const char* UsageText() { return kUsage; }
+
+std::string CommandHelp(const std::string& command) {
+  if (FindCommand(command) == nullptr || command == "help") return {};
+  // The entries of the Commands section: each starts two spaces in, its continuation lines
+  // further in; the one help text stays the only place a command is described.
+  const std::string usage = kUsage;
+  const std::size_t start = usage.find("Commands:\n") + 10, end = usage.find("\n\n", start);
+  std::string entries;
+  bool mine = false;
+  for (std::size_t at = start; at < end;) {
+    const std::size_t eol = usage.find('\n', at);
+    const std::string line = usage.substr(at, eol - at + 1);
+    if (line.size() > 2 && line[2] != ' ') {
+      mine = line.compare(2, command.size() + 1, command + " ") == 0 ||
+             line.compare(2, command.size() + 1, command + "\n") == 0;
+    }
+    if (mine) entries += line;
+    at = eol + 1;
+  }
+  return "usage: tunewell [OPTIONS] " + std::string(FindCommand(command)->synopsis) + "\n\n" +
+         entries + "\nThe options: tunewell --help\n";
+}
 
 }  // namespace host

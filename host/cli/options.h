@@ -60,5 +60,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
 
 // The text of --help.
 const char* UsageText();
+// The help of one command: its synopsis and its entry in UsageText (get: both forms); empty
+// for a name that is no command.
+std::string CommandHelp(const std::string& command);
 
 }  // namespace host

@@ -194,5 +194,24 @@ TEST(Options, HelpNamesEveryOptionAndCommand) {
   }
 }
 
+TEST(Options, CommandHelpIsThatCommandsEntry) {
+  struct Case {
+    const char* command;
+    std::vector<const char*> has, hasNot;
+  };
+  const Case cases[] = {
+      {"tag", {"usage: tunewell [OPTIONS] tag [--force]", "store lyrics in music files"},
+       {"print the best match", "show [--missing"}},
+      {"get", {"get ARTIST TITLE      find", "get --batch FILE --out DIR"}, {"store lyrics"}},
+      {"song", {"print the best match"}, {"print the artist's songs"}},
+      {"nosuch", {}, {"usage"}},
+  };
+  for (const Case& c : cases) {
+    const std::string help = CommandHelp(c.command);
+    for (const char* text : c.has) EXPECT_NE(help.find(text), std::string::npos) << c.command;
+    for (const char* text : c.hasNot) EXPECT_EQ(help.find(text), std::string::npos) << c.command;
+  }
+}
+
 }  // namespace
 }  // namespace host
