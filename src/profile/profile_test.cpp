@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/code_page.h"
+#include "profile/profile_document.h"
 #include "support/profile_files.h"
 #include "platform/system_error.h"
 #include "support/child_process.h"
@@ -276,6 +277,24 @@ TEST(Profile, WritesReadBackThroughTheCache) {
   }
   EXPECT_EQ(ReadFileBytes(path).size(), std::string("[S]\r\nK=299\r\n").size() + 1000 +
                                            7 * std::string("[T0]\r\nK=t\r\n").size());
+}
+
+// A replaced value's old bytes stay in the parsed copy only until they pile up: a value
+// rewritten thousands of times, never longer, costs the copy about one compaction's worth, not
+// every version. The runs point into the bytes the copy holds, so their spread bounds them.
+TEST(Profile, ReplacedValuesGiveTheirBytesBack) {
+  profile::ProfileDocument document = profile::ProfileDocument::Parse("[S]\r\nK=v\r\n[T]\r\n");
+  for (int i = 0; i < 2000; ++i) {
+    const WString value(1000 - i % 2, static_cast<char16_t>(u'a' + i % 3));
+    ASSERT_TRUE(document.SetValue(u"S", u"K", value));
+  }
+  const char* low = nullptr;
+  const char* high = nullptr;
+  for (const std::string_view run : document.ByteRuns()) {
+    if (low == nullptr || run.data() < low) low = run.data();
+    if (high == nullptr || run.data() + run.size() > high) high = run.data() + run.size();
+  }
+  EXPECT_LT(high - low, 200 * 1024);
 }
 
 TEST(Profile, RefusesTextThatWouldNotReadBack) {

@@ -11,6 +11,7 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 #endif
 
@@ -154,7 +155,8 @@ TEST(ArtistUrlCache, ExactLookup) {
 
 TEST(ArtistUrlCache, SimilarLookup) {
   CacheFixture f;
-  for (const char16_t* name : {u"Beatles", u"Beatless", u"Beatlesss", u"Bextles"}) {
+  for (const char16_t* name :
+       {u"Beatles", u"Beatless", u"Beatlesss", u"Bextles", u"Ab   ba"}) {
     ASSERT_EQ(f.cache.WriteArtistUrl(name, WString(u"u/") + name), 1);
   }
   const struct {
@@ -169,6 +171,7 @@ TEST(ArtistUrlCache, SimilarLookup) {
       {u"Beatxes", 200.0f, u"u/Beatles"},       // a tie at 100 keeps the earlier section
       {u"beatles  ", 1.0f, u"u/Beatles"},       // exact after trimming
       {u" Beatles", 1000.0f, nullptr},          // a leading space has no file
+      {u"Abba", 20.0f, u"u/Ab   ba"},           // 3 spaces at 5: the widest gap kept below 20
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
@@ -362,6 +365,11 @@ TEST(ArtistUrlCache, PassQueuesWritesUntilItEnds) {
             "[Abba]\r\nArtistUrl=new\r\n[Aqua]\r\nArtistUrl=aqua2\r\n");
   EXPECT_EQ(read(other, u"Blur", 1.0f), u"blur");
   {
+    const CArtistUrlCache::WritePass pass(&other);
+    EXPECT_EQ(other.WriteArtistUrl(u"Dido", u"dido"), 1);
+    EXPECT_EQ(read(other, u"Did", 71.0f), u"dido");  // the last name queued is offered too
+  }
+  {
     CArtistUrlCache dying(f.dir.wpath(), u"Tunewell", u"0123abcd");
     dying.BeginWritePass();
     EXPECT_EQ(dying.WriteArtistUrl(u"Cher", u"cher"), 1);
@@ -389,6 +397,42 @@ TEST(ArtistUrlCache, AFileLockedElsewhereIsLeftAfterOneWait) {
                                       u"without it: " + Wide(f.FileFor("A"))), 1);
   EXPECT_EQ(CountLines(trace, u"DBG", u"WriteArtistUrl to LocalCache fails for: Alma"), 1);
   EXPECT_EQ(ReadFileBytes(f.FileFor("A")), "[Abba]\r\nArtistUrl=old\r\n");
+}
+#endif
+
+#ifndef _WIN32
+// A pass of a result page's 50 names puts them in place with one replacement of the file, not
+// one each: a file of 100 000 sections is rewritten once per page.
+TEST(ArtistUrlCache, APassReplacesTheFileOnce) {
+  CacheFixture f;
+  ASSERT_EQ(f.cache.WriteArtistUrl(u"Abba", u"old"), 1);
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  // Creations too, between the moves: the kernel merges a move with an identical one before it.
+  ASSERT_GE(::inotify_add_watch(watch, (f.dir.path() + "/Tunewell/0123abcd").c_str(),
+                                IN_MOVED_TO | IN_CREATE),
+            0);
+  {
+    const CArtistUrlCache::WritePass pass(&f.cache);
+    for (int i = 0; i < 50; ++i) {
+      EXPECT_EQ(f.cache.WriteArtistUrl(Wide("A" + std::to_string(i)), u"x"), 1);
+    }
+  }
+  int replacements = 0;
+  alignas(inotify_event) char events[4096];
+  for (ssize_t got; (got = ::read(watch, events, sizeof events)) > 0;) {
+    for (const char* at = events; at < events + got;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(at);
+      replacements += (event->mask & IN_MOVED_TO) != 0 && event->len > 0 &&
+                      std::string(event->name) == "A.ARTISTCACHE";
+      at += sizeof(inotify_event) + event->len;
+    }
+  }
+  ::close(watch);
+  EXPECT_EQ(replacements, 1);
+  std::vector<WString> sections;
+  CArtistUrlCache::ReadSectionNames(Wide(f.FileFor("A")), sections);
+  EXPECT_EQ(sections.size(), 51u);
 }
 #endif
 

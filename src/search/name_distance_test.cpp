@@ -215,6 +215,8 @@ TEST(NameDistance, FastAgreesWithLiteralOnRandomPairs) {
   EXPECT_EQ(insensitive.MaxLengthGap(1.0f), 1u);
   EXPECT_EQ(insensitive.MaxLengthGap(1.01f), 2u);
   EXPECT_EQ(insensitive.MaxLengthGap(5.0f, false), 0u);  // without brackets a space costs 5
+  // A space for another costs 1: a bound of 5 must still compare plain names of one length.
+  EXPECT_EQ(insensitive.DistanceBelow(u"A B", u"A\vB", 5.0f), 1.0f);
   // Zero units are gap characters that cost nothing to insert: no bound may skip them.
   EXPECT_EQ(insensitive.DistanceBelow(WStringView(u"ab\0\0\0", 5), u"AB", 1.0f), 0.0f);
 }

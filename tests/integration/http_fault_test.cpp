@@ -84,6 +84,7 @@ TEST_F(HttpFaultTest, FailuresLeaveTheirErrorNumber) {
   };
   const Case cases[] = {
       {Url("/status?code=404&reason=Nobody%20Home"), 0, 0, 404},
+      {Url("/status?code=300&reason=Multiple%20Choices"), 0, 0, 300},  // nowhere to go
       {Url("/status?code=199&reason=Early"), 0, 12152, 0,  // a lone 1xx is no answer at all
        "Wine takes a lone 1xx status for the final answer"},
       {Url("/redirect?n=11"), 0, 12156, 0},

@@ -130,6 +130,7 @@ TEST_F(HttpProxyTest, DefaultProxyIsTheEnvironmentsOnPosix) {
   {
     ScopedEnvironment noBypass("no_proxy", "");
     EXPECT_TRUE(CameThroughProxy(Echo(u"")));
+    EXPECT_TRUE(CameThroughProxy(Echo(u" \t ")));  // blanks name no proxy: the default's
   }
   ScopedEnvironment bypass("no_proxy", "127.0.0.1");
   EXPECT_FALSE(CameThroughProxy(Echo(u"")));

@@ -4,7 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <fstream>
+#include <latch>
 #include <memory>
 #include <set>
 #include <thread>
@@ -135,6 +137,29 @@ TEST(File, SharingModesHoldBetweenOpensAsOnWindows) {
     F again;
     EXPECT_TRUE(again.Open(path, c.second)) << row;
   }
+}
+
+// Two opens that deny each other, racing, each closing at once: each may see the other's for a
+// moment, and both have the file after their retries.
+TEST(File, OpensThatClashOnlyForAMomentBothSucceed) {
+  using F = platform::File;
+  TempDir dir;
+  std::ofstream(dir.File("raced"), std::ios::binary) << "x";
+  const WString path = platform::PathFromNative(dir.File("raced"));
+  std::atomic<int> failed{0};
+  for (int round = 0; round < 100; ++round) {
+    std::latch start(2);
+    const auto open = [&] {
+      start.arrive_and_wait();
+      F file;
+      if (!file.Open(path, F::modeReadWrite | F::shareExclusive)) ++failed;
+    };
+    std::thread first(open);
+    std::thread second(open);
+    first.join();
+    second.join();
+  }
+  EXPECT_EQ(failed, 0);
 }
 
 TEST(File, CreateTruncatesUnlessNoTruncate) {
