@@ -67,7 +67,7 @@ void BM_TagFile(benchmark::State& state) {
     host::FileTags tags;
     std::string error;
     if (!host::ReadFileTags(path, sample.format, tags, error) ||
-        !host::StoreLyrics(path, sample.format, kLyrics, tags.identity, true, error)) {
+        !host::StoreLyrics(path, sample.format, kLyrics, tags.identity, true, "eng", error)) {
       return state.SkipWithError(error.c_str());
     }
   }
@@ -139,7 +139,7 @@ void BM_TagFilePeakMemory(benchmark::State& state) {
         std::string error;
         const bool ok = host::ReadFileTags(path, sample.format, tags, error) &&
                         host::StoreLyrics(path, sample.format, kLyrics, tags.identity, true,
-                                          error);
+                                          "eng", error);
         std::exit(ok ? 0 : 1);  // exit, not _exit: the worker is waited for on the way out
       }
       int status = 0;

@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include <algorithm>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -28,7 +30,7 @@ const char* const kUsage =
     "                        songs in a row failed and none has succeeded, the run stops:\n"
     "                        the site is not reachable (see --proxy)\n"
     "  tag [--force] [--dry-run] [--delay MS] [--retries N] [--failed FILE] [--from FILE]\n"
-    "      PATH...\n"
+    "      [--lang CODE] PATH...\n"
     "                        store lyrics in music files: each FILE named and every music file\n"
     "                        under each FOLDER (recursively, sorted; links to folders and\n"
     "                        hidden entries are skipped). MP3, WAV, AIFF: ID3v2 USLT; FLAC,\n"
@@ -43,7 +45,8 @@ const char* const kUsage =
     "                        written, each on its own line). --failed FILE lists the files\n"
     "                        not found or failed, one per line; --from FILE (- for stdin)\n"
     "                        takes PATHs from such a list, so that a run can be repeated on\n"
-    "                        what it could not do\n"
+    "                        what it could not do. --lang CODE: the language of a new ID3v2\n"
+    "                        lyrics frame (default eng; a frame replaced keeps its own)\n"
     "  show [--missing | --count] PATH...\n"
     "                        print the lyrics stored in music files (or say there are none);\n"
     "                        a FOLDER shows every music file under it, as tag walks it.\n"
@@ -266,6 +269,14 @@ const std::vector<OptionRule>& Rules() {
        "a port from 0 (any free one) to 65535"},
       {"--failed", true, [](Options& o, const std::string& v) { return SetText(o.failedList, v); }},
       {"--from", true, [](Options& o, const std::string& v) { return SetText(o.fromList, v); }},
+      {"--lang", true,
+       [](Options& o, const std::string& v) {
+         const bool code = v.size() == 3 && std::all_of(v.begin(), v.end(), [](char c) {
+                             return c >= 'a' && c <= 'z';
+                           });
+         return code && SetText(o.language, v);
+       },
+       "a language code of three lower-case letters (ISO 639-2), such as eng or deu"},
       {"--missing", false, [](Options& o, const std::string&) { return o.missing = true; }},
       {"--count", false, [](Options& o, const std::string&) { return o.count = true; }},
       {"--force", false, [](Options& o, const std::string&) { return o.force = true; }},
@@ -304,7 +315,7 @@ constexpr CommandShape kCommands[] = {
     {"help", 0, true, "help [COMMAND]"},
     {"tag", 1, true,
      "tag [--force] [--dry-run] [--delay MS] [--retries N] [--failed FILE] [--from FILE] "
-     "PATH..."},
+     "[--lang CODE] PATH..."},
     {"show", 1, true, "show [--missing | --count] PATH..."},
 };
 
@@ -330,8 +341,8 @@ bool CheckCombinations(const Options& o, std::string& error) {
   if ((o.delayMs || o.retries) && o.command != "get" && !tag) {
     return Fail(error, "--delay and --retries belong to get --batch and tag");
   }
-  if ((o.force || o.dryRun || o.failedList || o.fromList) && !tag) {
-    return Fail(error, "--force, --dry-run, --failed and --from belong to tag");
+  if ((o.force || o.dryRun || o.failedList || o.fromList || o.language) && !tag) {
+    return Fail(error, "--force, --dry-run, --failed, --from and --lang belong to tag");
   }
   if (o.raw && (tag || o.command == "show")) {
     return Fail(error, "--raw does not go with tag or show: music files hold LF line ends");

@@ -39,6 +39,7 @@ struct Options {
   bool dryRun = false;
   std::optional<std::string> failedList;  // where to list the files not found or failed
   std::optional<std::string> fromList;    // more PATHs, one per line ("-": standard input)
+  std::optional<std::string> language;    // --lang: of a new ID3v2 lyrics frame
   // show [--missing | --count] PATH...
   bool missing = false;
   bool count = false;

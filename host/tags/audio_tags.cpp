@@ -61,12 +61,13 @@ std::string Id3v2Lyrics(TagLib::ID3v2::Tag& tag) {
   return {};
 }
 
-// The language of the frame the lyrics replace: the first without a description.
-TagLib::ByteVector LyricsLanguage(TagLib::ID3v2::Tag& tag) {
+// The language of the frame the lyrics replace: the first without a description; for a new
+// frame, the one asked for.
+TagLib::ByteVector LyricsLanguage(TagLib::ID3v2::Tag& tag, const std::string& newLanguage) {
   for (const auto* frame : LyricsFrames(tag)) {
     if (frame->description().isEmpty() && frame->language().size() == 3) return frame->language();
   }
-  return "eng";
+  return TagLib::ByteVector(newLanguage.data(), static_cast<unsigned>(newLanguage.size()));
 }
 
 bool IsId3v23(TagLib::ID3v2::Tag& tag) { return tag.header()->majorVersion() == 3; }
@@ -75,8 +76,8 @@ TagLib::ID3v2::Version VersionToWrite(TagLib::ID3v2::Tag& tag) {
   return IsId3v23(tag) ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4;
 }
 
-void SetId3v2Lyrics(TagLib::ID3v2::Tag& tag, const String& text) {
-  const TagLib::ByteVector language = LyricsLanguage(tag);
+void SetId3v2Lyrics(TagLib::ID3v2::Tag& tag, const String& text, const std::string& newLanguage) {
+  const TagLib::ByteVector language = LyricsLanguage(tag, newLanguage);
   // Only the frame of this language without a description is replaced: a translation or any
   // other described text beside it is the user's and stays.
   for (auto* frame : LyricsFrames(tag)) {
@@ -210,11 +211,11 @@ std::string AudioTags::Lyrics() const {
   return {};
 }
 
-void AudioTags::SetLyrics(const std::string& text) {
+void AudioTags::SetLyrics(const std::string& text, const std::string& newLanguage) {
   if (!file_) return;
   const String lyrics = FromUtf8(text);
   if (TagLib::ID3v2::Tag* tag = Id3v2Of(*file_, format_)) {
-    SetId3v2Lyrics(*tag, lyrics);
+    SetId3v2Lyrics(*tag, lyrics, newLanguage);
   } else if (TagLib::Ogg::XiphComment* comment = XiphOf(*file_, format_)) {
     SetXiphLyrics(*comment, lyrics);
   } else if (format_ == AudioFormat::Mp4) {

@@ -36,10 +36,10 @@ class AudioTags {
   std::string Lyrics() const;
 
   // Stores the text as the file's lyrics. ID3v2: the USLT frame with an empty description in
-  // the language of the first such frame, else "eng", replaces that one alone (frames of other
+  // the language of the first such frame, else `newLanguage`, replaces that one alone (frames of other
   // languages or with a description, a translation say, stay); the tag keeps its version (2.3
   // or 2.4; a new tag is 2.4). Vorbis comments: LYRICS, and UNSYNCEDLYRICS removed. MP4: ©lyr.
-  void SetLyrics(const std::string& text);
+  void SetLyrics(const std::string& text, const std::string& newLanguage = "eng");
   // Writes the tags into the stream, leaving the other tag kinds of the file as they are.
   bool Save();
 

@@ -26,7 +26,7 @@ bool ReadsBack(const std::string& copy, AudioFormat format, const std::string& l
 // TagLib's save on the copy itself: a tag that grows moves the audio after it in pieces, so
 // memory stays small whatever the file's size.
 bool SetLyricsIn(const std::string& copy, AudioFormat format, const std::string& lyrics,
-                 bool replaceLyrics, std::string& error) {
+                 bool replaceLyrics, const std::string& language, std::string& error) {
   TagLib::FileStream stream(copy.c_str(), false);
   if (!stream.isOpen()) {
     error = std::string("cannot open the copy: ") + std::strerror(errno);
@@ -38,7 +38,7 @@ bool SetLyricsIn(const std::string& copy, AudioFormat format, const std::string&
     error = kChangedDuringRun;  // someone gave it lyrics of their own meanwhile
     return false;
   }
-  audio.SetLyrics(lyrics);
+  audio.SetLyrics(lyrics, language);
   if (!audio.Save()) {
     error = "TagLib could not write the tags";
     return false;
@@ -65,7 +65,8 @@ bool ReadInProcess(const std::string& path, AudioFormat format, FileTags& tags,
 }
 
 bool StoreInProcess(const std::string& path, AudioFormat format, const std::string& lyrics,
-                    const FileIdentity& asRead, bool replaceLyrics, std::string& error) {
+                    const FileIdentity& asRead, bool replaceLyrics, const std::string& language,
+                    std::string& error) {
   FileIdentity now;
   if (!IdentifyFile(path, now, error) || now != asRead) {
     error = kChangedDuringRun;  // no need to copy it: the final check would refuse it
@@ -74,7 +75,7 @@ bool StoreInProcess(const std::string& path, AudioFormat format, const std::stri
   return ReplaceThroughCopy(
       path, asRead,
       [&](const std::string& copy, std::string& why) {
-        if (!SetLyricsIn(copy, format, lyrics, replaceLyrics, why)) return false;
+        if (!SetLyricsIn(copy, format, lyrics, replaceLyrics, language, why)) return false;
         if (ReadsBack(copy, format, lyrics)) return true;
         why = "the tagged copy did not read back; the file is left as it was";
         return false;
@@ -117,11 +118,11 @@ FileIdentity IdentityFrom(const std::string& text) {
 }
 
 // The worker's side. A request: "read", path, format; or "store", path, format, lyrics, the
-// identity as read, "1" to replace lyrics. An answer: "1" or "0", the error, then for a read
+// identity as read, "1" to replace lyrics, the language of a new frame. An answer: "1" or "0", the error, then for a read
 // the artist, the title, the lyrics and the identity.
 std::string ServeRequest(const std::string& request) {
   std::vector<std::string> f;
-  if (!UnpackFields(request, 3, f) && !UnpackFields(request, 6, f)) return {};
+  if (!UnpackFields(request, 3, f) && !UnpackFields(request, 7, f)) return {};
   const auto format = static_cast<AudioFormat>(std::stoi(f[2]));
   std::string error;
   if (f[0] == "read") {
@@ -130,8 +131,8 @@ std::string ServeRequest(const std::string& request) {
     return PackFields({ok ? "1" : "0", error, tags.artist, tags.title, tags.lyrics,
                        IdentityText(tags.identity)});
   }
-  const bool ok = f.size() == 6 &&
-                  StoreInProcess(f[1], format, f[3], IdentityFrom(f[4]), f[5] == "1", error);
+  const bool ok = f.size() == 7 && StoreInProcess(f[1], format, f[3], IdentityFrom(f[4]),
+                                                 f[5] == "1", f[6], error);
   return PackFields({ok ? "1" : "0", error});
 }
 
@@ -173,12 +174,13 @@ bool ReadFileTags(const std::string& path, AudioFormat format, FileTags& tags,
 }
 
 bool StoreLyrics(const std::string& path, AudioFormat format, const std::string& lyrics,
-                 const FileIdentity& asRead, bool replaceLyrics, std::string& error) {
+                 const FileIdentity& asRead, bool replaceLyrics, const std::string& language,
+                 std::string& error) {
   std::vector<std::string> fields;
   const std::string kind = std::to_string(static_cast<int>(format));
   bool answered = false;
   const bool stored = Ask(path, {"store", path, kind, lyrics, IdentityText(asRead),
-                                 replaceLyrics ? "1" : "0"},
+                                 replaceLyrics ? "1" : "0", language},
                           0, fields, error, answered);
   // A store whose worker died may have left its temporary copy, or the backup of a write in
   // place that it began: cleared, or put back, now rather than at the next run.

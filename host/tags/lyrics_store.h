@@ -33,7 +33,9 @@ bool ReadFileTags(const std::string& path, AudioFormat format, FileTags& tags, s
 // unless `replaceLyrics`, still holding none; else the error is kChangedDuringRun. False with
 // a reason when the file cannot be read, is not valid, or cannot be replaced; the file is then
 // left as it was.
+// `language`: the ID3v2 language of a new lyrics frame (three lower-case letters).
 bool StoreLyrics(const std::string& path, AudioFormat format, const std::string& lyrics,
-                 const FileIdentity& asRead, bool replaceLyrics, std::string& error);
+                 const FileIdentity& asRead, bool replaceLyrics, const std::string& language,
+                 std::string& error);
 
 }  // namespace host

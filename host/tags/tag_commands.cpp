@@ -169,7 +169,7 @@ int RunTagCommand(const Options& options) {
   }
   const TagSettings settings{options.force,     options.dryRun, options.BatchDelayMs(),
                              options.Retries(), stderr,         IsTerminal(stderr),
-                             options.quiet};
+                             options.quiet,     options.language.value_or("eng")};
   TagResult result;
   RunTag(session, music, settings, result);
   session.Close();

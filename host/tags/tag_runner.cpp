@@ -113,7 +113,7 @@ void SearchAndStore(PluginSession& session, SitePacer& pacer, const TagSettings&
     // Lyrics in hand are stored even when the user has just cancelled: the file under way
     // is finished.
     if (StoreLyrics(one.path, *AudioFormatOf(one.path), lyrics, one.asRead, settings.force,
-                    error)) {
+                    settings.language, error)) {
       one.status = TagStatus::Tagged;
     } else {
       one = Fail(std::move(one), error);

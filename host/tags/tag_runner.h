@@ -29,6 +29,7 @@ struct TagSettings {
   std::FILE* progress = nullptr;  // stderr
   bool progressIsTerminal = false;
   bool quiet = false;  // only the problems' lines
+  std::string language = "eng";  // of a new ID3v2 lyrics frame
 };
 
 // Failed is a local problem: any failure but a download's (the file or folder could not be read

@@ -125,11 +125,12 @@ class HostTag : public ::testing::Test {
 
 TEST_F(HostTag, EveryFormatGetsItsLyricsAndKeepsItsAudioAndTags) {
   const std::vector<FileRow> rows = {
-      {"id3v24.mp3", "mp3", "id3v24,album,picture", "eng"},
-      {"ID3V23 AND V1.MP3", "mp3", "id3v23,id3v1,album,picture", "eng"},  // kept, none added
-      {"", "mp3", "notags", "eng"},  // named ARTIST - TITLE.mp3
-      {"wave.wav", "wav", "album", "eng"},
-      {"aiff.aiff", "aiff", "id3v23,picture", "eng"},
+      // a new lyrics frame in the language of --lang spa
+      {"id3v24.mp3", "mp3", "id3v24,album,picture", "spa"},
+      {"ID3V23 AND V1.MP3", "mp3", "id3v23,id3v1,album,picture", "spa"},  // kept, none added
+      {"", "mp3", "notags", "spa"},  // named ARTIST - TITLE.mp3
+      {"wave.wav", "wav", "album", "spa"},
+      {"aiff.aiff", "aiff", "id3v23,picture", "spa"},
       {"flac.flac", "flac", "album,picture", ""},
       {"vorbis.ogg", "ogg", "album,picture", ""},
       {"opus.opus", "opus", "album,picture", ""},
@@ -148,7 +149,7 @@ TEST_F(HostTag, EveryFormatGetsItsLyricsAndKeepsItsAudioAndTags) {
   std::ofstream(dir_.File("before.json")) << before.out;
   const auto original = Snapshot(music);
 
-  const RunResult first = Tag({music});
+  const RunResult first = Tag({"--lang", "spa", music});
   EXPECT_EQ(first.status, 0) << Describe(first);
   EXPECT_EQ(first.out, "tagged 9, had lyrics 4, not found 0, failed 0\n") << Describe(first);
   EXPECT_NE(first.err.find("9/13 skipped (has lyrics): " + music + "/old.m4a\n"),
