@@ -30,7 +30,7 @@ const char* const kUsage =
     "                        songs in a row failed and none has succeeded, the run stops:\n"
     "                        the site is not reachable (see --proxy)\n"
     "  tag [--force] [--dry-run] [--delay MS] [--retries N] [--failed FILE] [--from FILE]\n"
-    "      [--lang CODE] PATH...\n"
+    "      [--lang CODE] [--sidecar] PATH...\n"
     "                        store lyrics in music files: each FILE named and every music file\n"
     "                        under each FOLDER (recursively, sorted; links to folders and\n"
     "                        hidden entries are skipped). MP3, WAV, AIFF: ID3v2 USLT; FLAC,\n"
@@ -46,7 +46,9 @@ const char* const kUsage =
     "                        not found or failed, one per line; --from FILE (- for stdin)\n"
     "                        takes PATHs from such a list, so that a run can be repeated on\n"
     "                        what it could not do. --lang CODE: the language of a new ID3v2\n"
-    "                        lyrics frame (default eng; a frame replaced keeps its own)\n"
+    "                        lyrics frame (default eng; a frame replaced keeps its own).\n"
+    "                        --sidecar also writes the lyrics to NAME.txt beside each file\n"
+    "                        tagged, for players that read them from there\n"
     "  show [--missing | --count] PATH...\n"
     "                        print the lyrics stored in music files (or say there are none);\n"
     "                        a FOLDER shows every music file under it, as tag walks it.\n"
@@ -277,6 +279,7 @@ const std::vector<OptionRule>& Rules() {
          return code && SetText(o.language, v);
        },
        "a language code of three lower-case letters (ISO 639-2), such as eng or deu"},
+      {"--sidecar", false, [](Options& o, const std::string&) { return o.sidecar = true; }},
       {"--missing", false, [](Options& o, const std::string&) { return o.missing = true; }},
       {"--count", false, [](Options& o, const std::string&) { return o.count = true; }},
       {"--force", false, [](Options& o, const std::string&) { return o.force = true; }},
@@ -315,7 +318,7 @@ constexpr CommandShape kCommands[] = {
     {"help", 0, true, "help [COMMAND]"},
     {"tag", 1, true,
      "tag [--force] [--dry-run] [--delay MS] [--retries N] [--failed FILE] [--from FILE] "
-     "[--lang CODE] PATH..."},
+     "[--lang CODE] [--sidecar] PATH..."},
     {"show", 1, true, "show [--missing | --count] PATH..."},
 };
 
@@ -341,8 +344,8 @@ bool CheckCombinations(const Options& o, std::string& error) {
   if ((o.delayMs || o.retries) && o.command != "get" && !tag) {
     return Fail(error, "--delay and --retries belong to get --batch and tag");
   }
-  if ((o.force || o.dryRun || o.failedList || o.fromList || o.language) && !tag) {
-    return Fail(error, "--force, --dry-run, --failed, --from and --lang belong to tag");
+  if ((o.force || o.dryRun || o.failedList || o.fromList || o.language || o.sidecar) && !tag) {
+    return Fail(error, "--force, --dry-run, --failed, --from, --lang and --sidecar belong to tag");
   }
   if (o.raw && (tag || o.command == "show")) {
     return Fail(error, "--raw does not go with tag or show: music files hold LF line ends");

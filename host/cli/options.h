@@ -40,6 +40,7 @@ struct Options {
   std::optional<std::string> failedList;  // where to list the files not found or failed
   std::optional<std::string> fromList;    // more PATHs, one per line ("-": standard input)
   std::optional<std::string> language;    // --lang: of a new ID3v2 lyrics frame
+  bool sidecar = false;                   // also NAME.txt beside each file tagged
   // show [--missing | --count] PATH...
   bool missing = false;
   bool count = false;

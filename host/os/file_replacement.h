@@ -31,6 +31,11 @@ using EditCopy = std::function<bool(const std::string& copy, std::string& error)
 bool ReplaceThroughCopy(const std::string& path, const FileIdentity& asRead, const EditCopy& edit,
                         std::string& error);
 
+// Writes the bytes as the file's whole content, made anew or replaced (through a flushed
+// temporary file renamed onto the name, so a reader never sees half of it). False with the
+// reason; no temporary file is left then.
+bool WriteWholeFile(const std::string& path, const std::string& content, std::string& error);
+
 // What earlier runs killed in the middle left in this folder, recognised by name and by their
 // process no longer running: temporary copies are removed, backups of a file being written in
 // place are put back. Returns how many entries were cleared.

@@ -169,7 +169,8 @@ int RunTagCommand(const Options& options) {
   }
   const TagSettings settings{options.force,     options.dryRun, options.BatchDelayMs(),
                              options.Retries(), stderr,         IsTerminal(stderr),
-                             options.quiet,     options.language.value_or("eng")};
+                             options.quiet,     options.language.value_or("eng"),
+                             options.sidecar};
   TagResult result;
   RunTag(session, music, settings, result);
   session.Close();

@@ -1,5 +1,7 @@
 #include "tags/tag_runner.h"
 
+#include <filesystem>
+
 #include "os/file_replacement.h"
 #include "output/json_writer.h"
 #include "output/text_output.h"
@@ -81,6 +83,11 @@ TagFileResult Prepare(const std::string& path, const TagSettings& settings, bool
   return one;
 }
 
+// NAME.txt beside NAME.mp3, for players that read lyrics from such a file.
+std::string SidecarPath(const std::string& musicPath) {
+  return std::filesystem::path(musicPath).replace_extension(".txt").string();
+}
+
 void SearchAndStore(PluginSession& session, SitePacer& pacer, const TagSettings& settings,
                     TagFileResult& one) {
   const SearchReport report = pacer.Search(session, one.names.artist, one.names.title);
@@ -112,11 +119,13 @@ void SearchAndStore(PluginSession& session, SitePacer& pacer, const TagSettings&
     std::string error;
     // Lyrics in hand are stored even when the user has just cancelled: the file under way
     // is finished.
-    if (StoreLyrics(one.path, *AudioFormatOf(one.path), lyrics, one.asRead, settings.force,
-                    settings.language, error)) {
-      one.status = TagStatus::Tagged;
-    } else {
+    if (!StoreLyrics(one.path, *AudioFormatOf(one.path), lyrics, one.asRead, settings.force,
+                     settings.language, error)) {
       one = Fail(std::move(one), error);
+    } else if (settings.sidecar && !WriteWholeFile(SidecarPath(one.path), lyrics + "\n", error)) {
+      one = Fail(std::move(one), "tagged, but " + error);
+    } else {
+      one.status = TagStatus::Tagged;
     }
   }
 }

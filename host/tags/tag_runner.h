@@ -30,6 +30,7 @@ struct TagSettings {
   bool progressIsTerminal = false;
   bool quiet = false;  // only the problems' lines
   std::string language = "eng";  // of a new ID3v2 lyrics frame
+  bool sidecar = false;           // also NAME.txt beside each file tagged
 };
 
 // Failed is a local problem: any failure but a download's (the file or folder could not be read

@@ -381,8 +381,10 @@ TEST_F(HostTag, AFlakySiteIsRetriedAndAnUnreachableOneStopsTheRun) {
             std::string::npos)
       << r.err;
   // The list of what failed, given back once the site is there, is done.
-  EXPECT_EQ(Tag({"--from", dir_.File("failed.txt")}).out,
+  EXPECT_EQ(Tag({"--sidecar", "--from", dir_.File("failed.txt")}).out,
             "tagged 5, had lyrics 0, not found 0, failed 0\n");
+  EXPECT_EQ(testing_support::ReadFileBytes(music + "/5.txt"), lyricsOf_["5.flac"] + "\n");
+  EXPECT_FALSE(fs::exists(music + "/6.txt"));
   // What is left, as show reports a folder: 6.flac and 7.flac were never tried.
   EXPECT_EQ(RunHost({"show", "--count", music}).out,
             "with lyrics 6, without 2, could not be read 0\n");

@@ -132,6 +132,29 @@ bool ReplaceThroughCopy(const std::string& path, const FileIdentity& asRead, con
   return ok;
 }
 
+bool WriteWholeFile(const std::string& path, const std::string& content, std::string& error) {
+  std::string temporary;
+  const int fd = MakeTemporaryFile(FolderOf(path), NameOf(path), temporary);
+  if (fd < 0) {
+    error = "cannot create a file in the folder: " + ErrnoText(errno);
+    return false;
+  }
+  // As a new file would be made: 0666 less the umask (mkstemp's copy has 0600).
+  const mode_t mask = umask(0);
+  umask(mask);
+  bool ok = WriteAll(fd, content.data(), content.size()) && fchmod(fd, 0666 & ~mask) == 0 &&
+            fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  ok = ok && rename(temporary.c_str(), path.c_str()) == 0;
+  if (!ok) {
+    error = "cannot write " + NameOf(path) + ": " + ErrnoText(errno);
+    unlink(temporary.c_str());
+    return false;
+  }
+  SyncFolder(FolderOf(path));
+  return true;
+}
+
 int RecoverEarlierRuns(const std::string& folder) {
   int cleared = RestoreInterruptedWrites(folder);
   DIR* dir = opendir(folder.c_str());
