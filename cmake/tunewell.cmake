@@ -63,7 +63,9 @@ function(tunewell_add_cross_tests label)
       TUNEWELL_HOST_PATH="$<TARGET_FILE:tunewell>"
       TUNEWELL_SITE_HOST_NAME="${TUNEWELL_SITE_HOST}")
     add_dependencies(${name} tunewell_plugin tunewell)
+    # The host reads the user's config file: a tester's own settings must not change a test.
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST TEST_FILTER "${arg_TEST_FILTER}"
-                         DISCOVERY_TIMEOUT ${TUNEWELL_DISCOVERY_TIMEOUT} PROPERTIES LABELS ${label})
+                         DISCOVERY_TIMEOUT ${TUNEWELL_DISCOVERY_TIMEOUT} PROPERTIES LABELS ${label}
+                         ENVIRONMENT "XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/no-user-config")
   endforeach()
 endfunction()

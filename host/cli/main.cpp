@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "cli/setting_sources.h"
 #include "os/command_line.h"
 #include "run/cancel_switch.h"
 #include "run/outcome.h"
@@ -26,6 +27,24 @@ constexpr CommandEntry kCommands[] = {
     {"tag", host::RunTagCommand},       {"show", host::RunShowCommand},
 };
 
+// "tunewell help [COMMAND]", "tunewell [COMMAND] --help": the help, or the command's own.
+int RunHelp(const host::Options& options) {
+  const bool helpCommand = options.command == "help";
+  if (helpCommand && options.arguments.size() > 1) {
+    std::fputs("tunewell: help takes one COMMAND\n(try tunewell --help)\n", stderr);
+    return host::kExitUsage;
+  }
+  const std::string topic =
+      helpCommand ? (options.arguments.empty() ? "" : options.arguments[0]) : options.command;
+  const std::string help = host::CommandHelp(topic);
+  if (help.empty() && !topic.empty()) {
+    std::fprintf(stderr, "tunewell: unknown command %s\n(try tunewell --help)\n", topic.c_str());
+    return host::kExitUsage;
+  }
+  std::fputs(help.empty() ? host::UsageText() : help.c_str(), stdout);
+  return host::kExitFound;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -35,26 +54,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tunewell: %s\n(try tunewell --help)\n", error.c_str());
     return host::kExitUsage;
   }
-  // "tunewell help tag" and "tunewell tag --help": the command's own help.
-  const bool helpCommand = options.command == "help";
-  const std::string topic =
-      helpCommand ? (options.arguments.empty() ? "" : options.arguments[0]) : options.command;
-  if (options.help || helpCommand) {
-    if (helpCommand && options.arguments.size() > 1) {
-      std::fputs("tunewell: help takes one COMMAND\n(try tunewell --help)\n", stderr);
-      return host::kExitUsage;
-    }
-    const std::string help = host::CommandHelp(topic);
-    if (help.empty() && !topic.empty()) {
-      std::fprintf(stderr, "tunewell: unknown command %s\n(try tunewell --help)\n", topic.c_str());
-      return host::kExitUsage;
-    }
-    std::fputs(help.empty() ? host::UsageText() : help.c_str(), stdout);
-    return host::kExitFound;
-  }
+  if (options.help || options.command == "help") return RunHelp(options);
   if (options.version) {
     std::puts("tunewell " TUNEWELL_HOST_VERSION);
     return host::kExitFound;
+  }
+  if (!host::ApplyUserSettings(options, error)) {
+    std::fprintf(stderr, "tunewell: %s\n", error.c_str());
+    return host::kExitUsage;
   }
   // From one letter changed on, a name that is another song's is close enough.
   if (options.maxDifference >= 100) {

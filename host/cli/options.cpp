@@ -100,6 +100,11 @@ const char* const kUsage =
     "  --version             the host's version\n"
     "  --                    end of options (for an ARTIST or TITLE that begins with -)\n"
     "\n"
+    "Settings: --proxy, --delay, --max-difference and --retries may also come from the config\n"
+    "file $XDG_CONFIG_HOME/tunewell/config (else ~/.config/tunewell/config), one \"key = value\"\n"
+    "per line (proxy, delay, max_difference, retries), and the proxy from TUNEWELL_PROXY; the\n"
+    "command line wins, then TUNEWELL_PROXY; --verbose says where each setting came from.\n"
+    "\n"
     "Ctrl-C makes QueryCancel answer true: the search stops cleanly with exit status 1.\n"
     "\n"
     "Exit status:\n"
@@ -227,6 +232,7 @@ const std::vector<OptionRule>& Rules() {
          double x = 0;
          if (!ParseNumber(v, x) || x < 0 || x > 3.4e38) return false;
          o.maxDifference = static_cast<float>(x);
+         o.maxDifferenceGiven = true;
          return true;
        },
        "a number from 0 to 3.4e38"},
@@ -289,6 +295,14 @@ const std::vector<OptionRule>& Rules() {
       {"--version", false, [](Options& o, const std::string&) { return o.version = true; }},
   };
   return rules;
+}
+
+bool ApplyRule(const OptionRule& rule, Options& options, const std::string& value,
+               std::string& error) {
+  if (rule.apply(options, value)) return true;
+  error = "bad value for " + std::string(rule.name) + ": \"" + PrintablePath(value) + "\"";
+  if (!rule.accepts.empty()) error += " (expected " + std::string(rule.accepts) + ")";
+  return false;
 }
 
 const OptionRule* FindRule(std::string_view name) {
@@ -418,17 +432,20 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
       if (i + 1 >= args.size()) return Fail(error, name + " needs a value");
       value = args[++i];
     }
-    if (!rule->apply(options, value)) {
-      std::string message = "bad value for " + name + ": \"" + PrintablePath(value) + "\"";
-      if (!rule->accepts.empty()) message += " (expected " + std::string(rule->accepts) + ")";
-      return Fail(error, message);
-    }
+    if (!ApplyRule(*rule, options, value, error)) return false;
   }
   if (options.help || options.version) return true;
   if (options.command.empty()) return Fail(error, "no COMMAND given");
   if (FindCommand(options.command) == nullptr)
     return Fail(error, "unknown command " + options.command);
   return CheckCombinations(options, error) && CheckArguments(options, error);
+}
+
+bool ApplyOption(Options& options, std::string_view name, const std::string& value,
+                 std::string& error) {
+  const OptionRule* rule = FindRule(name);
+  if (rule == nullptr || !rule->takesValue) return Fail(error, "unknown option " + std::string(name));
+  return ApplyRule(*rule, options, value, error);
 }
 
 const char* UsageText() { return kUsage; }

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace host {
@@ -22,6 +23,7 @@ struct Options {
   std::optional<std::string> traceLevel;  // --trace-level NAME
   std::optional<std::string> parentLog;   // --parent-log FILE
   float maxDifference = 1.0f;             // --max-difference X
+  bool maxDifferenceGiven = false;        // set, not the default
   std::optional<double> timeoutSeconds;   // --timeout SECONDS
   bool json = false;
   bool raw = false;
@@ -59,6 +61,11 @@ struct Options {
 // False with a message for the user on an unknown option, a missing or malformed value, a
 // wrong number of arguments or options that do not go together.
 bool ParseCommandLine(const std::vector<std::string>& args, Options& options, std::string& error);
+
+// Sets one option from a value given elsewhere (the config file, the environment), checked as on
+// the command line. False with the same message the command line would get.
+bool ApplyOption(Options& options, std::string_view name, const std::string& value,
+                 std::string& error);
 
 // The text of --help.
 const char* UsageText();

@@ -23,6 +23,14 @@ std::optional<std::string> DefaultCacheFolder(const char* xdgCacheHome, const ch
   return std::nullopt;
 }
 
+std::optional<std::string> DefaultConfigFile(const char* xdgConfigHome, const char* home) {
+  if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
+    return std::string(xdgConfigHome) + "/tunewell/config";
+  }
+  if (home != nullptr && home[0] != '\0') return std::string(home) + "/.config/tunewell/config";
+  return std::nullopt;
+}
+
 bool FindSiteFolder(std::string& folder, std::string& error) {
   const std::vector<std::string> candidates =
       SiteCandidates(ExecutableFolder(), std::getenv("TUNEWELL_SITE_DIR"));

@@ -28,6 +28,12 @@ std::vector<std::string> SiteCandidates(const std::string& exeFolder, const char
 // $XDG_CACHE_HOME/tunewell when that is an absolute path, else $HOME/.cache/tunewell; none when
 // neither is set.
 std::optional<std::string> DefaultCacheFolder(const char* xdgCacheHome, const char* home);
+// The config file: $XDG_CONFIG_HOME/tunewell/config when that is an absolute path, else
+// $HOME/.config/tunewell/config; none when neither is set.
+std::optional<std::string> DefaultConfigFile(const char* xdgConfigHome, const char* home);
+// The config file of this user: DefaultConfigFile of the environment on POSIX,
+// %APPDATA%\tunewell\config on Windows. (Platform backend.)
+std::optional<std::string> UserConfigFile();
 // The folder holding server.py. False with a message naming the places looked at.
 bool FindSiteFolder(std::string& folder, std::string& error);
 

@@ -24,4 +24,8 @@ std::optional<std::string> UserCacheFolder() {
   return DefaultCacheFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
 }
 
+std::optional<std::string> UserConfigFile() {
+  return DefaultConfigFile(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+}
+
 }  // namespace host

@@ -26,11 +26,22 @@ std::vector<std::string> PluginCandidates(const std::string& exeFolder) {
   return {exeFolder + "Tunewell.dll"};
 }
 
-std::optional<std::string> UserCacheFolder() {
+namespace {
+
+// `rest` under the folder an environment variable names; none when it is unset.
+std::optional<std::string> UnderFolderOf(const wchar_t* variable, const std::string& rest) {
   wchar_t folder[MAX_PATH];
-  const DWORD n = ::GetEnvironmentVariableW(L"LOCALAPPDATA", folder, MAX_PATH);
+  const DWORD n = ::GetEnvironmentVariableW(variable, folder, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return std::nullopt;
-  return Utf8FromWide(folder) + "\\tunewell";
+  return Utf8FromWide(folder) + rest;
+}
+
+}  // namespace
+
+std::optional<std::string> UserCacheFolder() { return UnderFolderOf(L"LOCALAPPDATA", "\\tunewell"); }
+
+std::optional<std::string> UserConfigFile() {
+  return UnderFolderOf(L"APPDATA", "\\tunewell\\config");
 }
 
 }  // namespace host
