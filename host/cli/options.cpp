@@ -88,6 +88,11 @@ const char* const kUsage =
     "  --timeout SECONDS     answer QueryCancel with true once this much time has passed since\n"
     "                        the start: the search stops and the exit status is 1 (site: the\n"
     "                        site is stopped then)\n"
+    "  --include GLOB, --exclude GLOB\n"
+    "                        tag and show take only the music files whose name matches an\n"
+    "                        --include (if any is given) and no --exclude; a GLOB holding a /\n"
+    "                        is matched against the whole path. * any run, ? one character,\n"
+    "                        [abc] [a-z] [!abc] one of a set. Both may be repeated\n"
     "  --json                one JSON document on stdout instead of text\n"
     "  --raw                 keep the plug-in's CR LF line ends (default: LF; not with tag\n"
     "                        or show)\n"
@@ -285,6 +290,16 @@ const std::vector<OptionRule>& Rules() {
          return code && SetText(o.language, v);
        },
        "a language code of three lower-case letters (ISO 639-2), such as eng or deu"},
+      {"--include", true,
+       [](Options& o, const std::string& v) {
+         o.include.push_back(v);
+         return !v.empty();
+       }},
+      {"--exclude", true,
+       [](Options& o, const std::string& v) {
+         o.exclude.push_back(v);
+         return !v.empty();
+       }},
       {"--sidecar", false, [](Options& o, const std::string&) { return o.sidecar = true; }},
       {"--missing", false, [](Options& o, const std::string&) { return o.missing = true; }},
       {"--count", false, [](Options& o, const std::string&) { return o.count = true; }},
@@ -365,6 +380,9 @@ bool CheckCombinations(const Options& o, std::string& error) {
     return Fail(error, "--raw does not go with tag or show: music files hold LF line ends");
   }
   if (o.quiet && !batch && !tag) return Fail(error, "--quiet belongs to get --batch and tag");
+  if ((!o.include.empty() || !o.exclude.empty()) && !tag && o.command != "show") {
+    return Fail(error, "--include and --exclude belong to tag and show");
+  }
   if ((o.missing || o.count) && o.command != "show") {
     return Fail(error, "--missing and --count belong to show");
   }

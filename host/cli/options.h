@@ -43,6 +43,8 @@ struct Options {
   std::optional<std::string> fromList;    // more PATHs, one per line ("-": standard input)
   std::optional<std::string> language;    // --lang: of a new ID3v2 lyrics frame
   bool sidecar = false;                   // also NAME.txt beside each file tagged
+  std::vector<std::string> include;  // tag, show: --include GLOB (tags/name_filter.h)
+  std::vector<std::string> exclude;  // tag, show: --exclude GLOB
   // show [--missing | --count] PATH...
   bool missing = false;
   bool count = false;

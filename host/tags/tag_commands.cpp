@@ -12,6 +12,7 @@
 #include "tags/audio_format.h"
 #include "tags/lyrics_store.h"
 #include "tags/music_files.h"
+#include "tags/name_filter.h"
 #include "tags/path_list.h"
 #include "tags/tag_runner.h"
 
@@ -161,6 +162,7 @@ int RunTagCommand(const Options& options) {
     for (const std::string& pathError : pathErrors) Print("tunewell: " + pathError + "\n", stderr);
     return kExitUsage;
   }
+  music.files = NameFilter{options.include, options.exclude}.Apply(music.files);
   std::string error;
   PluginSession session;
   if (!session.Open(SessionSettingsFrom(options), error)) {
@@ -182,7 +184,8 @@ int RunTagCommand(const Options& options) {
 int RunShowCommand(const Options& options) {
   std::vector<ShownFile> files;
   bool allHaveLyrics = true;
-  for (const std::string& path : ShowPaths(options.arguments, files)) {
+  const NameFilter filter{options.include, options.exclude};
+  for (const std::string& path : filter.Apply(ShowPaths(options.arguments, files))) {
     files.push_back(ReadShownFile(path));
   }
   for (const ShownFile& file : files) allHaveLyrics = allHaveLyrics && !file.lyrics.empty();

@@ -390,6 +390,8 @@ TEST_F(HostTag, AFlakySiteIsRetriedAndAnUnreachableOneStopsTheRun) {
             "with lyrics 6, without 2, could not be read 0\n");
   EXPECT_EQ(RunHost({"show", "--missing", music}).out,
             music + "/6.flac\n" + music + "/7.flac\n");
+  EXPECT_EQ(RunHost({"show", "--count", "--exclude", "[67].*", "--include", "*.flac", music}).out,
+            "with lyrics 6, without 0, could not be read 0\n");
 }
 
 TEST_F(HostTag, RunsStoppedAtRandomMomentsLeaveEveryFileWholeOrTagged) {

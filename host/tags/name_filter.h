@@ -1,0 +1,26 @@
+// --include GLOB / --exclude GLOB for tag and show: which music files a run takes. A pattern
+// is matched against the file's name, or, when it holds a "/", against its whole path as
+// listed; `*` stands for any run of characters, `?` for one, `[abc]`, `[a-z]` and `[!abc]` for
+// one of a set (bytes: a UTF-8 letter outside ASCII is matched by `*` or written as it is). A
+// file is taken when it matches some --include (or none is given) and no --exclude. Pure
+// functions; any thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace host {
+
+bool GlobMatches(std::string_view pattern, std::string_view text);
+
+struct NameFilter {
+  std::vector<std::string> include;
+  std::vector<std::string> exclude;
+
+  bool Takes(const std::string& path) const;
+  // The paths the filter takes, in their order.
+  std::vector<std::string> Apply(const std::vector<std::string>& paths) const;
+};
+
+}  // namespace host

@@ -1,0 +1,32 @@
+#include "tags/name_filter.h"
+
+#include <gtest/gtest.h>
+
+namespace host {
+namespace {
+
+TEST(NameFilter, GlobsMatchNamesOrWholePaths) {
+  struct Case {
+    const char* pattern;
+    const char* text;
+    bool matches;
+  };
+  const Case cases[] = {
+      {"*.mp3", "a song.mp3", true},     {"*.mp3", "a song.flac", false},
+      {"*", "", true},                   {"?.ogg", "1.ogg", true},
+      {"?.ogg", "12.ogg", false},        {"[0-9]*", "07 Rain.mp3", true},
+      {"[!0-9]*", "07 Rain.mp3", false}, {"[]x]", "]", true},
+      {"a[", "a[", true},                {"*live*", "Rain (live).mp3", true},
+      {"*a*a*a*a*b", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},  // no blow-up
+      {"Café*", "Café 1.mp3", true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(GlobMatches(c.pattern, c.text), c.matches) << c.pattern << " " << c.text;
+  }
+  const NameFilter filter{{"*.flac", "*/Live/*"}, {"*demo*"}};
+  EXPECT_EQ(filter.Apply({"m/a.flac", "m/a.mp3", "m/Live/b.mp3", "m/demo.flac", "m/x/Live"}),
+            (std::vector<std::string>{"m/a.flac", "m/Live/b.mp3"}));
+}
+
+}  // namespace
+}  // namespace host
