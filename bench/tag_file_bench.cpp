@@ -103,7 +103,7 @@ void BM_WorkerRequest(benchmark::State& state) {
   host::IsolatedWorker worker([](const std::string& request) { return request; });
   for (auto _ : state) {
     std::string answer;
-    if (worker.Call("tags", {64ull << 20, 10}, answer) != host::IsolatedEnd::Returned) {
+    if (worker.Call("tags", {64ull << 20, 10, nullptr}, answer) != host::IsolatedEnd::Returned) {
       return state.SkipWithError("the worker did not answer");
     }
   }
@@ -113,7 +113,7 @@ void BM_WorkerStart(benchmark::State& state) {
   for (auto _ : state) {
     host::IsolatedWorker worker([](const std::string& request) { return request; });
     std::string answer;
-    if (worker.Call("tags", {64ull << 20, 10}, answer) != host::IsolatedEnd::Returned) {
+    if (worker.Call("tags", {64ull << 20, 10, nullptr}, answer) != host::IsolatedEnd::Returned) {
       return state.SkipWithError("the worker did not answer");
     }
   }

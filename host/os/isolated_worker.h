@@ -18,12 +18,16 @@ namespace host {
 struct IsolationLimits {
   std::uint64_t memoryBytes = 0;  // address space one request may add; 0: no limit
   int seconds = 0;                // wall-clock time for one request; 0: no limit
+  // Asked about every 100 ms while a request runs: true has the worker killed (the caller's
+  // own hard limit, such as --timeout, has passed).
+  std::function<bool()> stop;
 };
 
 enum class IsolatedEnd {
   Returned,    // the request was served; the answer is what `serve` returned
   Died,        // the worker crashed or was killed (a limit reached counts here)
   TimedOut,    // it ran past its time and was killed
+  Stopped,     // `stop` said so, and it was killed
   NotStarted,  // no worker process could be made
 };
 

@@ -10,6 +10,7 @@
 #include "os/file_kind.h"
 #include "os/file_replacement.h"
 #include "os/isolated_worker.h"
+#include "run/cancel_switch.h"
 #include "tags/audio_tags.h"
 
 namespace host {
@@ -90,7 +91,11 @@ IsolationLimits LimitsFor(const std::string& path) {
   const std::uint64_t size = std::filesystem::file_size(path, ignored);
   constexpr std::uint64_t kMemory = 512ull << 20;
   constexpr std::uint64_t kBytesPerSecond = 10ull << 20;  // copied, read and written
-  return IsolationLimits{kMemory, 60 + static_cast<int>(size / kBytesPerSecond)};
+  // --timeout is a hard limit on the run: a file under way is cut short (Ctrl-C lets it end).
+  const auto timeIsUp = [] {
+    return CancelSwitch::WhyCancelled() == CancelSwitch::Reason::TimedOut;
+  };
+  return IsolationLimits{kMemory, 60 + static_cast<int>(size / kBytesPerSecond), timeIsUp};
 }
 
 // Why the worker gave no answer, for the file's report line.
@@ -98,6 +103,8 @@ std::string WhyNoAnswer(IsolatedEnd end) {
   switch (end) {
     case IsolatedEnd::TimedOut:
       return "the file could not be parsed (no result in time)";
+    case IsolatedEnd::Stopped:
+      return kStoppedByTimeout;
     case IsolatedEnd::NotStarted:
       return std::string("cannot start the tag reader: ") + std::strerror(errno);
     default:

@@ -21,6 +21,10 @@ struct FileTags {
   FileIdentity identity;  // the file as it was when read, for StoreLyrics
 };
 
+// The error of a read or a store cut short because --timeout passed: the file is left as it
+// was (a store's copy is cleared at once), and the run reports it stopped, not failed.
+inline constexpr const char* kStoppedByTimeout = "stopped: the time given with --timeout is up";
+
 // Longer lyrics are refused ("lyrics too long"): no song's text comes near it, and a page
 // that yields more is not lyrics.
 constexpr std::size_t kMaxLyricsBytes = 1 << 20;

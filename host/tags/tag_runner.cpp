@@ -50,6 +50,11 @@ std::string StatusText(const TagFileResult& one, bool forJson) {
 }
 
 TagFileResult Fail(TagFileResult one, std::string error) {
+  if (error == kStoppedByTimeout) {  // not the file's fault: the run's time is up
+    one.status = TagStatus::Stopped;
+    one.stoppedBy = Outcome::TimedOut;
+    return one;
+  }
   one.status = TagStatus::Failed;
   one.error = std::move(error);
   return one;

@@ -50,40 +50,47 @@ bool SendAll(int fd, const std::string& bytes) {
   return true;
 }
 
-// Reads exactly `size` bytes, waiting until `deadline` (none when it is max()). False on end,
-// error or time-out; `timedOut` says which.
-bool ReadExactly(int fd, char* into, std::size_t size, Clock::time_point deadline,
-                 bool& timedOut) {
-  timedOut = false;
+enum class ReadEnd { Done, Ended, TimedOut, Stopped };
+
+// How long a read may wait: until `deadline` (none when it is max()), and while `stop` (when
+// set) says no, asked every kStopCheck.
+struct Patience {
+  Clock::time_point deadline = Clock::time_point::max();
+  const std::function<bool()>* stop = nullptr;
+};
+constexpr std::chrono::milliseconds kStopCheck(100);
+
+// Reads exactly `size` bytes.
+ReadEnd ReadExactly(int fd, char* into, std::size_t size, const Patience& patience) {
   while (size > 0) {
-    int waitMs = -1;
-    if (deadline != Clock::time_point::max()) {
+    if (patience.stop != nullptr && (*patience.stop)()) return ReadEnd::Stopped;
+    auto wait = patience.stop != nullptr ? kStopCheck : std::chrono::milliseconds(-1);
+    if (patience.deadline != Clock::time_point::max()) {
       const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      if (left.count() <= 0) return !(timedOut = true);
-      waitMs = static_cast<int>(left.count());
+          std::chrono::duration_cast<std::chrono::milliseconds>(patience.deadline - Clock::now());
+      if (left.count() <= 0) return ReadEnd::TimedOut;
+      if (wait.count() < 0 || left < wait) wait = left;
     }
     pollfd ready{fd, POLLIN, 0};
-    const int polled = poll(&ready, 1, waitMs);
+    const int polled = poll(&ready, 1, static_cast<int>(wait.count()));
     if (polled < 0 && errno == EINTR) continue;  // Ctrl-C: the request under way is finished
-    if (polled == 0) continue;                   // the deadline check above ends the wait
-    if (polled < 0) return false;
+    if (polled == 0) continue;                   // the checks above end the wait
+    if (polled < 0) return ReadEnd::Ended;
     const ssize_t n = read(fd, into, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) return ReadEnd::Ended;
     into += n;
     size -= static_cast<std::size_t>(n);
   }
-  return true;
+  return ReadEnd::Done;
 }
 
-bool ReadFrame(int fd, std::string& bytes, Clock::time_point deadline, bool& timedOut) {
+ReadEnd ReadFrame(int fd, std::string& bytes, const Patience& patience) {
   std::uint64_t length = 0;
-  if (!ReadExactly(fd, reinterpret_cast<char*>(&length), sizeof length, deadline, timedOut)) {
-    return false;
-  }
+  ReadEnd end = ReadExactly(fd, reinterpret_cast<char*>(&length), sizeof length, patience);
+  if (end != ReadEnd::Done) return end;
   bytes.assign(static_cast<std::size_t>(length), '\0');
-  return ReadExactly(fd, bytes.data(), bytes.size(), deadline, timedOut);
+  return ReadExactly(fd, bytes.data(), bytes.size(), patience);
 }
 
 std::uint64_t AddressSpaceInUse() {
@@ -130,15 +137,20 @@ void KeepOnlyTheSocket(int socket) {
   KeepOnlyTheSocket(socket);
   for (;;) {
     std::string frame;
-    bool timedOut = false;
-    if (!ReadFrame(kWorkerSocket, frame, Clock::time_point::max(), timedOut) ||
-        frame.size() < 8) {
+    if (ReadFrame(kWorkerSocket, frame, Patience{}) != ReadEnd::Done || frame.size() < 8) {
       _exit(0);  // the run is over
     }
     std::uint64_t memory = 0;
     std::memcpy(&memory, frame.data(), sizeof memory);
     LimitMemory(memory);
-    const std::string answer = serve(frame.substr(8));
+    // Whatever the work throws (bad_alloc at the memory limit, say) must end this process
+    // here: unwound further, this copy of the caller would go on running the caller's code.
+    std::string answer;
+    try {
+      answer = serve(frame.substr(8));
+    } catch (...) {
+      _exit(1);
+    }
     LimitMemory(0);
     if (!SendAll(kWorkerSocket, Frame(answer))) _exit(1);
   }
@@ -191,14 +203,16 @@ IsolatedEnd IsolatedWorker::Call(const std::string& request, const IsolationLimi
     Stop(true);
     if (attempt == 1) return IsolatedEnd::Died;
   }
-  const Clock::time_point deadline = limits.seconds > 0
-                                         ? Clock::now() + std::chrono::seconds(limits.seconds)
-                                         : Clock::time_point::max();
-  bool timedOut = false;
-  if (ReadFrame(socket_, answer, deadline, timedOut)) return IsolatedEnd::Returned;
+  Patience patience;
+  if (limits.seconds > 0) patience.deadline = Clock::now() + std::chrono::seconds(limits.seconds);
+  if (limits.stop) patience.stop = &limits.stop;
+  const ReadEnd end = ReadFrame(socket_, answer, patience);
+  if (end == ReadEnd::Done) return IsolatedEnd::Returned;
   answer.clear();
   Stop(true);
-  return timedOut ? IsolatedEnd::TimedOut : IsolatedEnd::Died;
+  return end == ReadEnd::TimedOut ? IsolatedEnd::TimedOut
+         : end == ReadEnd::Stopped ? IsolatedEnd::Stopped
+                                   : IsolatedEnd::Died;
 }
 
 }  // namespace host
