@@ -1,6 +1,9 @@
 #include "session/plugin_session.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "os/file_kind.h"
@@ -17,6 +20,27 @@ bool MakeFolders(const std::string& path, std::string& error) {
   }
   return true;
 }
+
+namespace {
+
+// Whether a file can be written in the folder: the plug-in gives no word when its log cannot
+// be, and leaves empty files behind. Tried with a small file that is removed at once.
+bool FolderTakesWrites(const std::string& folder) {
+  const std::filesystem::path probe =
+      PathFromUtf8(folder) / (".tunewell-write-test-" + std::to_string(std::rand()));
+  bool written = false;
+  {
+    std::ofstream out(probe, std::ios::binary);
+    out << "tunewell\n";
+    out.close();
+    written = static_cast<bool>(out);
+  }
+  std::error_code ignored;
+  std::filesystem::remove(probe, ignored);
+  return written;
+}
+
+}  // namespace
 
 PluginSession::~PluginSession() { Close(); }
 
@@ -51,6 +75,11 @@ bool PluginSession::Open(const SessionSettings& settings, std::string& error) {
 bool PluginSession::ConfigureLog(const SessionSettings& settings, std::string& error) {
   if (!settings.logDir) return true;
   if (!MakeFolders(*settings.logDir, error)) return false;
+  if (!FolderTakesWrites(*settings.logDir)) {
+    std::fprintf(stderr, "tunewell: warning: nothing can be written in the log folder %s (no "
+                 "permission, or a full disk): the plug-in's log will be lost\n",
+                 settings.logDir->c_str());
+  }
   SetProperty(u"LogFolder", *settings.logDir);
   if (settings.traceLevel) SetProperty(u"TraceLevel", *settings.traceLevel);
   if (settings.parentLog) {
