@@ -57,10 +57,11 @@ void Count(BatchResult& result, Outcome outcome) {
 
 BatchSongResult RunOne(PluginSession& session, SitePacer& pacer, const BatchSong& song,
                        const BatchSettings& settings, std::set<std::string>& used) {
-  BatchSongResult one{song, Outcome::NotFound, {}, {}, {}};
+  BatchSongResult one{song, Outcome::NotFound, {}, {}, {}, {}};
   const SearchReport report = pacer.Search(session, song.artist, song.title);
   one.outcome = report.outcome;
   if (report.song) one.url = report.song->url;
+  one.matchedAs = report.matchedAs;
   if (report.outcome != Outcome::Found) return one;
   const std::string name = UnusedFileName(song, used);
   const std::string text = LyricsForOutput(*report.lyrics, settings.raw) + "\n";
@@ -100,7 +101,7 @@ bool RunBatch(PluginSession& session, const std::vector<BatchSong>& songs,
     Count(result, one.outcome);
     const std::string status =
         one.error.empty() ? std::string(OutcomeName(one.outcome)) : one.error;
-    progress.Finished(static_cast<int>(i), status, Label(songs[i]),
+    progress.Finished(static_cast<int>(i), status, Label(songs[i]) + MatchedAsNote(one.matchedAs),
                       one.outcome != Outcome::Found);
     const bool stopped = one.outcome == Outcome::Interrupted || one.outcome == Outcome::TimedOut;
     if (settings.keepSongs) result.songs.push_back(std::move(one));
@@ -137,8 +138,9 @@ std::string RenderBatchJson(const BatchResult& result, const BatchSettings& sett
         .Field("status", OutcomeName(one.outcome))
         .FieldOrNull("url", one.url)
         .FieldOrNull("file", one.file)
-        .FieldOrNull("error", one.error)
-        .EndObject();
+        .FieldOrNull("error", one.error);
+    WriteMatchedAs(json, one.matchedAs);
+    json.EndObject();
   }
   json.EndArray();
   json.Key("summary")

@@ -6,10 +6,12 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "run/batch_file.h"
+#include "run/name_variants.h"
 #include "run/outcome.h"
 #include "session/plugin_session.h"
 
@@ -35,6 +37,7 @@ struct BatchSongResult {
   std::string url;    // the song page found, if any
   std::string file;   // the file written (name only), if any
   std::string error;  // why writing failed, if it did
+  std::optional<SongQuery> matchedAs;  // the names that found the page, when not those asked
 };
 
 struct BatchResult {

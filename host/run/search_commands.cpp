@@ -9,6 +9,7 @@
 #include "run/batch_runner.h"
 #include "run/outcome.h"
 #include "run/search_runner.h"
+#include "run/site_pacer.h"
 
 namespace host {
 namespace {
@@ -46,6 +47,16 @@ std::string InfoJson(PluginSession& session) {
   return json.Text() + "\n";
 }
 
+// get goes through the pacer, as each song of a batch does, so that a song tagged with other
+// names than the site's is found alike (run/name_variants.h).
+SearchReport Search(PluginSession& session, const Options& options) {
+  if (options.command != "get" || options.arguments.size() != 2) {
+    return RunSearch(session, options.command, options.arguments);
+  }
+  SitePacer pacer(options.BatchDelayMs(), options.Retries());
+  return pacer.Search(session, options.arguments[0], options.arguments[1]);
+}
+
 }  // namespace
 
 SessionSettings SessionSettingsFrom(const Options& options) {
@@ -74,10 +85,10 @@ int RunInfoCommand(const Options& options) {
 int RunSearchCommand(const Options& options) {
   PluginSession session;
   if (!OpenSession(session, SessionSettingsFrom(options))) return kExitUsage;
-  const SearchReport report = RunSearch(session, options.command, options.arguments);
+  const SearchReport report = Search(session, options);
   session.Close();
   Print(options.json ? RenderJson(report, options.raw) : RenderText(report, options.raw), stdout);
-  Print(RenderMiss(report, options.timeoutSeconds.value_or(0)), stderr);
+  Print(RenderMatchedAs(report) + RenderMiss(report, options.timeoutSeconds.value_or(0)), stderr);
   if (options.stats) Print(RenderStatistics(report.statistics), stderr);
   return ExitStatusFor(report.outcome);
 }

@@ -38,6 +38,11 @@ std::string_view SoughtThing(const std::string& command) {
   return "no lyrics found for ";
 }
 
+// An en dash: a plain hyphen may be part of either name.
+std::string MatchedAs(const SongQuery& names) {
+  return "matched as " + names.artist + " \xE2\x80\x93 " + names.title;
+}
+
 }  // namespace
 
 std::string RenderText(const SearchReport& report, bool raw) {
@@ -97,9 +102,30 @@ std::string RenderJson(const SearchReport& report, bool raw) {
   if (report.command == "get" || report.command == "lyrics") {
     json.FieldOrNull("lyrics", report.lyrics ? LyricsForOutput(*report.lyrics, raw) : "");
   }
+  if (report.command == "get") WriteMatchedAs(json, report.matchedAs);
   WriteStatistics(json, report.statistics);
   json.EndObject();
   return json.Text() + "\n";
+}
+
+std::string MatchedAsNote(const std::optional<SongQuery>& matchedAs) {
+  return matchedAs ? " (" + MatchedAs(*matchedAs) + ")" : std::string();
+}
+
+std::string RenderMatchedAs(const SearchReport& report) {
+  return report.matchedAs ? "tunewell: " + MatchedAs(*report.matchedAs) + "\n" : std::string();
+}
+
+void WriteMatchedAs(JsonWriter& json, const std::optional<SongQuery>& matchedAs) {
+  json.Key("matched_as");
+  if (!matchedAs) {
+    json.Null();
+    return;
+  }
+  json.BeginObject()
+      .Field("artist", matchedAs->artist)
+      .Field("title", matchedAs->title)
+      .EndObject();
 }
 
 void WriteStatistics(JsonWriter& json, const DownloadStatistics& statistics) {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "run/name_variants.h"
 #include "run/outcome.h"
 #include "session/plugin_session.h"
 
@@ -32,6 +33,9 @@ struct SearchReport {
   std::optional<SongFacts> song;         // song, get
   std::vector<SongFacts> songs;          // songs
   std::optional<std::string> lyrics;     // get, lyrics
+  // get: the names that found the song page when the names asked for found none
+  // (run/name_variants.h); empty when the query matched as given.
+  std::optional<SongQuery> matchedAs;
   DownloadStatistics statistics;
 };
 
@@ -42,6 +46,12 @@ std::string RenderText(const SearchReport& report, bool raw);
 std::string RenderMiss(const SearchReport& report, double timeoutSeconds);
 // One JSON document, LF-terminated.
 std::string RenderJson(const SearchReport& report, bool raw);
+// " (matched as ARTIST – TITLE)", for the line of a song found under other names; else empty.
+std::string MatchedAsNote(const std::optional<SongQuery>& matchedAs);
+// The line for stderr that tells the same of a single get; empty when matched as given.
+std::string RenderMatchedAs(const SearchReport& report);
+// The "matched_as" member: null, or the artist and title searched.
+void WriteMatchedAs(JsonWriter& json, const std::optional<SongQuery>& matchedAs);
 // The --stats line for stderr.
 std::string RenderStatistics(const DownloadStatistics& statistics);
 // The "statistics" member that closes every JSON report (search, batch, tag).

@@ -38,25 +38,56 @@ bool SitePacer::WaitBeforeSearch() {
 
 SearchReport SitePacer::Search(PluginSession& session, const std::string& artist,
                                const std::string& title) {
+  const SongQuery asGiven{artist, title};
+  SearchReport report = SearchWithRetries(session, asGiven);
+  if (report.outcome == Outcome::NotFound && !report.song) {
+    report = SearchVariants(session, asGiven, std::move(report));
+  }
+  Tally(report.outcome);
+  return report;
+}
+
+SearchReport SitePacer::SearchWithRetries(PluginSession& session, const SongQuery& names) {
   SearchReport report;
   for (int attempt = 0; attempt <= retries_; ++attempt) {
     if (attempt > 0 && !WaitBeforeSearch()) {
       report.outcome = Classify(false, {}, {});  // Interrupted or TimedOut
       return report;
     }
-    report = RunSearch(session, "get", {artist, title});
+    report = RunSearch(session, "get", {names.artist, names.title});
     searched_ = true;
     if (report.outcome != Outcome::DownloadFailed) break;
     ++failuresInARow_;
   }
-  if (report.outcome == Outcome::Found || report.outcome == Outcome::NotFound) {
+  return report;
+}
+
+// A variant that finds the song page ends the search, whether its lyrics are there or not; so
+// does one whose download failed, which says nothing of the names.
+SearchReport SitePacer::SearchVariants(PluginSession& session, const SongQuery& asGiven,
+                                       SearchReport missed) {
+  for (const SongQuery& variant : NameVariants(asGiven)) {
+    if (!WaitBeforeSearch()) {
+      missed.outcome = Classify(false, {}, {});  // Interrupted or TimedOut
+      return missed;
+    }
+    SearchReport report = SearchWithRetries(session, variant);
+    if (report.outcome == Outcome::NotFound && !report.song) continue;
+    report.query = missed.query;
+    if (report.song) report.matchedAs = variant;
+    return report;
+  }
+  return missed;
+}
+
+void SitePacer::Tally(Outcome outcome) {
+  if (outcome == Outcome::Found || outcome == Outcome::NotFound) {
     anySuccess_ = true;  // the site answered
     failuresInARow_ = 0;
     failedSongsInARow_ = 0;
-  } else if (report.outcome == Outcome::DownloadFailed) {
+  } else if (outcome == Outcome::DownloadFailed) {
     ++failedSongsInARow_;
   }
-  return report;
 }
 
 std::string GaveUpMessage(int failedSongs) {

@@ -5,6 +5,8 @@
 // `retries` times after such a pause. And when no download has succeeded in the whole run and
 // kGiveUpAfter songs in a row failed, the site is taken to be unreachable (a wrong --proxy, no
 // network): the run stops instead of walking the rest of a library to fail each song alike.
+// When the names as given find no song page, the song is searched again under the spellings of
+// run/name_variants.h, each search paced like any other.
 // Runs on the thread that drives the plug-in.
 #pragma once
 
@@ -27,8 +29,10 @@ class SitePacer {
   bool WaitBeforeSearch();
 
   // FindSong, then GetLyrics, for the song; after a failed download, tried again (each time
-  // after its pause) while retries are left. A cancellation during such a pause gives the
-  // report Interrupted or TimedOut.
+  // after its pause) while retries are left. When no song page was found, the same under each
+  // name variant in turn, after its pause, up to the first that finds one or fails; the report
+  // keeps the query as given and says in matchedAs which names found the page. A cancellation
+  // during a pause gives the report Interrupted or TimedOut.
   SearchReport Search(PluginSession& session, const std::string& artist,
                       const std::string& title);
 
@@ -41,6 +45,11 @@ class SitePacer {
   static int PauseMs(int delayMs, int failuresInARow, double jitter);
 
  private:
+  SearchReport SearchWithRetries(PluginSession& session, const SongQuery& names);
+  SearchReport SearchVariants(PluginSession& session, const SongQuery& asGiven,
+                              SearchReport missed);
+  void Tally(Outcome outcome);
+
   int delayMs_;
   int retries_;
   bool searched_ = false;

@@ -97,6 +97,7 @@ void SearchAndStore(PluginSession& session, SitePacer& pacer, const TagSettings&
                     TagFileResult& one) {
   const SearchReport report = pacer.Search(session, one.names.artist, one.names.title);
   if (report.song) one.url = report.song->url;
+  one.matchedAs = report.matchedAs;
   const std::string lyrics = report.lyrics ? LyricsForTag(*report.lyrics) : std::string();
   switch (report.outcome) {
     case Outcome::Found:
@@ -167,7 +168,8 @@ Outcome CancelOutcome() {
 }
 
 std::string Label(const TagFileResult& one) {
-  return PrintablePath(one.path) + (one.named ? FileNameNote(one.names) : std::string());
+  return PrintablePath(one.path) + (one.named ? FileNameNote(one.names) : std::string()) +
+         MatchedAsNote(one.matchedAs);
 }
 
 std::string NamesFrom(const TagFileResult& one) {
@@ -276,8 +278,9 @@ std::string RenderTagJson(const TagResult& result) {
         .FieldOrNull("names_from", NamesFrom(one))
         .FieldOrNull("url", one.url)
         .FieldOrNull("error", one.error)
-        .FieldOrNull("failure", failure)
-        .EndObject();
+        .FieldOrNull("failure", failure);
+    WriteMatchedAs(json, one.matchedAs);
+    json.EndObject();
   }
   json.EndArray();
   json.Key("summary")

@@ -10,10 +10,12 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "os/file_identity.h"
+#include "run/name_variants.h"
 #include "run/outcome.h"
 #include "run/song_names.h"
 #include "session/plugin_session.h"
@@ -45,6 +47,7 @@ struct TagFileResult {
   SongNames names;
   std::string url;    // the song page found, if any
   std::string error;  // why it failed, if it did
+  std::optional<SongQuery> matchedAs;  // the names that found the page, when not those searched
   FileIdentity asRead;  // the file as Prepare read it
 };
 

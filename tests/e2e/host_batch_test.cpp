@@ -116,17 +116,27 @@ TEST_F(HostBatch, JsonCarriesEverySongAndTheSummary) {
 }
 
 TEST_F(HostBatch, AllFoundExitsZeroAndUnreachableSiteExitsThree) {
-  // Names beyond ASCII, which Windows must not read in its ANSI code page.
+  // Names beyond ASCII, which Windows must not read in its ANSI code page. The second title
+  // carries a suffix the site's does not: found under the title without it, and said so.
   const std::string batchFile = dir_.File("small-\xC3\xA9\xE2\x82\xAC.tsv");
+  const e2e::CorpusSong& suffixed = known_[1];
   {
     std::ofstream small(host::PathFromUtf8(batchFile));
     small << known_[0].artist << "\t" << known_[0].title << "\n"
-          << known_[1].artist << "\t" << known_[1].title << "\n";
+          << suffixed.artist << "\t" << suffixed.title << " (Remastered 2011)\n";
   }
-  const RunResult ok = RunHost({"--proxy", site_.proxy(), "--no-cache", "get", "--batch",
-                                batchFile, "--out", dir_.File("small-\xC5\x91\xE2\x82\xAC")});
+  const RunResult ok =
+      RunHost({"--proxy", site_.proxy(), "--no-cache", "--json", "get", "--batch", batchFile,
+               "--out", dir_.File("small-\xC5\x91\xE2\x82\xAC")});
   EXPECT_EQ(ok.status, 0) << Describe(ok);
-  EXPECT_EQ(ok.out, "found 2, not found 0, failed 0\n");
+  EXPECT_EQ(e2e::JsonFact(ok.out, "d['summary']['found'], [s['matched_as'] for s in d['songs']]"),
+            "(2, [None, {'artist': '" + suffixed.artist + "', 'title': '" + suffixed.title +
+                "'}])");
+  EXPECT_NE(ok.err.find("2/2 found: " + suffixed.artist + " - " + suffixed.title +
+                        " (Remastered 2011) (matched as " + suffixed.artist + " \xE2\x80\x93 " +
+                        suffixed.title + ")\n"),
+            std::string::npos)
+      << Describe(ok);
 
   const RunResult down =
       RunHost({"--proxy", e2e::ClosedProxy(), "--no-cache", "get", "--batch",
