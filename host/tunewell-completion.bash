@@ -7,15 +7,18 @@
 # completes folders, NAME of --trace-level completes the level names; others complete nothing.
 
 # Sets _tw_commands (names), _tw_options (every option --help names), _tw_value (option ->
-# placeholder of its value) and _tw_takes (command -> placeholders of its positional
-# arguments) from the help text of the program $1. False when the program cannot be run.
+# placeholder of its value), _tw_takes (command -> placeholders of its positional arguments),
+# _tw_own (command -> the options its synopsis names) and _tw_owned (option -> 1 when some
+# command's synopsis names it: such an option is that command's alone) from the help text of the
+# program $1. False when the program cannot be run.
 _tunewell_read_help() {
-  local help line section= word name rest skip
+  local help line section= word name rest skip synopsis current=
   local option_at='(^|[][ ,])(--?[a-z][a-z-]*)(.*)$' value_at='^[ =]([A-Z][A-Z:_]*)'
   local command_at='^  ([a-z][a-z-]*)(( [^ ]+)*)' placeholder='^[A-Z][A-Z_]*(\.\.\.)?$'
+  local continued_at='^      ([^ ].*)$'  # a synopsis too long for one line goes on here
   help=$("$1" --help 2>/dev/null) || return 1
   _tw_commands=() _tw_options=()
-  _tw_value=() _tw_takes=()
+  _tw_value=() _tw_takes=() _tw_own=() _tw_owned=()
   while IFS= read -r line; do
     case $line in
       Commands:) section=commands; continue ;;
@@ -30,13 +33,29 @@ _tunewell_read_help() {
       [[ " ${_tw_options[*]} " == *" $name "* ]] || _tw_options+=("$name")
       if [[ $rest =~ $value_at ]]; then _tw_value[$name]=${BASH_REMATCH[1]}; fi
     done
-    # "  NAME WORD WORD   description": a command and its synopsis.
+    # "  NAME WORD WORD   description": a command and its synopsis, which may go on on the
+    # next line.
+    synopsis=
     if [[ $section == commands && $line =~ $command_at ]]; then
-      name=${BASH_REMATCH[1]}
-      [[ " ${_tw_commands[*]} " == *" $name "* ]] || _tw_commands+=("$name")
+      current=${BASH_REMATCH[1]}
+      synopsis=${BASH_REMATCH[2]}
+      [[ " ${_tw_commands[*]} " == *" $current "* ]] || _tw_commands+=("$current")
+    elif [[ $section == commands && -n $current && $line =~ $continued_at ]]; then
+      synopsis=${BASH_REMATCH[1]}
+    fi
+    if [[ -n $synopsis ]]; then
+      name=$current
       # Positional placeholders only: not options, their values, or optional parts.
       skip=
-      for word in ${BASH_REMATCH[2]}; do
+      for word in $synopsis; do
+        word=${word#[}
+        word=${word%]}
+        if [[ $word == -* ]]; then
+          _tw_own[$name]+=" $word"
+          _tw_owned[$word]=1
+        fi
+      done
+      for word in $synopsis; do
         if [[ -n $skip ]]; then
           [[ $word == *] ]] && skip=
         elif [[ $word == [* ]]; then
@@ -75,7 +94,7 @@ _tunewell() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   local program=${COMP_WORDS[0]/#\~/$HOME}
   local -a _tw_commands _tw_options
-  local -A _tw_value _tw_takes
+  local -A _tw_value _tw_takes _tw_own _tw_owned
   COMPREPLY=()
   _tunewell_read_help "$program" || return 0
 
@@ -114,7 +133,15 @@ _tunewell() {
   done
 
   if [[ -z $ended && $cur == -* ]]; then
-    mapfile -t COMPREPLY < <(compgen -W "${_tw_options[*]}" -- "$cur")
+    # Once the command is known: the options every command takes, and its own.
+    local -a fitting=()
+    for word in "${_tw_options[@]}"; do
+      if [[ -z $command || -z ${_tw_owned[$word]-} || " ${_tw_own[$command]-} " == *" $word "* ]]
+      then
+        fitting+=("$word")
+      fi
+    done
+    mapfile -t COMPREPLY < <(compgen -W "${fitting[*]}" -- "$cur")
   elif [[ -z $command ]]; then
     mapfile -t COMPREPLY < <(compgen -W "${_tw_commands[*]}" -- "$cur")
   else

@@ -53,7 +53,11 @@ class Completion(unittest.TestCase):
             (["tunewell", "--no-cache", "--log-dir", "logs", "so"], ["song", "songs"]),
             (["tunewell", "--", ""], self.commands),
             (["tunewell", "--"], long_options),
-            (["tunewell", "artist", "--"], long_options),
+            # a command's own options only for it: tag's --sidecar, show's --missing
+            (["tunewell", "tag", "--si"], ["--sidecar"]),
+            (["tunewell", "artist", "--si"], []),
+            (["tunewell", "show", "--mi"], ["--missing"]),
+            (["tunewell", "tag", "--sidecar", d + "so"], [d + "songs", d + "songs.tsv"]),
             (["tunewell", "--ve"], ["--verbose", "--version"]),
             (["tunewell", "--plugin", d + "so"], [d + "songs", d + "songs.tsv"]),
             (["tunewell", "--cache-dir", d + "so"], [d + "songs"]),
