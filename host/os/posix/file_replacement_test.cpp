@@ -134,6 +134,26 @@ TEST(FileReplacement, TheFileKeepsWhatMadeItThatFile) {
   }
 }
 
+TEST(FileReplacement, AFailedEditLeavesTheFileAndNoCopy) {
+  testing_support::TempDir dir;
+  const std::string file = dir.File("song.mp3");
+  Write(file, "original");
+  FileIdentity asRead;
+  std::string error;
+  ASSERT_TRUE(IdentifyFile(file, asRead, error)) << error;
+  EXPECT_FALSE(ReplaceThroughCopy(
+      file, asRead,
+      [](const std::string& copy, std::string& why) {
+        Write(copy, "half");
+        why = "TagLib could not write the tags";
+        return false;
+      },
+      error));
+  EXPECT_EQ(error, "TagLib could not write the tags");
+  EXPECT_EQ(testing_support::ListFiles(dir.path()), std::vector<std::string>{"song.mp3"});
+  EXPECT_EQ(ReadFileBytes(file), "original");
+}
+
 TEST(FileReplacement, AReadOnlyFileStaysUnwrittenWhoeverRunsTheTool) {
   testing_support::TempDir dir;
   const std::string file = dir.File("song.mp3");
