@@ -89,17 +89,17 @@ bool ApplySettingSources(Options& options, const std::string& configText,
   std::map<std::string, FileValue> file;
   if (!ParseConfig(configText, configName, file, error)) return false;
   for (const SettingKey& key : kKeys) {
+    if (!key.given(options) && !key.takes(options)) continue;
     std::string origin = "default";
     if (key.given(options)) {
       origin = "command line";
-    } else if (key.takes(options) && key.key == "proxy" && environmentProxy != nullptr &&
-               environmentProxy[0] != '\0') {
+    } else if (key.key == "proxy" && environmentProxy != nullptr && environmentProxy[0] != '\0') {
       if (!ApplyOption(options, key.option, environmentProxy, error)) {
         error = "TUNEWELL_PROXY: " + error;
         return false;
       }
       origin = "TUNEWELL_PROXY";
-    } else if (key.takes(options) && file.count(std::string(key.key)) != 0) {
+    } else if (file.count(std::string(key.key)) != 0) {
       const FileValue& value = file.at(std::string(key.key));
       const std::string where = configName + ":" + std::to_string(value.line);
       if (!ApplyOption(options, key.option, value.value, error)) {
@@ -107,8 +107,6 @@ bool ApplySettingSources(Options& options, const std::string& configText,
         return false;
       }
       origin = where;
-    } else if (!key.takes(options)) {
-      continue;
     }
     origins.push_back(std::string(key.key) + " " + key.shown(options) + " (" + origin + ")");
   }
@@ -122,10 +120,13 @@ bool ApplyUserSettings(Options& options, std::string& error) {
   if (file && std::filesystem::exists(PathFromUtf8(*file), ignored)) {
     // A FIFO or a device there would hang the read: refused like any unusable file.
     const std::string why = WhyNotRegularFile(*file);
+    if (!why.empty()) {
+      error = "cannot read the config file " + PrintablePath(*file) + ": " + why;
+      return false;
+    }
     std::ifstream in(PathFromUtf8(*file), std::ios::binary);
-    if (!why.empty() || !in) {
-      error = "cannot read the config file " + PrintablePath(*file) +
-              (why.empty() ? std::string() : ": " + why);
+    if (!in) {
+      error = "cannot read the config file " + PrintablePath(*file);
       return false;
     }
     std::ostringstream content;

@@ -27,6 +27,9 @@ struct FileIdentity {
 // it cannot be looked at.
 bool IdentifyFile(const std::string& path, FileIdentity& identity, std::string& error);
 
+// True when the path still names the file as it was read (false when it is gone).
+bool StillAsRead(const std::string& path, const FileIdentity& asRead);
+
 // The report for a file found changed (or gone) between its reading and its writing; the next
 // run picks the file up again.
 inline constexpr const char* kChangedDuringRun = "changed during the run";

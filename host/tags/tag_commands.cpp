@@ -114,7 +114,13 @@ void PrintMissing(const std::vector<ShownFile>& files) {
 void PrintCounts(const std::vector<ShownFile>& files) {
   int with = 0, without = 0, unreadable = 0;
   for (const ShownFile& file : files) {
-    ++(!file.read ? unreadable : file.lyrics.empty() ? without : with);
+    if (!file.read) {
+      ++unreadable;
+    } else if (file.lyrics.empty()) {
+      ++without;
+    } else {
+      ++with;
+    }
   }
   Print("with lyrics " + std::to_string(with) + ", without " + std::to_string(without) +
             ", could not be read " + std::to_string(unreadable) + "\n",
@@ -129,8 +135,13 @@ bool TagPaths(const Options& options, std::vector<std::string>& paths) {
     Print("tunewell: " + error + "\n", stderr);
     return false;
   }
-  if (paths.empty()) Print("tunewell: " + PrintablePath(*options.fromList) + " lists no PATH\n", stderr);
-  return !paths.empty();
+  // Only a --from list can leave none: the command line asks for a PATH otherwise.
+  if (paths.empty()) {
+    Print("tunewell: " + PrintablePath(options.fromList.value_or("")) + " lists no PATH\n",
+          stderr);
+    return false;
+  }
+  return true;
 }
 
 // The --failed list, when asked for; the exit status with a list that could not be written

@@ -4,9 +4,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
+#include "os/posix/temporary_names.h"
+
 namespace host {
+
+std::string ErrnoText(int code) { return std::strerror(code); }
 
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -39,6 +44,23 @@ bool CopyAll(int from, int to) {
     if (n == 0) return true;
     if (!WriteAll(to, buffer.data(), static_cast<std::size_t>(n))) return false;
   }
+}
+
+bool WriteThroughTemporary(const std::string& path, const std::function<bool(int fd)>& fill) {
+  std::string temporary;
+  const int fd = MakeTemporaryFile(FolderOf(path), NameOf(path), temporary);
+  if (fd < 0) return false;
+  bool ok = fill(fd) && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  ok = ok && rename(temporary.c_str(), path.c_str()) == 0;
+  if (!ok) {
+    const int saved = errno;
+    unlink(temporary.c_str());
+    errno = saved;
+    return false;
+  }
+  SyncFolder(FolderOf(path));
+  return true;
 }
 
 void SyncFolder(const std::string& folder) {

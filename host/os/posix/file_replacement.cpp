@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 
 #include "os/posix/file_io.h"
@@ -20,8 +19,6 @@
 namespace host {
 namespace {
 
-std::string ErrnoText(int code) { return std::strerror(code); }
-
 // The file a path names, through any symbolic links, so that a link stays a link.
 bool RealPath(const std::string& path, std::string& real, std::string& error) {
   std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), std::free);
@@ -31,12 +28,6 @@ bool RealPath(const std::string& path, std::string& real, std::string& error) {
   }
   real = resolved.get();
   return true;
-}
-
-bool Unchanged(const std::string& real, const FileIdentity& asRead) {
-  FileIdentity now;
-  std::string ignored;
-  return IdentifyFile(real, now, ignored) && now == asRead;
 }
 
 // A copy of the original beside it, under a temporary name; false with the step that failed.
@@ -103,56 +94,46 @@ bool ReplaceThroughCopy(const std::string& path, const FileIdentity& asRead, con
   std::string real;
   struct stat original {};
   if (!RealPath(path, real, error) || stat(real.c_str(), &original) != 0 ||
-      !Unchanged(real, asRead)) {
+      IdentityOf(original) != asRead) {
     error = kChangedDuringRun;  // gone, or another program's version: it stays as it is
     return false;
   }
   std::string copy;
   if (!CopyOriginal(real, copy, error)) return false;
   bool ok = edit(copy, error);
-  // A copy renamed over one name would split the file from its other names.
-  const Dressed dressed = !ok                    ? Dressed::Failed
-                          : original.st_nlink > 1 ? Dressed::NotTheOriginalsEqual
+  bool renamed = false;  // the copy is the file now
+  if (ok) {
+    // A copy renamed over one name would split the file from its other names.
+    const Dressed dressed = original.st_nlink > 1 ? Dressed::NotTheOriginalsEqual
                                                   : DressCopy(copy, real, original, error);
-  if (dressed == Dressed::NotTheOriginalsEqual) {
-    ok = WriteInPlace(real, copy, asRead, error);
-  } else if (dressed == Dressed::Ready && !Unchanged(real, asRead)) {
-    error = kChangedDuringRun;
-    ok = false;
-  } else if (dressed == Dressed::Ready && rename(copy.c_str(), real.c_str()) != 0) {
-    error = "cannot replace the file: " + ErrnoText(errno);
-    ok = false;
-  } else if (dressed == Dressed::Ready) {
-    SyncFolder(FolderOf(real));
-    return true;
-  } else {
-    ok = false;
+    if (dressed == Dressed::NotTheOriginalsEqual) {
+      ok = WriteInPlace(real, copy, asRead, error);
+    } else if (dressed == Dressed::Failed) {
+      ok = false;
+    } else if (!StillAsRead(real, asRead)) {
+      error = kChangedDuringRun;
+      ok = false;
+    } else if (rename(copy.c_str(), real.c_str()) != 0) {
+      error = "cannot replace the file: " + ErrnoText(errno);
+      ok = false;
+    } else {
+      SyncFolder(FolderOf(real));
+      renamed = true;
+    }
   }
-  unlink(copy.c_str());
+  if (!renamed) unlink(copy.c_str());
   return ok;
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& content, std::string& error) {
-  std::string temporary;
-  const int fd = MakeTemporaryFile(FolderOf(path), NameOf(path), temporary);
-  if (fd < 0) {
-    error = "cannot create a file in the folder: " + ErrnoText(errno);
-    return false;
-  }
   // As a new file would be made: 0666 less the umask (mkstemp's copy has 0600).
   const mode_t mask = umask(0);
   umask(mask);
-  bool ok = WriteAll(fd, content.data(), content.size()) && fchmod(fd, 0666 & ~mask) == 0 &&
-            fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  ok = ok && rename(temporary.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    error = "cannot write " + NameOf(path) + ": " + ErrnoText(errno);
-    unlink(temporary.c_str());
-    return false;
-  }
-  SyncFolder(FolderOf(path));
-  return true;
+  const bool written = WriteThroughTemporary(path, [&](int fd) {
+    return WriteAll(fd, content.data(), content.size()) && fchmod(fd, 0666 & ~mask) == 0;
+  });
+  if (!written) error = "cannot write " + NameOf(path) + ": " + ErrnoText(errno);
+  return written;
 }
 
 int RecoverEarlierRuns(const std::string& folder) {

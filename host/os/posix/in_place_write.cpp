@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include "os/posix/file_io.h"
@@ -14,8 +13,6 @@
 
 namespace host {
 namespace {
-
-std::string ErrnoText(int code) { return std::strerror(code); }
 
 // The source file's content over the file's, on disk before it returns.
 bool Overwrite(const std::string& path, const std::string& source) {
@@ -40,25 +37,10 @@ bool MakeBackup(const std::string& real, const std::string& backup, std::string&
     error = "cannot read the file for its backup: " + ErrnoText(errno);
     return false;
   }
-  std::string temporary;
-  const int copy = MakeTemporaryFile(FolderOf(real), NameOf(real), temporary);
-  bool ok = copy >= 0 && CopyAll(original, copy) && fsync(copy) == 0;
-  if (!ok) error = "cannot make a backup copy beside the file: " + ErrnoText(errno);
-  if (copy >= 0 && close(copy) != 0 && ok) {
-    error = "cannot make a backup copy beside the file: " + ErrnoText(errno);
-    ok = false;
-  }
+  const bool made = WriteThroughTemporary(backup, [&](int fd) { return CopyAll(original, fd); });
+  if (!made) error = "cannot make a backup copy beside the file: " + ErrnoText(errno);
   close(original);
-  if (ok && rename(temporary.c_str(), backup.c_str()) != 0) {
-    error = "cannot make a backup copy beside the file: " + ErrnoText(errno);
-    ok = false;
-  }
-  if (!ok) {
-    if (copy >= 0) unlink(temporary.c_str());
-    return false;
-  }
-  SyncFolder(FolderOf(real));
-  return true;
+  return made;
 }
 
 // The backup's content back into the original; the backup goes once that is on disk.
@@ -80,8 +62,7 @@ bool WriteInPlace(const std::string& real, const std::string& source, const File
   }
   const std::string backup = FolderOf(real) + "/" + backupName;
   if (!MakeBackup(real, backup, error)) return false;
-  FileIdentity now;
-  if (!IdentifyFile(real, now, error) || now != asRead) {
+  if (!StillAsRead(real, asRead)) {
     unlink(backup.c_str());
     error = kChangedDuringRun;
     return false;
@@ -101,21 +82,17 @@ bool WriteInPlace(const std::string& real, const std::string& source, const File
 int RestoreInterruptedWrites(const std::string& folder) {
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return 0;
-  std::vector<std::string> backups;
+  std::vector<std::pair<std::string, std::string>> backups;  // backup, original
   while (const dirent* entry = readdir(dir)) {
     std::string original;
     long pid = 0;
     if (ParseBackupName(entry->d_name, original, pid) && !ProcessIsRunning(pid)) {
-      backups.push_back(entry->d_name);
+      backups.emplace_back(folder + "/" + entry->d_name, folder + "/" + original);
     }
   }
   closedir(dir);
   int handled = 0;
-  for (const std::string& name : backups) {
-    std::string original;
-    long pid = 0;
-    ParseBackupName(name, original, pid);
-    const std::string backup = folder + "/" + name, path = folder + "/" + original;
+  for (const auto& [backup, path] : backups) {
     struct stat info {};
     if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
       // The file was deleted or replaced since: it stays so.
