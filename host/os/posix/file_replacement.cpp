@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,6 +72,60 @@ Dressed DressCopy(const std::string& copy, const std::string& real, const struct
   return result;
 }
 
+// Two runs tagging one file at once both read it before either writes: the one that puts its
+// copy in place second must see the first one's, and the check just before is not enough when
+// they run in step. A lock on the original across that check and the placing makes them take
+// turns. (Other programs take no such lock: for them the check is as close as it gets.)
+class TurnOnFile {
+ public:
+  explicit TurnOnFile(const std::string& real)
+      : fd_(open(real.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)) {
+    constexpr int kTries = 250;  // 5 s: a run holds it for a rename or an in-place write
+    for (int i = 0; fd_ >= 0 && !held_ && i < kTries; ++i) {
+      held_ = flock(fd_, LOCK_EX | LOCK_NB) == 0;
+      if (!held_) usleep(20000);
+    }
+  }
+  ~TurnOnFile() {
+    if (fd_ >= 0) close(fd_);  // the lock goes with it
+  }
+  TurnOnFile(const TurnOnFile&) = delete;
+  TurnOnFile& operator=(const TurnOnFile&) = delete;
+
+  bool Held() const { return held_; }
+
+ private:
+  int fd_;
+  bool held_ = false;
+};
+
+// Puts the edited copy in the file's place: renamed over it when it can be dressed as the
+// original, else written into it in place.
+bool PlaceCopy(const std::string& copy, const std::string& real, const struct stat& original,
+               const FileIdentity& asRead, bool& renamed, std::string& error) {
+  const TurnOnFile turn(real);
+  if (!turn.Held()) {
+    error = "another program holds a lock on the file";
+    return false;
+  }
+  // A copy renamed over one name would split the file from its other names.
+  const Dressed dressed = original.st_nlink > 1 ? Dressed::NotTheOriginalsEqual
+                                                : DressCopy(copy, real, original, error);
+  if (dressed == Dressed::NotTheOriginalsEqual) return WriteInPlace(real, copy, asRead, error);
+  if (dressed == Dressed::Failed) return false;
+  if (!StillAsRead(real, asRead)) {
+    error = kChangedDuringRun;
+    return false;
+  }
+  if (rename(copy.c_str(), real.c_str()) != 0) {
+    error = "cannot replace the file: " + ErrnoText(errno);
+    return false;
+  }
+  SyncFolder(FolderOf(real));
+  renamed = true;
+  return true;
+}
+
 }  // namespace
 
 std::string WhyNotReplaceable(const std::string& path) {
@@ -102,25 +157,7 @@ bool ReplaceThroughCopy(const std::string& path, const FileIdentity& asRead, con
   if (!CopyOriginal(real, copy, error)) return false;
   bool ok = edit(copy, error);
   bool renamed = false;  // the copy is the file now
-  if (ok) {
-    // A copy renamed over one name would split the file from its other names.
-    const Dressed dressed = original.st_nlink > 1 ? Dressed::NotTheOriginalsEqual
-                                                  : DressCopy(copy, real, original, error);
-    if (dressed == Dressed::NotTheOriginalsEqual) {
-      ok = WriteInPlace(real, copy, asRead, error);
-    } else if (dressed == Dressed::Failed) {
-      ok = false;
-    } else if (!StillAsRead(real, asRead)) {
-      error = kChangedDuringRun;
-      ok = false;
-    } else if (rename(copy.c_str(), real.c_str()) != 0) {
-      error = "cannot replace the file: " + ErrnoText(errno);
-      ok = false;
-    } else {
-      SyncFolder(FolderOf(real));
-      renamed = true;
-    }
-  }
+  if (ok) ok = PlaceCopy(copy, real, original, asRead, renamed, error);
   if (!renamed) unlink(copy.c_str());
   return ok;
 }
