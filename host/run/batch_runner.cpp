@@ -62,6 +62,7 @@ BatchSongResult RunOne(PluginSession& session, SitePacer& pacer, const BatchSong
   one.outcome = report.outcome;
   if (report.song) one.url = report.song->url;
   one.matchedAs = report.matchedAs;
+  if (report.outcome == Outcome::DownloadFailed) one.error = "download failed" + TroubleNote(report.trouble);
   if (report.outcome != Outcome::Found) return one;
   const std::string name = UnusedFileName(song, used);
   const std::string text = LyricsForOutput(*report.lyrics, settings.raw) + "\n";
@@ -112,7 +113,7 @@ bool RunBatch(PluginSession& session, const std::vector<BatchSong>& songs,
     }
   }
   progress.Close();
-  if (result.gaveUp) std::fputs(GaveUpMessage(pacer.FailedSongsInARow()).c_str(), settings.progress);
+  if (result.gaveUp) std::fputs(GaveUpMessage(pacer).c_str(), settings.progress);
   result.statistics = session.Statistics();
   return true;
 }

@@ -67,7 +67,7 @@ std::string RenderMiss(const SearchReport& report, double timeoutSeconds) {
                     report.statistics.attempted - report.statistics.successful,
                     report.statistics.attempted);
       return "tunewell: " + std::string(buffer) + " and nothing was found for " +
-             QueryText(report) + " (is the site reachable? see --proxy)\n";
+             QueryText(report) + TroubleNote(report.trouble) + "\n";
     case Outcome::Interrupted:
       return "tunewell: interrupted\n";
     case Outcome::TimedOut:

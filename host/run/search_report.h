@@ -37,6 +37,7 @@ struct SearchReport {
   // (run/name_variants.h); empty when the query matched as given.
   std::optional<SongQuery> matchedAs;
   DownloadStatistics statistics;
+  DownloadTrouble trouble;  // why, when the outcome is DownloadFailed
 };
 
 // What goes to stdout in text mode: the found records, each line ended by LF. Empty when

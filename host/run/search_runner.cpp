@@ -85,6 +85,8 @@ SearchReport RunSearch(PluginSession& session, const std::string& command,
   }
   report.statistics = session.Statistics();
   report.outcome = Classify(found, before, report.statistics);
+  DownloadTrouble trouble = session.TakeDownloadTrouble();
+  if (report.outcome == Outcome::DownloadFailed) report.trouble = std::move(trouble);
   return report;
 }
 

@@ -43,7 +43,7 @@ SearchReport SitePacer::Search(PluginSession& session, const std::string& artist
   if (report.outcome == Outcome::NotFound && !report.song) {
     report = SearchVariants(session, asGiven, std::move(report));
   }
-  Tally(report.outcome);
+  Tally(report);
   return report;
 }
 
@@ -80,19 +80,21 @@ SearchReport SitePacer::SearchVariants(PluginSession& session, const SongQuery& 
   return missed;
 }
 
-void SitePacer::Tally(Outcome outcome) {
+void SitePacer::Tally(const SearchReport& report) {
+  const Outcome outcome = report.outcome;
   if (outcome == Outcome::Found || outcome == Outcome::NotFound) {
     anySuccess_ = true;  // the site answered
     failuresInARow_ = 0;
     failedSongsInARow_ = 0;
   } else if (outcome == Outcome::DownloadFailed) {
     ++failedSongsInARow_;
+    lastTrouble_ = report.trouble;
   }
 }
 
-std::string GaveUpMessage(int failedSongs) {
-  return "tunewell: stopped: the downloads of " + std::to_string(failedSongs) +
-         " songs in a row failed and none has succeeded (is the site reachable? see --proxy)\n";
+std::string GaveUpMessage(const SitePacer& pacer) {
+  return "tunewell: stopped: the downloads of " + std::to_string(pacer.FailedSongsInARow()) +
+         " songs in a row failed and none has succeeded" + TroubleNote(pacer.LastTrouble()) + "\n";
 }
 
 }  // namespace host

@@ -39,6 +39,8 @@ class SitePacer {
   // True once the run should stop: see above.
   bool GaveUp() const { return !anySuccess_ && failedSongsInARow_ >= kGiveUpAfter; }
   int FailedSongsInARow() const { return failedSongsInARow_; }
+  // Why the last song whose download failed failed.
+  const DownloadTrouble& LastTrouble() const { return lastTrouble_; }
 
   // The pause before a search after `failuresInARow` failed downloads (0: the delay itself),
   // jitter in [0, 1) spreading it from 3/4 to 5/4 of its value; in milliseconds.
@@ -48,7 +50,7 @@ class SitePacer {
   SearchReport SearchWithRetries(PluginSession& session, const SongQuery& names);
   SearchReport SearchVariants(PluginSession& session, const SongQuery& asGiven,
                               SearchReport missed);
-  void Tally(Outcome outcome);
+  void Tally(const SearchReport& report);
 
   int delayMs_;
   int retries_;
@@ -56,10 +58,11 @@ class SitePacer {
   bool anySuccess_ = false;
   int failuresInARow_ = 0;  // downloads, retries included: they set the pause
   int failedSongsInARow_ = 0;
+  DownloadTrouble lastTrouble_;
   std::minstd_rand random_;
 };
 
-// The line for stderr when a run gave up.
-std::string GaveUpMessage(int failedSongs);
+// The line for stderr when a run gave up, with the last song's reason.
+std::string GaveUpMessage(const SitePacer& pacer);
 
 }  // namespace host

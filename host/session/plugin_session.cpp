@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "os/file_kind.h"
+#include "os/plugin_log_facts.h"
 #include "session/utf.h"
 
 namespace host {
@@ -71,9 +72,13 @@ bool PluginSession::Open(const SessionSettings& settings, std::string& error) {
   return true;
 }
 
-// The log first: "LogFolder" resets the level and the parent log, so those follow it.
+// The log first: "LogFolder" resets the level and the parent log, so those follow it. The
+// level is Warning unless the user chose one: the host reads the failed downloads' lines back.
 bool PluginSession::ConfigureLog(const SessionSettings& settings, std::string& error) {
-  if (!settings.logDir) return true;
+  if (!settings.logDir) {
+    ConfigurePrivateLog();
+    return true;
+  }
   if (!MakeFolders(*settings.logDir, error)) return false;
   if (!FolderTakesWrites(*settings.logDir)) {
     std::fprintf(stderr, "tunewell: warning: nothing can be written in the log folder %s (no "
@@ -81,7 +86,8 @@ bool PluginSession::ConfigureLog(const SessionSettings& settings, std::string& e
                  settings.logDir->c_str());
   }
   SetProperty(u"LogFolder", *settings.logDir);
-  if (settings.traceLevel) SetProperty(u"TraceLevel", *settings.traceLevel);
+  SetProperty(u"TraceLevel", settings.traceLevel.value_or("Warning"));
+  FollowLog(*settings.logDir);
   if (settings.parentLog) {
     // Refused here with its reason; the plug-in would only keep its log without a word.
     const std::string why = WhyNotLogFile(*settings.parentLog);
@@ -92,6 +98,38 @@ bool PluginSession::ConfigureLog(const SessionSettings& settings, std::string& e
     SetProperty(u"ParentLogfilePath", *settings.parentLog);
   }
   return true;
+}
+
+// Without a log folder of the user's the plug-in still logs its warnings, into a folder of
+// this run's own under the temporary folder, so that a failed download can be explained; the
+// folder goes at Close. When it cannot be made the run goes on without explanations.
+void PluginSession::ConfigurePrivateLog() {
+  std::error_code code;
+  const std::filesystem::path temporary = std::filesystem::temp_directory_path(code);
+  if (code) return;
+  for (int attempt = 0; attempt < 10 && privateLogDir_.empty(); ++attempt) {
+    const std::filesystem::path folder =
+        temporary / ("tunewell-log-" + std::to_string(CurrentProcessId()) + "-" +
+                     std::to_string(std::rand()));
+    if (std::filesystem::create_directory(folder, code) && !code) privateLogDir_ = folder;
+  }
+  if (privateLogDir_.empty()) return;
+  std::filesystem::permissions(privateLogDir_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::replace, code);
+  const std::string folder = Utf8FromPath(privateLogDir_);
+  SetProperty(u"LogFolder", folder);
+  SetProperty(u"TraceLevel", "Warning");
+  FollowLog(folder);
+}
+
+void PluginSession::FollowLog(const std::string& folder) {
+  std::string sourceName = TextProperty(u"SourceName");
+  if (sourceName.empty()) sourceName = "Tunewell";
+  logTail_.emplace(PathFromUtf8(folder), sourceName, CurrentProcessId());
+}
+
+DownloadTrouble PluginSession::TakeDownloadTrouble() {
+  return logTail_ ? ReadDownloadTrouble(logTail_->NewLines()) : DownloadTrouble{};
 }
 
 bool PluginSession::ConfigureCache(const SessionSettings& settings, std::string& error) {
@@ -148,6 +186,12 @@ void PluginSession::Close() {
   callback_.reset();
   ignore_.reset();
   library_.Unload();
+  logTail_.reset();
+  if (!privateLogDir_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(privateLogDir_, ignored);
+    privateLogDir_.clear();
+  }
 }
 
 std::string PluginSession::TextProperty(const char16_t* name) {

@@ -8,13 +8,16 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "session/download_trouble.h"
 #include "session/host_callback.h"
 #include "session/host_ignore_list.h"
 #include "session/plugin_loader.h"
+#include "session/trace_log_tail.h"
 #include "tunewell/plugin_interface.h"
 
 namespace host {
@@ -62,10 +65,16 @@ class PluginSession {
   std::string TextProperty(const char16_t* name);
   std::int32_t NumberProperty(const char16_t* name);
   DownloadStatistics Statistics();
+  // Why the last failed download among those since the last call failed, as the plug-in's log
+  // tells it (empty when it told nothing). Call after each search, so that a reason is never
+  // taken for a later one.
+  DownloadTrouble TakeDownloadTrouble();
 
  private:
   bool SetProperty(const char16_t* name, const std::string& value);
   bool ConfigureLog(const SessionSettings& settings, std::string& error);
+  void ConfigurePrivateLog();
+  void FollowLog(const std::string& folder);
   bool ConfigureCache(const SessionSettings& settings, std::string& error);
 
   PluginLibrary library_;
@@ -73,6 +82,8 @@ class PluginSession {
   std::unique_ptr<HostCallback> callback_;
   std::unique_ptr<CLyricsDllInterface> object_;
   std::FILE* verbose_ = nullptr;
+  std::optional<TraceLogTail> logTail_;
+  std::filesystem::path privateLogDir_;  // removed on Close
 };
 
 // Creates a folder and its parents. False with a message when it cannot be made.

@@ -106,7 +106,7 @@ void SearchAndStore(PluginSession& session, SitePacer& pacer, const TagSettings&
       one.status = TagStatus::NotFound;
       return;
     case Outcome::DownloadFailed:
-      one = Fail(std::move(one), "download failed");
+      one = Fail(std::move(one), "download failed" + TroubleNote(report.trouble));
       one.status = TagStatus::DownloadFailed;
       return;
     case Outcome::Interrupted:
@@ -238,7 +238,7 @@ void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& 
     }
   }
   progress.Close();
-  if (result.gaveUp) std::fputs(GaveUpMessage(pacer.FailedSongsInARow()).c_str(), settings.progress);
+  if (result.gaveUp) std::fputs(GaveUpMessage(pacer).c_str(), settings.progress);
   result.statistics = session.Statistics();
 }
 

@@ -181,7 +181,8 @@ TEST_F(HostBatch, SiteGoneMidBatchFailsThoseSongsAndFindsTheRestAfterwards) {
     const std::string name = known_[i].artist + " - " + known_[i].title;
     const std::string line = std::to_string(i + 1) + "/12 ";
     const bool found = r.err.find(line + "found: " + name + "\n") != std::string::npos;
-    const bool failed = r.err.find(line + "download failed: " + name + "\n") != std::string::npos;
+    const bool failed = r.err.find(line + "download failed: no connection could be made (is the "
+                                   "site reachable? see --proxy): " + name + "\n") != std::string::npos;
     // Song 6 may have been under way when the host was held; every other one is certain.
     if (i < 3 || i > 5) {
       EXPECT_TRUE(found) << line << Describe(r);

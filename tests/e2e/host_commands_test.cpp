@@ -2,6 +2,7 @@
 // its exit status, its text and its JSON output.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <regex>
 
 #include "e2e/host_harness.h"
@@ -213,16 +214,33 @@ TEST_F(HostCommands, MissesExitOneWithAReason) {
   }
 }
 
-TEST(HostDownloads, AFailedDownloadWithNothingFoundExitsThree) {
-  const std::string proxy = e2e::ClosedProxy();
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"artist", "The Lanterns"},
-        std::vector<std::string>{"get", "The Lanterns", "Shining Home"}}) {
-    std::vector<std::string> full = {"--proxy", proxy, "--no-cache", "--stats"};
-    full.insert(full.end(), args.begin(), args.end());
+// The reason comes from the plug-in's own log; the --proxy hint only when nothing answered.
+TEST(HostDownloads, AFailedDownloadWithNothingFoundExitsThreeAndSaysWhy) {
+  struct Case {
+    std::string answerAll;  // the fault server's route for every request; empty: a closed port
+    std::vector<std::string> args;
+    std::string reason;
+  };
+  const std::vector<std::string> get = {"get", "The Lanterns", "Shining Home"};
+  const std::string hint = " (is the site reachable? see --proxy)";
+  const std::vector<Case> cases = {
+      {"", {"artist", "The Lanterns"}, ": no connection could be made" + hint},
+      {"", get, ": no connection could be made" + hint},
+      {"/status?code=404&reason=Not%20Found", get, ": the server answered \xE2\x80\x9CNot Found\xE2\x80\x9D\n"},
+      {"/body?size=33554433", get, ": the page is larger than the 32 MiB a download may take\n"},
+      {"/redirect?n=1", get, ": too many redirects, or a redirect that could not be followed\n"},
+      {"/raw?r=garbage%0D%0A%0D%0A", get, ": the answer was not HTTP\n"},
+  };
+  for (const Case& c : cases) {
+    std::optional<test_servers::FaultServer> server;
+    if (!c.answerAll.empty()) server.emplace("", c.answerAll);
+    std::vector<std::string> full = {"--proxy", server ? server->HostPort() : e2e::ClosedProxy(),
+                                     "--no-cache", "--stats"};
+    full.insert(full.end(), c.args.begin(), c.args.end());
     const RunResult r = RunHost(full);
     EXPECT_EQ(r.status, 3) << Describe(r);
     EXPECT_NE(r.err.find("1 of 1 downloads failed"), std::string::npos) << Describe(r);
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.answerAll << "\n" << Describe(r);
     EXPECT_NE(r.err.find("downloads: 1 attempted, 0 successful"), std::string::npos) << r.err;
     full.insert(full.begin(), "--json");
     const RunResult j = RunHost(full);

@@ -376,8 +376,8 @@ TEST_F(HostTag, AFlakySiteIsRetriedAndAnUnreachableOneStopsTheRun) {
   // 0.flac holds the lyrics the retried run gave it.
   EXPECT_EQ(r.out, "tagged 0, had lyrics 1, not found 0, failed 5; site not reachable, 2 not "
                    "done\n");
-  EXPECT_NE(r.err.find("5 songs in a row failed and none has succeeded (is the site reachable? "
-                       "see --proxy)"),
+  EXPECT_NE(r.err.find("5 songs in a row failed and none has succeeded: no connection could be "
+                       "made (is the site reachable? see --proxy)"),
             std::string::npos)
       << r.err;
   // The list of what failed, given back once the site is there, is done.

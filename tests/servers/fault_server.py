@@ -18,6 +18,8 @@ Routes (query parameters in brackets):
 The pattern of /body is bytes(i % 251), or with letters=1 the letters a..z in turn, so a test
 can check every byte of what it got.
 Every request head is also appended, as one JSON line, to the file named by --log when given.
+With --answer-all ROUTE (say "/status?code=404"), every request is answered by that route,
+whatever it asks for: so the server can stand in as a proxy that fails each download one way.
 """
 import argparse
 import json
@@ -68,6 +70,7 @@ class Handler(socketserver.BaseRequestHandler):
             with self.server.log_lock, open(self.server.log_path, "a") as log:
                 log.write(json.dumps(head.decode("latin-1")) + "\n")
         target = head.split(b"\r\n", 1)[0].split(b" ")[1].decode("latin-1")
+        target = self.server.answer_all or target
         url = urllib.parse.urlsplit(target)
         query = urllib.parse.parse_qs(url.query, keep_blank_values=True, encoding="latin-1")
         arg = lambda name, default: query.get(name, [default])[0]
@@ -160,9 +163,11 @@ class Server(socketserver.ThreadingTCPServer):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--log", default="")
+    parser.add_argument("--answer-all", default="")
     args = parser.parse_args()
     server = Server(("127.0.0.1", 0), Handler)
     server.log_path = args.log
+    server.answer_all = args.answer_all
     server.log_lock = threading.Lock()
     threading.Thread(target=server.serve_forever, daemon=True).start()
     print("PORT %d" % server.server_address[1], flush=True)

@@ -191,8 +191,9 @@ class ChildProcess {
 // fault_server.py on a free port of 127.0.0.1 (see that file for its routes).
 class FaultServer {
  public:
-  explicit FaultServer(const std::string& logPath = "")
-      : process_(Command(logPath)) {
+  // answerAll: a route that answers every request (fault_server.py --answer-all).
+  explicit FaultServer(const std::string& logPath = "", const std::string& answerAll = "")
+      : process_(Command(logPath, answerAll)) {
     std::string line = process_.ReadLine();
     if (line.rfind("PORT ", 0) != 0) throw std::runtime_error("fault server did not start");
     port_ = std::stoi(line.substr(5));
@@ -203,9 +204,11 @@ class FaultServer {
   std::string Url(const std::string& path) const { return "http://" + HostPort() + path; }
 
  private:
-  static std::vector<std::string> Command(const std::string& logPath) {
+  static std::vector<std::string> Command(const std::string& logPath,
+                                          const std::string& answerAll) {
     std::vector<std::string> argv = {"python3", TUNEWELL_SOURCE_DIR "/tests/servers/fault_server.py"};
     if (!logPath.empty()) argv.insert(argv.end(), {"--log", logPath});
+    if (!answerAll.empty()) argv.insert(argv.end(), {"--answer-all", answerAll});
     return argv;
   }
   ChildProcess process_;

@@ -1,0 +1,30 @@
+#include "os/plugin_log_facts.h"
+
+#include <unistd.h>
+
+namespace host {
+
+std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }
+
+// The plug-in's POSIX build gives the English texts of the Windows numbers it raises; only the
+// ones that explain a download are needed here.
+std::string DownloadErrorText(std::uint32_t code) {
+  struct Entry {
+    std::uint32_t code;
+    const char* text;
+  };
+  static const Entry kTexts[] = {
+      {12002, "The operation timed out"},
+      {12007, "The server name or address could not be resolved"},
+      {12029, "A connection with the server could not be established"},
+      {12030, "The connection with the server was terminated abnormally"},
+      {12152, "The server returned an invalid or unrecognized response"},
+      {12156, "The HTTP redirect request failed"},
+  };
+  for (const Entry& entry : kTexts) {
+    if (entry.code == code) return entry.text;
+  }
+  return {};
+}
+
+}  // namespace host
