@@ -223,13 +223,20 @@ TEST(HostDownloads, AFailedDownloadWithNothingFoundExitsThreeAndSaysWhy) {
   };
   const std::vector<std::string> get = {"get", "The Lanterns", "Shining Home"};
   const std::string hint = " (is the site reachable? see --proxy)";
+#ifdef _WIN32
+  // Wine's WinHTTP has no texts for these two numbers, so the plug-in's log tells no reason.
+  const std::string redirects = hint, notHttp = hint;
+#else
+  const std::string redirects = ": too many redirects, or a redirect that could not be followed\n";
+  const std::string notHttp = ": the answer was not HTTP\n";
+#endif
   const std::vector<Case> cases = {
       {"", {"artist", "The Lanterns"}, ": no connection could be made" + hint},
       {"", get, ": no connection could be made" + hint},
       {"/status?code=404&reason=Not%20Found", get, ": the server answered \xE2\x80\x9CNot Found\xE2\x80\x9D\n"},
       {"/body?size=33554433", get, ": the page is larger than the 32 MiB a download may take\n"},
-      {"/redirect?n=1", get, ": too many redirects, or a redirect that could not be followed\n"},
-      {"/raw?r=garbage%0D%0A%0D%0A", get, ": the answer was not HTTP\n"},
+      {"/redirect?n=1", get, redirects},
+      {"/raw?r=garbage%0D%0A%0D%0A", get, notHttp},
   };
   for (const Case& c : cases) {
     std::optional<test_servers::FaultServer> server;

@@ -5,17 +5,36 @@
 #include "os/windows/wide_text.h"
 
 namespace host {
+namespace {
+
+std::string FormatFromModule(HMODULE module, std::uint32_t code, DWORD language) {
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
+      module, code, language, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string result = length > 0 ? Utf8FromWide(text) : std::string();
+  if (text != nullptr) ::LocalFree(text);
+  while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) result.pop_back();
+  return result;
+}
+
+}  // namespace
 
 std::uint32_t CurrentProcessId() { return ::GetCurrentProcessId(); }
 
-// The same call the plug-in makes (the system's table, language 0), so the texts compare equal.
+// Where the plug-in finds the texts of the internet errors, in its order: the message tables of
+// WinHTTP, then WinINet (loaded by the plug-in), English first, else the system's language.
 std::string DownloadErrorText(std::uint32_t code) {
-  wchar_t buffer[256] = {};
-  const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, buffer, 255, nullptr);
-  std::string text = n > 0 ? Utf8FromWide(buffer) : std::string();
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
+  for (const wchar_t* name : {L"winhttp.dll", L"wininet.dll"}) {
+    HMODULE module = ::GetModuleHandleW(name);
+    if (module == nullptr) continue;
+    for (DWORD language : {static_cast<DWORD>(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)),
+                           static_cast<DWORD>(0)}) {
+      std::string text = FormatFromModule(module, code, language);
+      if (!text.empty()) return text;
+    }
+  }
+  return {};
 }
 
 }  // namespace host
