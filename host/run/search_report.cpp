@@ -84,7 +84,8 @@ std::string RenderJson(const SearchReport& report, bool raw) {
   for (const auto& [name, value] : report.query) json.Field(name, value);
   json.EndObject();
   json.Field("status", OutcomeName(report.outcome))
-      .Field("found", report.outcome == Outcome::Found);
+      .Field("found", report.outcome == Outcome::Found)
+      .FieldOrNull("reason", report.trouble.what);
   if (report.command == "artist") json.FieldOrNull("artist_url", report.artistUrl.value_or(""));
   if (report.command == "song" || report.command == "get") {
     json.Key("song");
