@@ -99,7 +99,7 @@ std::string WhyNoAnswer(IsolatedEnd end) {
     case IsolatedEnd::TimedOut:
       return "the file could not be parsed (no result in time)";
     case IsolatedEnd::Stopped:
-      return kStoppedByTimeout;
+      return "stopped: the time given with --timeout is up";
     case IsolatedEnd::NotStarted:
       return std::string("cannot start the tag reader: ") + std::strerror(errno);
     default:
@@ -146,44 +146,46 @@ IsolatedWorker& TagWorker() {
 
 // Sends the request: the answer's verdict, with `count` fields after the verdict and the
 // error. `answered` is false when the worker gave no answer at all.
-bool Ask(const std::string& path, const std::vector<std::string>& request, std::size_t count,
-         std::vector<std::string>& fields, std::string& error, bool& answered) {
+TagsEnd Ask(const std::string& path, const std::vector<std::string>& request, std::size_t count,
+            std::vector<std::string>& fields, std::string& error, bool& answered) {
   std::string answer;
   const IsolatedEnd end = TagWorker().Call(PackFields(request), LimitsFor(path), answer);
   answered = end == IsolatedEnd::Returned;
   if (!answered) {
     error = WhyNoAnswer(end);
-    return false;
+    return end == IsolatedEnd::Stopped ? TagsEnd::StoppedByTimeout : TagsEnd::Failed;
   }
   if (!UnpackFields(answer, count + 2, fields)) {
     error = "the file could not be parsed";
-    return false;
+    return TagsEnd::Failed;
   }
   error = fields[1];
-  return fields[0] == "1";
+  return fields[0] == "1" ? TagsEnd::Done : TagsEnd::Failed;
 }
 
 }  // namespace
 
-bool ReadFileTags(const std::string& path, AudioFormat format, FileTags& tags,
-                  std::string& error) {
+TagsEnd ReadFileTags(const std::string& path, AudioFormat format, FileTags& tags,
+                     std::string& error) {
   std::vector<std::string> fields;
   const std::string kind = std::to_string(static_cast<int>(format));
   bool answered = false;
-  if (!Ask(path, {"read", path, kind}, 4, fields, error, answered)) return false;
-  tags = FileTags{fields[2], fields[3], fields[4], IdentityFrom(fields[5])};
-  return true;
+  const TagsEnd end = Ask(path, {"read", path, kind}, 4, fields, error, answered);
+  if (end == TagsEnd::Done) {
+    tags = FileTags{fields[2], fields[3], fields[4], IdentityFrom(fields[5])};
+  }
+  return end;
 }
 
-bool StoreLyrics(const std::string& path, AudioFormat format, const std::string& lyrics,
-                 const FileIdentity& asRead, bool replaceLyrics, const std::string& language,
-                 std::string& error) {
+TagsEnd StoreLyrics(const std::string& path, AudioFormat format, const std::string& lyrics,
+                    const FileIdentity& asRead, bool replaceLyrics, const std::string& language,
+                    std::string& error) {
   std::vector<std::string> fields;
   const std::string kind = std::to_string(static_cast<int>(format));
   bool answered = false;
-  const bool stored = Ask(path, {"store", path, kind, lyrics, IdentityText(asRead),
-                                 replaceLyrics ? "1" : "0", language},
-                          0, fields, error, answered);
+  const TagsEnd stored = Ask(path, {"store", path, kind, lyrics, IdentityText(asRead),
+                                    replaceLyrics ? "1" : "0", language},
+                             0, fields, error, answered);
   // A store whose worker died may have left its temporary copy, or the backup of a write in
   // place that it began: cleared, or put back, now rather than at the next run.
   if (!answered) {

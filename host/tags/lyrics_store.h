@@ -21,25 +21,27 @@ struct FileTags {
   FileIdentity identity;  // the file as it was when read, for StoreLyrics
 };
 
-// The error of a read or a store cut short because --timeout passed: the file is left as it
-// was (a store's copy is cleared at once), and the run reports it stopped, not failed.
-inline constexpr const char* kStoppedByTimeout = "stopped: the time given with --timeout is up";
+// How a read or a store ended. StoppedByTimeout: cut short because --timeout passed; the file
+// is left as it was (a store's copy is cleared at once), and the run reports it stopped, not
+// failed. A result of its own, so that no error text can pass for it.
+enum class TagsEnd { Done, Failed, StoppedByTimeout };
 
 // Longer lyrics are refused ("lyrics too long"): no song's text comes near it, and a page
 // that yields more is not lyrics.
 constexpr std::size_t kMaxLyricsBytes = 1 << 20;
 
-// Reads the tags, the file opened read-only. False with a reason ("not a valid MP3 file",
-// "cannot open the file: ...") when it cannot.
-bool ReadFileTags(const std::string& path, AudioFormat format, FileTags& tags, std::string& error);
+// Reads the tags, the file opened read-only. Failed with a reason ("not a valid MP3 file",
+// "cannot open the file: ...") when it cannot; StoppedByTimeout with one for the user.
+TagsEnd ReadFileTags(const std::string& path, AudioFormat format, FileTags& tags,
+                     std::string& error);
 
 // Makes the lyrics the file's only lyrics, the file still being the one read (`asRead`) and,
-// unless `replaceLyrics`, still holding none; else the error is kChangedDuringRun. False with
+// unless `replaceLyrics`, still holding none; else the error is kChangedDuringRun. Failed with
 // a reason when the file cannot be read, is not valid, or cannot be replaced; the file is then
 // left as it was.
 // `language`: the ID3v2 language of a new lyrics frame (three lower-case letters).
-bool StoreLyrics(const std::string& path, AudioFormat format, const std::string& lyrics,
-                 const FileIdentity& asRead, bool replaceLyrics, const std::string& language,
-                 std::string& error);
+TagsEnd StoreLyrics(const std::string& path, AudioFormat format, const std::string& lyrics,
+                    const FileIdentity& asRead, bool replaceLyrics, const std::string& language,
+                    std::string& error);
 
 }  // namespace host

@@ -39,7 +39,7 @@ ShownFile ReadShownFile(const std::string& path) {
     return shown;
   }
   FileTags tags;
-  shown.read = ReadFileTags(path, *format, tags, shown.error);
+  shown.read = ReadFileTags(path, *format, tags, shown.error) == TagsEnd::Done;
   shown.lyrics = tags.lyrics;
   return shown;
 }

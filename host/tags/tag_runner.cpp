@@ -50,13 +50,17 @@ std::string StatusText(const TagFileResult& one, bool forJson) {
 }
 
 TagFileResult Fail(TagFileResult one, std::string error) {
-  if (error == kStoppedByTimeout) {  // not the file's fault: the run's time is up
-    one.status = TagStatus::Stopped;
-    one.stoppedBy = Outcome::TimedOut;
-    return one;
-  }
   one.status = TagStatus::Failed;
   one.error = std::move(error);
+  return one;
+}
+
+// A read or a store that did not get done.
+TagFileResult NotDone(TagFileResult one, TagsEnd end, std::string error) {
+  if (end != TagsEnd::StoppedByTimeout) return Fail(std::move(one), std::move(error));
+  // Not the file's fault: the run's time is up.
+  one.status = TagStatus::Stopped;
+  one.stoppedBy = Outcome::TimedOut;
   return one;
 }
 
@@ -69,7 +73,8 @@ TagFileResult Prepare(const std::string& path, const TagSettings& settings, bool
   const AudioFormat format = *AudioFormatOf(path);
   FileTags tags;
   std::string error;
-  if (!ReadFileTags(path, format, tags, error)) return Fail(std::move(one), error);
+  const TagsEnd read = ReadFileTags(path, format, tags, error);
+  if (read != TagsEnd::Done) return NotDone(std::move(one), read, error);
   one.asRead = tags.identity;
   if (!tags.lyrics.empty() && !settings.force) {
     one.status = TagStatus::HadLyrics;
@@ -125,9 +130,10 @@ void SearchAndStore(PluginSession& session, SitePacer& pacer, const TagSettings&
     std::string error;
     // Lyrics in hand are stored even when the user has just cancelled: the file under way
     // is finished.
-    if (!StoreLyrics(one.path, *AudioFormatOf(one.path), lyrics, one.asRead, settings.force,
-                     settings.language, error)) {
-      one = Fail(std::move(one), error);
+    const TagsEnd stored = StoreLyrics(one.path, *AudioFormatOf(one.path), lyrics, one.asRead,
+                                       settings.force, settings.language, error);
+    if (stored != TagsEnd::Done) {
+      one = NotDone(std::move(one), stored, error);
     } else if (settings.sidecar && !WriteWholeFile(SidecarPath(one.path), lyrics + "\n", error)) {
       one = Fail(std::move(one), "tagged, but " + error);
     } else {

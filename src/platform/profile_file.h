@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -34,6 +35,8 @@ bool StampProfilePath(const WString& path, ProfileStamp& stamp);
 // The longest a writer waits for another's lock before it gives up (32, the sharing
 // violation): a lock held for ever must not hold the caller for ever.
 inline constexpr std::uint32_t kProfileLockWaitMs = 3000;
+// How often a writer waiting for the lock asks its caller whether to give up.
+inline constexpr std::uint32_t kProfileGiveUpCheckMs = 100;
 
 class ProfileFile {
  public:
@@ -42,10 +45,12 @@ class ProfileFile {
   static std::unique_ptr<ProfileFile> OpenForRead(const WString& path);
   // The file, open and holding the writers' exclusive lock, which is taken on the very file
   // the path names (a writer before may have replaced the file that was opened), waiting at
-  // most kProfileLockWaitMs for it (then null and 32). With create
-  // the file is made when missing (not its folder: 3); without it a missing file gives null
-  // and error 2.
-  static std::unique_ptr<ProfileFile> OpenLocked(const WString& path, bool create);
+  // most kProfileLockWaitMs for it (then null and 32). While it waits, giveUp (when given) is
+  // asked every kProfileGiveUpCheckMs; true ends the wait (null and 1223): a caller that has
+  // been told to stop does not sit out another's lock. With create the file is made when
+  // missing (not its folder: 3); without it a missing file gives null and error 2.
+  static std::unique_ptr<ProfileFile> OpenLocked(const WString& path, bool create,
+                                                 const std::function<bool()>& giveUp = nullptr);
 
   ~ProfileFile();
   ProfileFile(const ProfileFile&) = delete;

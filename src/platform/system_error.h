@@ -31,6 +31,7 @@ inline constexpr std::uint32_t kAlreadyExists = 183;
 inline constexpr std::uint32_t kFilenameTooLong = 206;
 inline constexpr std::uint32_t kInvalidFlags = 1004;
 inline constexpr std::uint32_t kNoUnicodeTranslation = 1113;
+inline constexpr std::uint32_t kCancelled = 1223;
 inline constexpr std::uint32_t kInternetOutOfHandles = 12001;
 inline constexpr std::uint32_t kInternetTimeout = 12002;
 inline constexpr std::uint32_t kInternetInternalError = 12004;

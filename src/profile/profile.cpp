@@ -138,11 +138,13 @@ EditablePtr LoadForEdit(const WString& path, platform::ProfileFile& file) {
 }
 
 // Applies the edits in order under the file's lock, replacing the file once if any changed it.
-bool EditLocked(const WString& path, const std::vector<Edit>& edits) {
+bool EditLocked(const WString& path, const std::vector<Edit>& edits,
+                const std::function<bool()>& giveUp = nullptr) {
   if (KnownUnchanged(path, edits)) return true;
   const bool creates = std::any_of(edits.begin(), edits.end(),
                                    [](const Edit& edit) { return edit.kind == EditKind::Set; });
-  const std::unique_ptr<platform::ProfileFile> file = platform::ProfileFile::OpenLocked(path, creates);
+  const std::unique_ptr<platform::ProfileFile> file =
+      platform::ProfileFile::OpenLocked(path, creates, giveUp);
   if (file == nullptr) {
     // Nothing to delete from a file that does not exist.
     return !creates && platform::GetLastErrorCode() == platform::error::kFileNotFound;
@@ -290,7 +292,8 @@ bool WriteProfileString(const char16_t* section, const char16_t* key, const char
   return EditLocked(path, OneEdit(EditKind::Set, section, key, value));
 }
 
-bool WriteProfileStrings(const std::vector<ProfileValue>& values, const WString& path) {
+bool WriteProfileStrings(const std::vector<ProfileValue>& values, const WString& path,
+                         const std::function<bool()>& giveUp) {
   std::vector<Edit> edits;
   edits.reserve(values.size());
   for (const ProfileValue& entry : values) {
@@ -300,7 +303,7 @@ bool WriteProfileStrings(const std::vector<ProfileValue>& values, const WString&
     }
     edits.push_back({EditKind::Set, entry.section, entry.key, entry.value});
   }
-  return edits.empty() || EditLocked(path, edits);
+  return edits.empty() || EditLocked(path, edits, giveUp);
 }
 
 void PrepareProfileCache() { Parsed(); }

@@ -62,8 +62,10 @@ struct ProfileValue {
 // Sets every entry as WriteProfileString would, in order, under one lock and with at most one
 // replacement of the file: a writer of many entries pays for the file once. All or nothing:
 // false with the last error set when any entry is refused (87, nothing written) or the file
-// cannot be written.
-bool WriteProfileStrings(const std::vector<ProfileValue>& values, const WString& path);
+// cannot be written. giveUp, when given, can end a wait for another writer's lock (1223,
+// platform/profile_file.h).
+bool WriteProfileStrings(const std::vector<ProfileValue>& values, const WString& path,
+                         const std::function<bool()>& giveUp = nullptr);
 
 // Calls visit with each section name of the file, in file order, as ReadProfileSectionNames
 // lists them, until it returns false; no buffer to size. With keep, a name is visited only when

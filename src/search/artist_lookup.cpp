@@ -52,7 +52,9 @@ bool ChooseCandidate(const SearchContext& context, const WString& artistName,
   CRegexSearch matches;
   if (!matches.Init(page, kArtistPattern, true)) return false;
   const CNameDistance measure(0);
-  const CArtistUrlCache::WritePass pass(context.artistCache);
+  // A cancelled search does not sit out another process's lock on a cache file.
+  const CArtistUrlCache::WritePass pass(context.artistCache,
+                                        [&context] { return context.plugin.IsCancelled(); });
   float best = threshold;
   bool chosen = false;
   while (matches.FindNext()) {

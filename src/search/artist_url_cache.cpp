@@ -181,7 +181,7 @@ std::int32_t CArtistUrlCache::WriteArtistUrl(const WString& name, const WString&
       Queue(path, name, url);
       return 1;
     }
-    written = WriteValues({{name, kUrlKey, url}}, path);
+    written = WriteValues({{name, kUrlKey, url}}, path, nullptr);
   }
   if (!written) {
     diag::TraceWrite(CTraceLog::Debug, WString(kWriteFails) + name);
@@ -207,9 +207,9 @@ void CArtistUrlCache::BeginWritePass() {
   ++passDepth;
 }
 
-void CArtistUrlCache::EndWritePass() {
+void CArtistUrlCache::EndWritePass(const std::function<bool()>& giveUp) {
   platform::CriticalSectionLock guard(lock);
-  if (passDepth > 0 && --passDepth == 0) WriteQueued();
+  if (passDepth > 0 && --passDepth == 0) WriteQueued(giveUp);
 }
 
 CArtistUrlCache::~CArtistUrlCache() {
@@ -218,7 +218,7 @@ CArtistUrlCache::~CArtistUrlCache() {
 }
 
 // One write per file, its entries in the order they were queued. Called with the lock held.
-void CArtistUrlCache::WriteQueued() {
+void CArtistUrlCache::WriteQueued(const std::function<bool()>& giveUp) {
   std::vector<QueuedUrl> pending;
   pending.swap(queued);
   queuedAt.clear();
@@ -233,7 +233,7 @@ void CArtistUrlCache::WriteQueued() {
       members.push_back(i);
       done[i] = true;
     }
-    if (WriteValues(values, pending[first].path)) continue;
+    if (WriteValues(values, pending[first].path, giveUp)) continue;
     for (const std::size_t i : members)
       diag::TraceWrite(CTraceLog::Debug, WString(kWriteFails) + pending[i].name);
   }
@@ -243,9 +243,9 @@ void CArtistUrlCache::WriteQueued() {
 // goes on without it, and the log says once why its entries are missing. Called with the lock
 // held.
 bool CArtistUrlCache::WriteValues(const std::vector<profile::ProfileValue>& values,
-                                  const WString& path) {
+                                  const WString& path, const std::function<bool()>& giveUp) {
   if (std::find(lockedFiles.begin(), lockedFiles.end(), path) != lockedFiles.end()) return false;
-  if (profile::WriteProfileStrings(values, path)) return true;
+  if (profile::WriteProfileStrings(values, path, giveUp)) return true;
   if (platform::GetLastErrorCode() == platform::error::kSharingViolation) {
     lockedFiles.push_back(path);
     diag::TraceWrite(CTraceLog::Warning,

@@ -19,7 +19,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/critical_section.h"
@@ -50,23 +52,27 @@ class CArtistUrlCache {
   // written when the pass ends is logged then, in the same words.
   std::int32_t WriteArtistUrl(const WString& name, const WString& url);
 
-  // Passes nest; the end of the outermost one writes the queue.
+  // Passes nest; the end of the outermost one writes the queue. giveUp (the object's
+  // cancel) ends a wait for another process's lock on a file: that file's entries are dropped,
+  // and a cancelled search ends without sitting out the wait.
   void BeginWritePass();
-  void EndWritePass();
+  void EndWritePass(const std::function<bool()>& giveUp = nullptr);
   // A pass for the life of a scope; a null cache makes it do nothing.
   class WritePass {
    public:
-    explicit WritePass(CArtistUrlCache* cache) : cache_(cache) {
+    explicit WritePass(CArtistUrlCache* cache, std::function<bool()> giveUp = nullptr)
+        : cache_(cache), giveUp_(std::move(giveUp)) {
       if (cache_ != nullptr) cache_->BeginWritePass();
     }
     ~WritePass() {
-      if (cache_ != nullptr) cache_->EndWritePass();
+      if (cache_ != nullptr) cache_->EndWritePass(giveUp_);
     }
     WritePass(const WritePass&) = delete;
     WritePass& operator=(const WritePass&) = delete;
 
    private:
     CArtistUrlCache* cache_;
+    std::function<bool()> giveUp_;
   };
   // 1 with path set to the name's cache file, creating the two sub-folders (one level each)
   // when missing. 0 when a folder cannot be created (logged at Error with the system error) or
@@ -90,8 +96,9 @@ class CArtistUrlCache {
   std::int32_t ReadUrl(const WString& path, const WString& section, WString& url) const;
   const QueuedUrl* FindQueued(const WString& path, WStringView name) const;
   void Queue(const WString& path, const WString& name, const WString& url);
-  void WriteQueued();
-  bool WriteValues(const std::vector<profile::ProfileValue>& values, const WString& path);
+  void WriteQueued(const std::function<bool()>& giveUp = nullptr);
+  bool WriteValues(const std::vector<profile::ProfileValue>& values, const WString& path,
+                   const std::function<bool()>& giveUp);
 
   WString rootFolder;
   WString sourceName;

@@ -11,7 +11,15 @@
 
 namespace host {
 
+namespace {
+int (*syncFile)(int fd) = fsync;
+}  // namespace
+
 std::string ErrnoText(int code) { return std::strerror(code); }
+
+bool SyncToDisk(int fd) { return syncFile(fd) == 0; }
+
+void SetSyncForTesting(int (*sync)(int fd)) { syncFile = sync != nullptr ? sync : fsync; }
 
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -50,7 +58,7 @@ bool WriteThroughTemporary(const std::string& path, const std::function<bool(int
   std::string temporary;
   const int fd = MakeTemporaryFile(FolderOf(path), NameOf(path), temporary);
   if (fd < 0) return false;
-  bool ok = fill(fd) && fsync(fd) == 0;
+  bool ok = fill(fd) && SyncToDisk(fd);
   ok = close(fd) == 0 && ok;
   ok = ok && rename(temporary.c_str(), path.c_str()) == 0;
   if (!ok) {
@@ -66,7 +74,7 @@ bool WriteThroughTemporary(const std::string& path, const std::function<bool(int
 void SyncFolder(const std::string& folder) {
   const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
-  fsync(fd);
+  SyncToDisk(fd);
   close(fd);
 }
 

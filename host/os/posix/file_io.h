@@ -27,6 +27,13 @@ bool WriteAll(int fd, const char* data, std::size_t size);
 // the file. False with errno set.
 bool CopyAll(int from, int to);
 
+// Flushes the file's content to disk: every flush of the replacement and of the write in place
+// goes through here. A copy renamed over the file before its content is on disk can leave the
+// file empty after a crash, and nothing else shows the flush is missing, so the tests put a
+// recorder in fsync's place (nullptr puts fsync back).
+bool SyncToDisk(int fd);
+void SetSyncForTesting(int (*sync)(int fd));
+
 // Makes the file whole or not at all: `fill` writes the content into a new temporary file
 // beside it (os/posix/temporary_names.h), which is flushed and renamed onto the name. False
 // with errno set; no temporary file is left then.

@@ -63,7 +63,7 @@ Dressed DressCopy(const std::string& copy, const std::string& real, const struct
     result = Dressed::Failed;
   } else if (!CarryMetadata(originalFd, fd, original)) {
     result = Dressed::NotTheOriginalsEqual;
-  } else if (fsync(fd) != 0) {
+  } else if (!SyncToDisk(fd)) {
     error = "cannot flush the copy to disk: " + ErrnoText(errno);
     result = Dressed::Failed;
   }

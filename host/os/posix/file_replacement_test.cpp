@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 
+#include "os/posix/file_io.h"
 #include "support/temp_dir.h"
 
 namespace host {
@@ -131,6 +132,56 @@ TEST(FileReplacement, TheFileKeepsWhatMadeItThatFile) {
     for (const std::string& name : testing_support::ListFiles(dir.path())) {
       EXPECT_EQ(name.find(".tunewell-"), std::string::npos) << c.what << ": left " << name;
     }
+  }
+}
+
+// Each flush to disk as it happens: what was flushed, and what the file held at that moment.
+std::string watchedFile;
+ino_t watchedInode = 0;
+std::vector<std::string> flushes;
+
+int RecordFlush(int fd) {
+  struct stat info {};
+  fstat(fd, &info);
+  std::string what = S_ISDIR(info.st_mode) ? "folder" : "file";
+  if (S_ISREG(info.st_mode) && info.st_ino != watchedInode) {
+    std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+    EXPECT_EQ(pread(fd, bytes.data(), bytes.size(), 0), info.st_size);
+    what = "other: " + bytes;
+  }
+  flushes.push_back(what + " | file: " + ReadFileBytes(watchedFile));
+  return fsync(fd);
+}
+
+// What takes the file's place is on disk before it does (a crash in between could leave the
+// file empty), and so is the backup of a write in place before the file is written.
+TEST(FileReplacement, WhatTakesTheFilesPlaceIsOnDiskFirst) {
+  struct Case {
+    bool hardLink;  // written in place
+    std::vector<std::string> flushes;
+  };
+  const Case cases[] = {
+      {false, {"other: new content | file: original", "folder | file: new content"}},
+      {true,
+       {"other: original | file: original", "folder | file: original",
+        "file | file: new content", "folder | file: new content"}},
+  };
+  for (const Case& c : cases) {
+    testing_support::TempDir dir;
+    watchedFile = dir.File("song.mp3");
+    Write(watchedFile, "original");
+    if (c.hardLink) {
+      ASSERT_EQ(link(watchedFile.c_str(), dir.File("also.mp3").c_str()), 0);
+    }
+    watchedInode = StatOf(watchedFile).st_ino;
+    FileIdentity asRead;
+    std::string error;
+    ASSERT_TRUE(IdentifyFile(watchedFile, asRead, error)) << error;
+    flushes.clear();
+    SetSyncForTesting(RecordFlush);
+    EXPECT_TRUE(Replace(watchedFile, asRead, error)) << error;
+    SetSyncForTesting(nullptr);
+    EXPECT_EQ(flushes, c.flushes) << "hard link: " << c.hardLink;
   }
 }
 

@@ -21,7 +21,7 @@ bool Overwrite(const std::string& path, const std::string& source) {
   const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
   bool ok = fd >= 0 && CopyAll(from, fd);
   const off_t size = ok ? lseek(fd, 0, SEEK_CUR) : -1;
-  ok = ok && size >= 0 && ftruncate(fd, size) == 0 && fsync(fd) == 0;
+  ok = ok && size >= 0 && ftruncate(fd, size) == 0 && SyncToDisk(fd);
   const int saved = errno;
   close(from);
   if (fd >= 0 && close(fd) != 0) ok = false;

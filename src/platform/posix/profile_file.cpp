@@ -111,7 +111,9 @@ bool StampNow(int fd) {
 // process may hold it for ever (a stuck or stopped writer, or a program that locked the file
 // on its own), and the caller must be able to go on without the file. False with 32 when the
 // deadline passed, else the system's error.
-bool LockWithin(int fd, std::chrono::steady_clock::time_point deadline) {
+bool LockWithin(int fd, std::chrono::steady_clock::time_point deadline,
+                const std::function<bool()>& giveUp) {
+  std::chrono::steady_clock::time_point nextAsk{};  // asked at the first wait, then by period
   for (;;) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
     if (errno == EINTR) continue;
@@ -119,9 +121,17 @@ bool LockWithin(int fd, std::chrono::steady_clock::time_point deadline) {
       SetLastErrorCode(ErrorFromErrno(errno));
       return false;
     }
-    if (std::chrono::steady_clock::now() >= deadline) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) {
       SetLastErrorCode(error::kSharingViolation);
       return false;
+    }
+    if (giveUp && now >= nextAsk) {
+      if (giveUp()) {
+        SetLastErrorCode(error::kCancelled);
+        return false;
+      }
+      nextAsk = now + std::chrono::milliseconds(kProfileGiveUpCheckMs);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
@@ -163,7 +173,8 @@ std::unique_ptr<ProfileFile> ProfileFile::OpenForRead(const WString& path) {
   return std::unique_ptr<ProfileFile>(new ProfileFile(std::move(impl), StampOf(st)));
 }
 
-std::unique_ptr<ProfileFile> ProfileFile::OpenLocked(const WString& path, bool create) {
+std::unique_ptr<ProfileFile> ProfileFile::OpenLocked(const WString& path, bool create,
+                                                     const std::function<bool()>& giveUp) {
   const std::string native = PathToNative(path);
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(kProfileLockWaitMs);
@@ -178,7 +189,7 @@ std::unique_ptr<ProfileFile> ProfileFile::OpenLocked(const WString& path, bool c
       SetLastErrorCode(error::kAccessDenied);
       return nullptr;
     }
-    if (!LockWithin(fd.get(), deadline)) return nullptr;
+    if (!LockWithin(fd.get(), deadline, giveUp)) return nullptr;
     struct stat st {};
     struct stat named {};
     if (::fstat(fd.get(), &st) != 0) {

@@ -32,6 +32,7 @@ constexpr ErrorEntry kErrorTexts[] = {
     {206, u"The filename or extension is too long.\r\n"},
     {1004, u"Invalid flags.\r\n"},
     {1113, u"No mapping for the Unicode character exists in the target multi-byte code page.\r\n"},
+    {1223, u"The operation was canceled by the user.\r\n"},
     {12001, u"No more handles could be generated at this time\r\n"},
     {12002, u"The operation timed out\r\n"},
     {12004, u"An internal error occurred in the Microsoft Internet extensions\r\n"},

@@ -143,15 +143,29 @@ std::unique_ptr<ProfileFile> ProfileFile::OpenForRead(const WString& path) {
   return std::unique_ptr<ProfileFile>(new ProfileFile(std::move(impl), stamp));
 }
 
-std::unique_ptr<ProfileFile> ProfileFile::OpenLocked(const WString& path, bool create) {
+std::unique_ptr<ProfileFile> ProfileFile::OpenLocked(const WString& path, bool create,
+                                                     const std::function<bool()>& giveUp) {
   auto impl = std::make_unique<Impl>();
   impl->path = path;
   impl->lock.Reset(::CreateMutexW(nullptr, FALSE, win::W(LockName(path))));
   if (!impl->lock.valid()) return nullptr;
-  // A writer stuck while holding the lock must not hold this caller for ever.
-  const DWORD waited = ::WaitForSingleObject(impl->lock.get(), kProfileLockWaitMs);
+  // A writer stuck while holding the lock must not hold this caller for ever, nor past the
+  // caller's giving up: the wait goes in pieces, giveUp asked between them.
+  const ULONGLONG deadline = ::GetTickCount64() + kProfileLockWaitMs;
+  DWORD waited = ::WaitForSingleObject(impl->lock.get(), 0);
+  bool gaveUp = false;
+  for (ULONGLONG now = ::GetTickCount64(); waited == WAIT_TIMEOUT && now < deadline;
+       now = ::GetTickCount64()) {
+    gaveUp = giveUp && giveUp();
+    if (gaveUp) break;
+    const ULONGLONG piece = giveUp ? std::min<ULONGLONG>(kProfileGiveUpCheckMs, deadline - now)
+                                   : deadline - now;
+    waited = ::WaitForSingleObject(impl->lock.get(), static_cast<DWORD>(piece));
+  }
   if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
-    const DWORD code = waited == WAIT_TIMEOUT ? ERROR_SHARING_VIOLATION : ::GetLastError();
+    const DWORD code = gaveUp                   ? error::kCancelled
+                       : waited == WAIT_TIMEOUT ? ERROR_SHARING_VIOLATION
+                                                : ::GetLastError();
     impl->lock.Reset();  // not owned: nothing to release
     ::SetLastError(code);
     return nullptr;

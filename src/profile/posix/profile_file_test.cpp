@@ -85,9 +85,10 @@ TEST(Profile, KeepsPermissions) {
 }
 
 // Files the layer must not wait on: each is left alone within a bounded wait, a read gives
-// what the row says and a write fails with its error, and the file is as it was.
+// what the row says and a write fails with its error, and the file is as it was. A writer whose
+// caller gives up stops waiting for the lock then.
 TEST(Profile, FilesItCannotUseFailWithoutWaiting) {
-  enum Kind { kLocked, kFifo, kDevice };
+  enum Kind { kLocked, kLockedGivingUp, kFifo, kDevice };
   struct Case {
     Kind kind;
     const char16_t* read;
@@ -95,6 +96,7 @@ TEST(Profile, FilesItCannotUseFailWithoutWaiting) {
   };
   const Case cases[] = {
       {kLocked, u"old", platform::error::kSharingViolation},  // readers take no lock
+      {kLockedGivingUp, u"old", platform::error::kCancelled},
       {kFifo, u"dflt", platform::error::kAccessDenied},       // no writer ever comes
       {kDevice, u"dflt", platform::error::kAccessDenied},     // endless bytes
   };
@@ -104,7 +106,8 @@ TEST(Profile, FilesItCannotUseFailWithoutWaiting) {
     const std::string path = dir.File("held.ini");
     ::unlink(path.c_str());
     int holder = -1;
-    if (c.kind == kLocked) {
+    const bool locked = c.kind == kLocked || c.kind == kLockedGivingUp;
+    if (locked) {
       WriteBytes(path, "[S]\r\nK=old\r\n");
       // Another open of the file holds the lock and never lets it go.
       holder = ::open(path.c_str(), O_RDWR);
@@ -117,12 +120,15 @@ TEST(Profile, FilesItCannotUseFailWithoutWaiting) {
     }
     EXPECT_EQ(Read(path, u"S", u"K", u"dflt").text, c.read);
     platform::SetLastErrorCode(0);
-    EXPECT_FALSE(Write(path, u"S", u"K", u"new"));
+    EXPECT_FALSE(c.kind == kLockedGivingUp
+                     ? profile::WriteProfileStrings({{u"S", u"K", u"new"}}, Wide(path),
+                                                    [] { return true; })
+                     : Write(path, u"S", u"K", u"new"));
     EXPECT_EQ(platform::GetLastErrorCode(), c.writeError);
     if (holder >= 0) ::close(holder);
     struct stat st {};
     ASSERT_EQ(::lstat(path.c_str(), &st), 0);
-    const bool unchanged = c.kind == kLocked ? ReadFileBytes(path) == "[S]\r\nK=old\r\n"
+    const bool unchanged = locked            ? ReadFileBytes(path) == "[S]\r\nK=old\r\n"
                            : c.kind == kFifo ? S_ISFIFO(st.st_mode)
                                              : S_ISLNK(st.st_mode);
     EXPECT_TRUE(unchanged);
