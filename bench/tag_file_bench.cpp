@@ -66,8 +66,9 @@ void BM_TagFile(benchmark::State& state) {
   for (auto _ : state) {
     host::FileTags tags;
     std::string error;
-    if (!host::ReadFileTags(path, sample.format, tags, error) ||
-        !host::StoreLyrics(path, sample.format, kLyrics, tags.identity, true, "eng", error)) {
+    if (host::ReadFileTags(path, sample.format, tags, error) != host::TagsEnd::Done ||
+        host::StoreLyrics(path, sample.format, kLyrics, tags.identity, true, "eng", error) !=
+            host::TagsEnd::Done) {
       return state.SkipWithError(error.c_str());
     }
   }
@@ -137,9 +138,10 @@ void BM_TagFilePeakMemory(benchmark::State& state) {
       if (tagger == 0) {
         host::FileTags tags;
         std::string error;
-        const bool ok = host::ReadFileTags(path, sample.format, tags, error) &&
+        const bool ok = host::ReadFileTags(path, sample.format, tags, error) ==
+                            host::TagsEnd::Done &&
                         host::StoreLyrics(path, sample.format, kLyrics, tags.identity, true,
-                                          "eng", error);
+                                          "eng", error) == host::TagsEnd::Done;
         std::exit(ok ? 0 : 1);  // exit, not _exit: the worker is waited for on the way out
       }
       int status = 0;
