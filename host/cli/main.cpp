@@ -9,6 +9,7 @@
 #include "cli/options.h"
 #include "cli/setting_sources.h"
 #include "os/command_line.h"
+#include "run/bounded_call.h"
 #include "run/cancel_switch.h"
 #include "run/outcome.h"
 
@@ -71,9 +72,11 @@ int main(int argc, char** argv) {
                  static_cast<double>(options.maxDifference));
   }
   host::CancelSwitch::Install(options.timeoutSeconds);
-  if (options.command == "get" && options.batchFile) return host::RunBatchCommand(options);
+  if (options.command == "get" && options.batchFile) {
+    return host::EndProcess(host::RunBatchCommand(options));
+  }
   for (const CommandEntry& command : kCommands) {
-    if (command.name == options.command) return command.run(options);
+    if (command.name == options.command) return host::EndProcess(command.run(options));
   }
   std::fprintf(stderr, "tunewell: unknown command %s\n", options.command.c_str());
   return host::kExitUsage;

@@ -49,6 +49,8 @@ CancelSwitch::Reason CancelSwitch::WhyCancelled() {
   return static_cast<Reason>(stickyReason.load());
 }
 
+std::optional<Clock::time_point> CancelSwitch::Deadline() { return deadline; }
+
 bool CancelSwitch::SleepUnlessCancelled(std::chrono::milliseconds duration) {
   const auto end = Clock::now() + duration;
   constexpr auto kSlice = std::chrono::milliseconds(20);

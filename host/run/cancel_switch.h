@@ -21,6 +21,8 @@ class CancelSwitch {
   // True once a signal arrived or the time is up; the first reason seen sticks.
   static bool Cancelled();
   static Reason WhyCancelled();
+  // When --timeout runs out, if it was given.
+  static std::optional<std::chrono::steady_clock::time_point> Deadline();
   // Sleeps up to the given time, returning early (false) when cancelled meanwhile.
   static bool SleepUnlessCancelled(std::chrono::milliseconds duration);
   // For tests: forget the signal and the deadline.

@@ -1,5 +1,8 @@
 #include "run/search_runner.h"
 
+#include <memory>
+
+#include "run/bounded_call.h"
 #include "run/cancel_switch.h"
 #include "session/host_song_list.h"
 #include "session/utf.h"
@@ -81,7 +84,22 @@ SearchReport RunSearch(PluginSession& session, const std::string& command,
     for (std::size_t i = 0; i < arguments.size(); ++i) {
       report.query.emplace_back(search.argumentNames[i], arguments[i]);
     }
-    found = !CancelSwitch::Cancelled() && search.run(session.Plugin(), arguments, report);
+    if (CancelSwitch::Cancelled()) break;
+    // The call fills a report of its own: one abandoned at the deadline may still write to it.
+    auto filled = std::make_shared<SearchReport>(report);
+    auto hit = std::make_shared<bool>(false);
+    CLyricsDllInterface* plugin = &session.Plugin();
+    const auto run = search.run;
+    const CallEnd end = CallWithinDeadline(
+        [filled, hit, plugin, run, arguments] { *hit = run(*plugin, arguments, *filled); });
+    if (end == CallEnd::Abandoned) {
+      session.Abandon();
+      report.statistics = before;
+      report.outcome = Outcome::TimedOut;
+      return report;
+    }
+    found = *hit;
+    report = std::move(*filled);
   }
   report.statistics = session.Statistics();
   report.outcome = Classify(found, before, report.statistics);

@@ -37,6 +37,11 @@ class PluginLibrary {
   CLyricsDllInterface* CreateObject() const;
   // Unloads the library: its process-wide objects go, the trace log is merged.
   void Unload();
+  // Forgets the library without unloading it: code of it may still be running.
+  void Release() {
+    handle_ = nullptr;
+    factory_ = nullptr;
+  }
 
  private:
   PluginInfo info_;

@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "os/file_kind.h"
-#include "os/plugin_log_facts.h"
+#include "os/processes.h"
 #include "session/utf.h"
 
 namespace host {
@@ -101,22 +101,11 @@ bool PluginSession::ConfigureLog(const SessionSettings& settings, std::string& e
 }
 
 // Without a log folder of the user's the plug-in still logs its warnings, into a folder of
-// this run's own under the temporary folder, so that a failed download can be explained; the
-// folder goes at Close. When it cannot be made the run goes on without explanations.
+// this run's own, so that a failed download can be explained. When none can be made the run
+// goes on without explanations.
 void PluginSession::ConfigurePrivateLog() {
-  std::error_code code;
-  const std::filesystem::path temporary = std::filesystem::temp_directory_path(code);
-  if (code) return;
-  for (int attempt = 0; attempt < 10 && privateLogDir_.empty(); ++attempt) {
-    const std::filesystem::path folder =
-        temporary / ("tunewell-log-" + std::to_string(CurrentProcessId()) + "-" +
-                     std::to_string(std::rand()));
-    if (std::filesystem::create_directory(folder, code) && !code) privateLogDir_ = folder;
-  }
-  if (privateLogDir_.empty()) return;
-  std::filesystem::permissions(privateLogDir_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::replace, code);
-  const std::string folder = Utf8FromPath(privateLogDir_);
+  if (!privateLog_.Make()) return;
+  const std::string folder = Utf8FromPath(privateLog_.Path());
   SetProperty(u"LogFolder", folder);
   SetProperty(u"TraceLevel", "Warning");
   FollowLog(folder);
@@ -170,6 +159,15 @@ bool PluginSession::SetProperty(const char16_t* name, const std::string& value) 
 }
 
 void PluginSession::Close() {
+  if (abandoned_) {
+    // Still in use by the call left running: kept for the process's end.
+    (void)object_.release();
+    (void)callback_.release();
+    (void)ignore_.release();
+    library_.Release();
+    privateLog_.Keep();
+    return;
+  }
   if (object_) {
     const int merged = object_->CallMethod(u"CloseAndMergeLog", nullptr);
     if (verbose_ != nullptr)
@@ -187,11 +185,7 @@ void PluginSession::Close() {
   ignore_.reset();
   library_.Unload();
   logTail_.reset();
-  if (!privateLogDir_.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove_all(privateLogDir_, ignored);
-    privateLogDir_.clear();
-  }
+  privateLog_.Remove();
 }
 
 std::string PluginSession::TextProperty(const char16_t* name) {
@@ -205,9 +199,11 @@ std::int32_t PluginSession::NumberProperty(const char16_t* name) {
 }
 
 DownloadStatistics PluginSession::Statistics() {
-  return {NumberProperty(u"StatisticDownloadCounter"),
-          NumberProperty(u"StatisticSuccessfulDownloads"),
-          NumberProperty(u"StatisticTotalDownloadTime")};
+  if (abandoned_) return lastStatistics_;  // the object is not to be called again
+  lastStatistics_ = {NumberProperty(u"StatisticDownloadCounter"),
+                     NumberProperty(u"StatisticSuccessfulDownloads"),
+                     NumberProperty(u"StatisticTotalDownloadTime")};
+  return lastStatistics_;
 }
 
 }  // namespace host

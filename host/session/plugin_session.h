@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +16,7 @@
 #include "session/host_callback.h"
 #include "session/host_ignore_list.h"
 #include "session/plugin_loader.h"
+#include "session/private_log_folder.h"
 #include "session/trace_log_tail.h"
 #include "tunewell/plugin_interface.h"
 
@@ -56,6 +56,10 @@ class PluginSession {
   bool Open(const SessionSettings& settings, std::string& error);
   // Merges the trace log, deletes the object, unloads the library. Safe to call twice.
   void Close();
+  // A call into the plug-in was left running (run/bounded_call.h): from now on the session
+  // makes no call, and Close leaves the object, the library and the host objects that the
+  // call may still use as they are, for the process's end.
+  void Abandon() { abandoned_ = true; }
 
   CLyricsDllInterface& Plugin() { return *object_; }
   const PluginInfo& Info() const { return library_.Info(); }
@@ -82,8 +86,10 @@ class PluginSession {
   std::unique_ptr<HostCallback> callback_;
   std::unique_ptr<CLyricsDllInterface> object_;
   std::FILE* verbose_ = nullptr;
+  bool abandoned_ = false;
+  DownloadStatistics lastStatistics_;  // as last read: what an abandoned session reports
   std::optional<TraceLogTail> logTail_;
-  std::filesystem::path privateLogDir_;  // removed on Close
+  PrivateLogFolder privateLog_;  // when the user names no log folder
 };
 
 // Creates a folder and its parents. False with a message when it cannot be made.

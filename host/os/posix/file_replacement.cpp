@@ -16,6 +16,7 @@
 #include "os/posix/file_metadata.h"
 #include "os/posix/in_place_write.h"
 #include "os/posix/temporary_names.h"
+#include "os/processes.h"
 
 namespace host {
 namespace {

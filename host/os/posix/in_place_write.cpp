@@ -10,6 +10,7 @@
 
 #include "os/posix/file_io.h"
 #include "os/posix/temporary_names.h"
+#include "os/processes.h"
 
 namespace host {
 namespace {

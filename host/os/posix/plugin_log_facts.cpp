@@ -1,10 +1,6 @@
 #include "os/plugin_log_facts.h"
 
-#include <unistd.h>
-
 namespace host {
-
-std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }
 
 // The plug-in's POSIX build gives the English texts of the Windows numbers it raises; only the
 // ones that explain a download are needed here.

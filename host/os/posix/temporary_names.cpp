@@ -1,11 +1,9 @@
 #include "os/posix/temporary_names.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <climits>
 #include <string_view>
 
@@ -60,11 +58,6 @@ bool ParseBackupName(const std::string& backup, std::string& original, long& pid
   pid = ParsePid(std::string_view(backup).substr(marker + kBackupMarker.size()));
   original = backup.substr(1, marker - 1);
   return pid > 0;
-}
-
-bool ProcessIsRunning(long pid) {
-  if (pid <= 0 || pid > INT_MAX) return false;
-  return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
 }  // namespace host

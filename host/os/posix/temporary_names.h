@@ -25,6 +25,4 @@ std::string BackupNameFor(const std::string& name);
 // name.
 bool ParseBackupName(const std::string& backup, std::string& original, long& pid);
 
-bool ProcessIsRunning(long pid);
-
 }  // namespace host

@@ -20,8 +20,6 @@ std::string FormatFromModule(HMODULE module, std::uint32_t code, DWORD language)
 
 }  // namespace
 
-std::uint32_t CurrentProcessId() { return ::GetCurrentProcessId(); }
-
 // Where the plug-in finds the texts of the internet errors, in its order: the message tables of
 // WinHTTP, then WinINet (loaded by the plug-in), English first, else the system's language.
 std::string DownloadErrorText(std::uint32_t code) {

@@ -1,0 +1,63 @@
+#include "session/private_log_folder.h"
+
+#include <cstdlib>
+#include <string>
+#include <system_error>
+
+#include "os/processes.h"
+#include "session/utf.h"
+
+namespace host {
+namespace {
+
+constexpr const char* kPrefix = "tunewell-log-";
+
+// The process named in a folder's name "tunewell-log-PID-N"; 0 for any other name.
+long OwnerOf(const std::string& name) {
+  const std::string prefix = kPrefix;
+  if (name.rfind(prefix, 0) != 0) return 0;
+  char* end = nullptr;
+  const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+  return end != name.c_str() + prefix.size() && *end == '-' ? pid : 0;
+}
+
+void RemoveEndedRunsFolders(const std::filesystem::path& temporary) {
+  std::error_code code;
+  for (std::filesystem::directory_iterator it(temporary, code), end; !code && it != end;
+       it.increment(code)) {
+    const long owner = OwnerOf(Utf8FromPath(it->path().filename()));
+    std::error_code ignored;
+    // A link is never followed: only a real folder of that name goes.
+    if (owner > 0 && !ProcessIsRunning(owner) &&
+        it->symlink_status(ignored).type() == std::filesystem::file_type::directory) {
+      std::filesystem::remove_all(it->path(), ignored);
+    }
+  }
+}
+
+}  // namespace
+
+bool PrivateLogFolder::Make() {
+  std::error_code code;
+  const std::filesystem::path temporary = std::filesystem::temp_directory_path(code);
+  if (code) return false;
+  RemoveEndedRunsFolders(temporary);
+  const std::string stem = kPrefix + std::to_string(CurrentProcessId()) + "-";
+  for (int n = 0; n < 100 && path_.empty(); ++n) {
+    const std::filesystem::path folder = temporary / (stem + std::to_string(n));
+    if (std::filesystem::create_directory(folder, code) && !code) path_ = folder;
+  }
+  if (path_.empty()) return false;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::replace, code);
+  return true;
+}
+
+void PrivateLogFolder::Remove() {
+  if (path_.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+  path_.clear();
+}
+
+}  // namespace host
