@@ -164,6 +164,17 @@ bool ParseInteger(const std::string& text, long low, long high, int& value) {
   return true;
 }
 
+// The rule's action for an integer option: the value, from low to high, into member.
+std::function<bool(Options&, const std::string&)> IntegerInto(std::optional<int> Options::*member,
+                                                              long low, long high) {
+  return [member, low, high](Options& o, const std::string& v) {
+    int n = 0;
+    if (!ParseInteger(v, low, high, n)) return false;
+    o.*member = n;
+    return true;
+  };
+}
+
 bool IsTraceLevelName(const std::string& name) {
   for (const char* known : {"Error", "Warning", "Info", "Debug", "Detail", "Verbose"}) {
     if (name == known) return true;
@@ -263,29 +274,10 @@ const std::vector<OptionRule>& Rules() {
       {"--quiet", false, [](Options& o, const std::string&) { return o.quiet = true; }},
       {"--batch", true, [](Options& o, const std::string& v) { return SetText(o.batchFile, v); }},
       {"--out", true, [](Options& o, const std::string& v) { return SetText(o.outDir, v); }},
-      {"--delay", true,
-       [](Options& o, const std::string& v) {
-         int ms = 0;
-         if (!ParseInteger(v, 0, 3600000, ms)) return false;
-         o.delayMs = ms;
-         return true;
-       },
+      {"--delay", true, IntegerInto(&Options::delayMs, 0, 3600000),
        "milliseconds from 0 to 3600000"},
-      {"--retries", true,
-       [](Options& o, const std::string& v) {
-         int n = 0;
-         if (!ParseInteger(v, 0, 10, n)) return false;
-         o.retries = n;
-         return true;
-       },
-       "a count from 0 to 10"},
-      {"--port", true,
-       [](Options& o, const std::string& v) {
-         int port = 0;
-         if (!ParseInteger(v, 0, 65535, port)) return false;
-         o.port = port;
-         return true;
-       },
+      {"--retries", true, IntegerInto(&Options::retries, 0, 10), "a count from 0 to 10"},
+      {"--port", true, IntegerInto(&Options::port, 0, 65535),
        "a port from 0 (any free one) to 65535"},
       {"--failed", true, [](Options& o, const std::string& v) { return SetText(o.failedList, v); }},
       {"--from", true, [](Options& o, const std::string& v) { return SetText(o.fromList, v); }},

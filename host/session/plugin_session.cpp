@@ -85,9 +85,7 @@ bool PluginSession::ConfigureLog(const SessionSettings& settings, std::string& e
                  "permission, or a full disk): the plug-in's log will be lost\n",
                  settings.logDir->c_str());
   }
-  SetProperty(u"LogFolder", *settings.logDir);
-  SetProperty(u"TraceLevel", settings.traceLevel.value_or("Warning"));
-  FollowLog(*settings.logDir);
+  StartLog(*settings.logDir, settings.traceLevel.value_or("Warning"));
   if (settings.parentLog) {
     // Refused here with its reason; the plug-in would only keep its log without a word.
     const std::string why = WhyNotLogFile(*settings.parentLog);
@@ -104,17 +102,14 @@ bool PluginSession::ConfigureLog(const SessionSettings& settings, std::string& e
 // this run's own, so that a failed download can be explained. When none can be made the run
 // goes on without explanations.
 void PluginSession::ConfigurePrivateLog() {
-  if (!privateLog_.Make()) return;
-  const std::string folder = Utf8FromPath(privateLog_.Path());
-  SetProperty(u"LogFolder", folder);
-  SetProperty(u"TraceLevel", "Warning");
-  FollowLog(folder);
+  if (privateLog_.Make()) StartLog(Utf8FromPath(privateLog_.Path()), "Warning");
 }
 
-void PluginSession::FollowLog(const std::string& folder) {
-  std::string sourceName = TextProperty(u"SourceName");
-  if (sourceName.empty()) sourceName = "Tunewell";
-  logTail_.emplace(PathFromUtf8(folder), sourceName, CurrentProcessId());
+// The plug-in names its file after its "SourceName" and this process.
+void PluginSession::StartLog(const std::string& folder, const std::string& level) {
+  SetProperty(u"LogFolder", folder);
+  SetProperty(u"TraceLevel", level);
+  logTail_.emplace(PathFromUtf8(folder), TextProperty(u"SourceName"), CurrentProcessId());
 }
 
 DownloadTrouble PluginSession::TakeDownloadTrouble() {

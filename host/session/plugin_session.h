@@ -78,7 +78,7 @@ class PluginSession {
   bool SetProperty(const char16_t* name, const std::string& value);
   bool ConfigureLog(const SessionSettings& settings, std::string& error);
   void ConfigurePrivateLog();
-  void FollowLog(const std::string& folder);
+  void StartLog(const std::string& folder, const std::string& level);
   bool ConfigureCache(const SessionSettings& settings, std::string& error);
 
   PluginLibrary library_;

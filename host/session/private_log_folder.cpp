@@ -1,6 +1,7 @@
 #include "session/private_log_folder.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <system_error>
 
@@ -14,11 +15,11 @@ constexpr const char* kPrefix = "tunewell-log-";
 
 // The process named in a folder's name "tunewell-log-PID-N"; 0 for any other name.
 long OwnerOf(const std::string& name) {
-  const std::string prefix = kPrefix;
-  if (name.rfind(prefix, 0) != 0) return 0;
+  if (!name.starts_with(kPrefix)) return 0;
+  const char* digits = name.c_str() + std::strlen(kPrefix);
   char* end = nullptr;
-  const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
-  return end != name.c_str() + prefix.size() && *end == '-' ? pid : 0;
+  const long pid = std::strtol(digits, &end, 10);
+  return end != digits && *end == '-' ? pid : 0;
 }
 
 void RemoveEndedRunsFolders(const std::filesystem::path& temporary) {

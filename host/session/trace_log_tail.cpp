@@ -20,15 +20,6 @@ WString FromLittleEndian(const std::string& bytes, std::size_t first) {
   return text;
 }
 
-bool StartsWithByteOrderMark(const std::string& bytes) {
-  return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-         static_cast<unsigned char>(bytes[1]) == 0xFE;
-}
-
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 }  // namespace
 
 TraceLogTail::TraceLogTail(std::filesystem::path folder, const std::string& sourceName,
@@ -46,7 +37,7 @@ std::filesystem::path TraceLogTail::NewestFile() const {
   for (std::filesystem::directory_iterator it(folder_, code), end; !code && it != end;
        it.increment(code)) {
     const std::string name = Utf8FromPath(it->path().filename());
-    if (name.rfind(prefix_, 0) == 0 && EndsWith(name, suffix_) &&
+    if (name.starts_with(prefix_) && name.ends_with(suffix_) &&
         (newest.empty() || name > Utf8FromPath(newest.filename()))) {
       newest = it->path();
     }
@@ -70,7 +61,7 @@ std::vector<std::string> TraceLogTail::ReadNewLines() {
   std::ifstream in(file_, std::ios::binary);
   in.seekg(static_cast<std::streamoff>(offset_));
   const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  const std::size_t markBytes = offset_ == 0 && StartsWithByteOrderMark(bytes) ? 2 : 0;
+  const std::size_t markBytes = offset_ == 0 && bytes.starts_with("\xFF\xFE") ? 2 : 0;
   const WString text = FromLittleEndian(bytes, markBytes);
   std::vector<std::string> lines;
   std::size_t start = 0;
