@@ -58,6 +58,9 @@ std::vector<std::string> TraceLogTail::NewLines() {
 }
 
 std::vector<std::string> TraceLogTail::ReadNewLines() {
+  // A FIFO or a device under the name would hold the open, or the read, for ever.
+  std::error_code code;
+  if (!std::filesystem::is_regular_file(file_, code)) return {};
   std::ifstream in(file_, std::ios::binary);
   in.seekg(static_cast<std::streamoff>(offset_));
   const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

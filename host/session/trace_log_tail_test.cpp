@@ -4,6 +4,10 @@
 
 #include <fstream>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "support/temp_dir.h"
 
 namespace host {
@@ -31,6 +35,11 @@ TEST(TraceLogTail, HandsBackEachWholeLineOnceAndFollowsTheNewestFileOfThisProces
   // The date changed: the plug-in started a new file.
   Append(dir.File("Tunewell_20261208_000000_1A.txt"), u"\xFEFF" u"next day\r\n");
   EXPECT_EQ(tail.NewLines(), Lines{"next day"});
+#ifndef _WIN32
+  // Something that is not a file under a newer name is not read, so it cannot block.
+  ASSERT_EQ(mkfifo(dir.File("Tunewell_20261208_000002_1A.txt").c_str(), 0600), 0);
+  EXPECT_EQ(tail.NewLines(), Lines{});
+#endif
 }
 
 }  // namespace
