@@ -1,6 +1,6 @@
 // The host's own work per file in `tunewell tag` (read the tags, then store the lyrics: the
-// file read into memory, TagLib's write there, the read-back, the flushed copy renamed over
-// the file) against a plain copy of the same file (read, write a new file beside it, flush),
+// journal entry, the copy beside the file, TagLib's write there, the read-back, the flushed
+// copy exchanged with the file) against a plain copy of the same file (read, write a new file beside it, flush),
 // on a 10 MB MP3 and a 30 MB FLAC made once by lame and flac from sox's noise. The ratio of
 // the two times is the figure to read: the site's answers, not this, should bound a run. The
 // read and the store run in a worker process; BM_WorkerRequest is that alone.
@@ -59,18 +59,33 @@ std::string SamplePath(const Sample& sample) {
   return path.string();
 }
 
+// The run's private journal (os/posix/run_journal.h), kept beside the samples.
+const host::RunJournal& Journal() {
+  static host::RunJournal journal;
+  if (!journal.IsOpen()) {
+    const fs::path state = fs::current_path() / "tag_bench_files";
+    fs::create_directories(state);
+    std::string error;
+    journal.Open((state / "journal").string(), state.string(), error);
+  }
+  return journal;
+}
+
+bool TagOnce(const std::string& path, host::AudioFormat format, std::string& error) {
+  host::FileTags tags;
+  const host::FileLocation where = host::LocationOfNamedFile(path);
+  return host::ReadFileTags(where, format, tags, error) == host::TagsEnd::Done &&
+         host::StoreLyrics(Journal(), where, format, kLyrics, tags.identity, true, "eng",
+                           error) == host::TagsEnd::Done;
+}
+
 void BM_TagFile(benchmark::State& state) {
   const Sample& sample = kSamples[state.range(0)];
   const std::string path = SamplePath(sample);
   if (path.empty()) return state.SkipWithError("cannot make the sample (sox, lame, flac?)");
   for (auto _ : state) {
-    host::FileTags tags;
     std::string error;
-    if (host::ReadFileTags(path, sample.format, tags, error) != host::TagsEnd::Done ||
-        host::StoreLyrics(path, sample.format, kLyrics, tags.identity, true, "eng", error) !=
-            host::TagsEnd::Done) {
-      return state.SkipWithError(error.c_str());
-    }
+    if (!TagOnce(path, sample.format, error)) return state.SkipWithError(error.c_str());
   }
   state.SetLabel(std::to_string(fs::file_size(path) >> 20) + " MB " + sample.name);
 }
@@ -101,10 +116,10 @@ void BM_PlainCopy(benchmark::State& state) {
 // BM_TagFile's whole work; and the price of a new worker, paid once per run and once after
 // each file that kills one.
 void BM_WorkerRequest(benchmark::State& state) {
-  host::IsolatedWorker worker([](const std::string& request) { return request; });
+  host::IsolatedWorker worker([](const std::string& request, std::vector<int>&) { return request; });
   for (auto _ : state) {
     std::string answer;
-    if (worker.Call("tags", {64ull << 20, 10, nullptr}, answer) != host::IsolatedEnd::Returned) {
+    if (worker.Call("tags", {}, {64ull << 20, 10, nullptr}, answer) != host::IsolatedEnd::Returned) {
       return state.SkipWithError("the worker did not answer");
     }
   }
@@ -112,9 +127,9 @@ void BM_WorkerRequest(benchmark::State& state) {
 
 void BM_WorkerStart(benchmark::State& state) {
   for (auto _ : state) {
-    host::IsolatedWorker worker([](const std::string& request) { return request; });
+    host::IsolatedWorker worker([](const std::string& request, std::vector<int>&) { return request; });
     std::string answer;
-    if (worker.Call("tags", {64ull << 20, 10, nullptr}, answer) != host::IsolatedEnd::Returned) {
+    if (worker.Call("tags", {}, {64ull << 20, 10, nullptr}, answer) != host::IsolatedEnd::Returned) {
       return state.SkipWithError("the worker did not answer");
     }
   }
@@ -136,12 +151,8 @@ void BM_TagFilePeakMemory(benchmark::State& state) {
     if (measurer == 0) {
       const pid_t tagger = fork();
       if (tagger == 0) {
-        host::FileTags tags;
         std::string error;
-        const bool ok = host::ReadFileTags(path, sample.format, tags, error) ==
-                            host::TagsEnd::Done &&
-                        host::StoreLyrics(path, sample.format, kLyrics, tags.identity, true,
-                                          "eng", error) == host::TagsEnd::Done;
+        const bool ok = TagOnce(path, sample.format, error);
         std::exit(ok ? 0 : 1);  // exit, not _exit: the worker is waited for on the way out
       }
       int status = 0;

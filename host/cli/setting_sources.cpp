@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -117,21 +116,13 @@ bool ApplyUserSettings(Options& options, std::string& error) {
   const std::optional<std::string> file = UserConfigFile();
   std::string text;
   std::error_code ignored;
-  if (file && std::filesystem::exists(PathFromUtf8(*file), ignored)) {
-    // A FIFO or a device there would hang the read: refused like any unusable file.
-    const std::string why = WhyNotRegularFile(*file);
-    if (!why.empty()) {
-      error = "cannot read the config file " + PrintablePath(*file) + ": " + why;
-      return false;
-    }
-    std::ifstream in(PathFromUtf8(*file), std::ios::binary);
-    if (!in) {
-      error = "cannot read the config file " + PrintablePath(*file);
-      return false;
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    text = content.str();
+  // A FIFO or a device there would hang the read, a huge file take the memory: refused like
+  // any unusable file.
+  constexpr std::size_t kMaxConfigBytes = 1 << 20;
+  if (file && std::filesystem::exists(PathFromUtf8(*file), ignored) &&
+      !ReadSmallFile(*file, kMaxConfigBytes, text, error)) {
+    error = "cannot read the config file " + PrintablePath(*file) + ": " + error;
+    return false;
   }
   std::vector<std::string> origins;
   if (!ApplySettingSources(options, text, file.value_or(""), std::getenv("TUNEWELL_PROXY"),

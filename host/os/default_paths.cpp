@@ -23,6 +23,17 @@ std::optional<std::string> DefaultCacheFolder(const char* xdgCacheHome, const ch
   return std::nullopt;
 }
 
+std::optional<std::string> DefaultStateFolder(const char* xdgStateHome, const char* home,
+                                              std::string& anchor) {
+  if (xdgStateHome != nullptr && xdgStateHome[0] == '/') {
+    anchor = xdgStateHome;
+    return anchor + "/tunewell";
+  }
+  if (home == nullptr || home[0] == '\0') return std::nullopt;
+  anchor = home;
+  return anchor + "/.local/state/tunewell";
+}
+
 std::optional<std::string> DefaultConfigFile(const char* xdgConfigHome, const char* home) {
   if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
     return std::string(xdgConfigHome) + "/tunewell/config";

@@ -28,6 +28,12 @@ std::vector<std::string> SiteCandidates(const std::string& exeFolder, const char
 // $XDG_CACHE_HOME/tunewell when that is an absolute path, else $HOME/.cache/tunewell; none when
 // neither is set.
 std::optional<std::string> DefaultCacheFolder(const char* xdgCacheHome, const char* home);
+// The folder of the host's private records (the tag journal): $XDG_STATE_HOME/tunewell when
+// that is an absolute path, else $HOME/.local/state/tunewell; none when neither is set.
+// `anchor` receives the folder that must already exist ($XDG_STATE_HOME, or $HOME): a missing
+// home is never made.
+std::optional<std::string> DefaultStateFolder(const char* xdgStateHome, const char* home,
+                                              std::string& anchor);
 // The config file: $XDG_CONFIG_HOME/tunewell/config when that is an absolute path, else
 // $HOME/.config/tunewell/config; none when neither is set.
 std::optional<std::string> DefaultConfigFile(const char* xdgConfigHome, const char* home);

@@ -4,6 +4,7 @@
 // os/posix/ and os/windows/. Any thread.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace host {
@@ -12,9 +13,14 @@ namespace host {
 // file: ..."); empty when it names a regular file.
 std::string WhyNotRegularFile(const std::string& path);
 
-// Why the path cannot take a log: it exists and is not a regular file, or it lies on the
-// kernel's own file systems (/proc, /sys), where a write changes a setting. Empty for a regular
-// file or a name where a new file would be made.
-std::string WhyNotLogFile(const std::string& path);
+// Reads a small file the user keeps (the config file) whole: a regular file only, opened
+// without waiting (a FIFO or device is refused, never read), at most `limit` bytes. False with
+// the reason ("not a regular file (a FIFO)", "larger than N bytes", the system's reason).
+bool ReadSmallFile(const std::string& path, std::size_t limit, std::string& content,
+                   std::string& error);
+
+// Whether the path names a folder (not a link to one) that belongs to the user running this
+// process. (On Windows, whose temporary folder is the user's own: any folder.)
+bool IsOwnFolder(const std::string& path);
 
 }  // namespace host

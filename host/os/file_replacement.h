@@ -1,44 +1,62 @@
-// Replacing a file's content so that no moment leaves it damaged and nothing that made the file
-// that file is lost: a hidden copy of the file is made beside it (same folder, so the same file
-// system), the caller edits the copy, and the copy is flushed to disk, given the original's
-// owner, group, extended attributes (ACLs) and mode, and renamed over it. Memory does not grow
-// with the file: every step goes through the copy on disk. Where the copy cannot be made the
-// original's equal (other hard links, an owner the user cannot give away, an attribute that
-// cannot be set), its content is written over the original in place behind a synced backup
-// instead. Killed at any moment, a run leaves the original as it was or wholly replaced, plus
-// at worst a stale copy or a backup, which RecoverEarlierRuns clears or puts back at the next
-// run. A file that changed since it was read (os/file_identity.h) is left alone. A symbolic
-// link is kept: the file it points to is replaced.
+// Replacing a music file's content so that no moment leaves it damaged, nothing that made the
+// file that file is lost, and nobody else who can write in its folder can steer the run.
+//
+// A hidden copy of the file is made beside it (same folder, so the same file system) under a
+// name nobody can foresee, the caller edits the copy through its descriptor, and the copy is
+// flushed, given the original's owner, group, extended attributes (ACLs) and mode, and
+// exchanged with the original in one step; the original, now under the copy's name, is
+// removed once it is seen to be still as read (else the exchange is undone). Where the copy
+// cannot be the original's equal (other hard links, an owner the user cannot give away, an
+// attribute that cannot be set), the content is written over the original in place
+// (os/posix/in_place_write.h). Memory does not grow with the file.
+//
+// Every folder is held open and every step done relative to it (os/posix/safe_open.h). Each
+// change is recorded in the run's private journal (os/posix/run_journal.h) before its first
+// step; killed at any moment, a run leaves the original as it was or wholly replaced, plus at
+// worst a stale copy or a backup, which RecoverInterruptedChanges of a later run clears or puts
+// back from the journal alone. A file that changed since it was read (os/file_identity.h) is
+// left alone. A symbolic link is kept: the file it points to is replaced, when whoever made the
+// link could write that file.
+//
+// POSIX only (the Windows build has no tag work). One thread.
 #pragma once
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "os/file_identity.h"
+#include "os/file_location.h"
+#include "os/posix/run_journal.h"
 
 namespace host {
 
 // Why the file could not be replaced, for the report ("read-only file", "folder not
 // writable", ...); empty when it can. Checked up front so that no search is wasted on a file
 // that cannot take its lyrics.
-std::string WhyNotReplaceable(const std::string& path);
+std::string WhyNotReplaceable(const FileLocation& where);
 
-// Edits the copy (`edit` gets its path and changes it; false with a reason to give up) and puts
-// it in the file's place, the file still being the one read (`asRead`; else the error is
-// kChangedDuringRun). False with the reason when any step fails; the original is then
-// untouched and no copy is left.
-using EditCopy = std::function<bool(const std::string& copy, std::string& error)>;
-bool ReplaceThroughCopy(const std::string& path, const FileIdentity& asRead, const EditCopy& edit,
-                        std::string& error);
+// Edits the copy, given as an open descriptor (read and write); false with a reason to give up.
+using EditCopy = std::function<bool(int copy, std::string& error)>;
 
-// Writes the bytes as the file's whole content, made anew or replaced (through a flushed
-// temporary file renamed onto the name, so a reader never sees half of it). False with the
-// reason; no temporary file is left then.
-bool WriteWholeFile(const std::string& path, const std::string& content, std::string& error);
+// Edits a copy of the file and puts it in the file's place, the file still being the one read
+// (`asRead`; else the error is kChangedDuringRun). False with the reason when any step fails;
+// the original is then as it was and no copy is left.
+bool ReplaceThroughCopy(const RunJournal& journal, const FileLocation& where,
+                        const FileIdentity& asRead, const EditCopy& edit, std::string& error);
 
-// What earlier runs killed in the middle left in this folder, recognised by name and by their
-// process no longer running: temporary copies are removed, backups of a file being written in
-// place are put back. Returns how many entries were cleared.
-int RecoverEarlierRuns(const std::string& folder);
+// Writes the bytes as the file `name` beside the located file (a sidecar), made anew, or
+// replacing one that this user's runs wrote and nobody changed since (recorded in the journal
+// folder); any other file of that name is kept and the write refused with a reason. The file
+// gets the located file's owner and group where this process may give them. False with the
+// reason; nothing is left behind then.
+bool WriteSidecar(const RunJournal& journal, const FileLocation& where, const std::string& name,
+                  const std::string& content, std::string& error);
+
+// Acts on what earlier runs of this user, killed in the middle, left in the journal: their
+// copies are removed and their backups put back, each only where the file and folder are still
+// exactly as the journal says. What cannot be decided safely is left, and said in `notes` (one
+// line each). Returns how many entries were cleared.
+int RecoverInterruptedChanges(const RunJournal& journal, std::vector<std::string>& notes);
 
 }  // namespace host

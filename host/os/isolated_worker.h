@@ -4,8 +4,14 @@
 // worker alone; a request that runs past its time has the worker killed. The next request
 // starts a new one. The worker keeps none of this process's open files (their locks must end
 // when this process closes them), ignores Ctrl-C (the run decides when to stop; a request
-// under way is finished), prints nothing and ends without exit handlers. Backend in
-// os/posix/ (the Windows build has no tag work to isolate). One thread uses a worker.
+// under way is finished), prints nothing and ends without exit handlers.
+//
+// A bug that a hostile file reaches in the parser must not get the run's rights: the worker is
+// handed the open files it works on with each request and opens nothing itself; it gains no
+// privileges (no_new_privs), gives up root for an unprivileged user where it has it, lives
+// under a filter of system calls that leaves it reading and writing what it was handed and
+// talking to this process, under a CPU limit, and dies with this process. Backend in os/posix/
+// (the Windows build has no tag work to isolate). One thread uses a worker.
 #pragma once
 
 #include <cstdint>
@@ -33,15 +39,21 @@ enum class IsolatedEnd {
 
 class IsolatedWorker {
  public:
-  using Serve = std::function<std::string(const std::string& request)>;
+  // The worker's side: the request and the descriptors handed with it, which it owns and
+  // closes.
+  using Serve = std::function<std::string(const std::string& request, std::vector<int>& files)>;
 
   explicit IsolatedWorker(Serve serve);
   ~IsolatedWorker();  // the worker ends once its request is done
   IsolatedWorker(const IsolatedWorker&) = delete;
   IsolatedWorker& operator=(const IsolatedWorker&) = delete;
 
-  IsolatedEnd Call(const std::string& request, const IsolationLimits& limits,
-                   std::string& answer);
+  // Serves the request in the worker, handing it copies of `files` (open descriptors; at most
+  // kMaxHandedFiles).
+  IsolatedEnd Call(const std::string& request, const std::vector<int>& files,
+                   const IsolationLimits& limits, std::string& answer);
+
+  static constexpr std::size_t kMaxHandedFiles = 4;
 
  private:
   bool Start();

@@ -12,4 +12,10 @@ namespace host {
 // the system has none.
 std::string DownloadErrorText(std::uint32_t code);
 
+// What to say of a failed download whose error text is none of the known ones: on Windows the
+// system's own text; on POSIX, where the plug-in's texts are the Windows ones it stands in for,
+// a plain sentence instead. Either way a failure is never told as success ("The operation
+// completed successfully.", the text of no error at all).
+std::string UnexplainedDownloadError(const std::string& text);
+
 }  // namespace host

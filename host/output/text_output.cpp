@@ -13,10 +13,53 @@ std::string LyricsForOutput(const std::string& lyrics, bool raw) {
   return out;
 }
 
+namespace {
+
+// C1 controls arrive as the two bytes C2 80 to C2 9F.
+bool IsC1At(std::string_view text, std::size_t at) {
+  return at + 1 < text.size() && static_cast<unsigned char>(text[at]) == 0xC2 &&
+         static_cast<unsigned char>(text[at + 1]) >= 0x80 &&
+         static_cast<unsigned char>(text[at + 1]) <= 0x9F;
+}
+
+bool IsC0OrDel(unsigned char byte) { return byte < 0x20 || byte == 0x7F; }
+
+std::string Escaped(const std::string& text, std::string_view kept) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (std::size_t at = 0; at < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    const std::size_t length = Utf8SequenceAt(text, at);
+    const bool control = (IsC0OrDel(byte) && kept.find(text[at]) == std::string_view::npos) ||
+                         IsC1At(text, at);
+    if (length > 0 && !control) {
+      out.append(text, at, length);
+      at += length;
+      continue;
+    }
+    // A C1 control's two bytes are both shown, so that none of it reaches the terminal.
+    const std::size_t shown = IsC1At(text, at) ? 2 : 1;
+    for (std::size_t i = 0; i < shown; ++i) {
+      const auto b = static_cast<unsigned char>(text[at + i]);
+      out += std::string("\\x") + kHex[b >> 4] + kHex[b & 0xF];
+    }
+    at += shown;
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string OneLineField(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (IsC1At(text, at)) {
+      out += ' ';
+      ++at;
+    } else {
+      out += IsC0OrDel(static_cast<unsigned char>(text[at])) ? ' ' : text[at];
+    }
   }
   return out;
 }
@@ -64,21 +107,8 @@ std::size_t Utf8SequenceAt(std::string_view text, std::size_t at) {
   return length;
 }
 
-std::string PrintablePath(const std::string& path) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (std::size_t at = 0; at < path.size();) {
-    const auto byte = static_cast<unsigned char>(path[at]);
-    const std::size_t length = Utf8SequenceAt(path, at);
-    if (length > 0 && byte >= 0x20 && byte != 0x7F) {
-      out.append(path, at, length);
-      at += length;
-      continue;
-    }
-    out += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xF];
-    ++at;
-  }
-  return out;
-}
+std::string PrintableText(const std::string& text) { return Escaped(text, ""); }
+
+std::string TerminalText(const std::string& text) { return Escaped(text, "\n\t"); }
 
 }  // namespace host

@@ -24,6 +24,7 @@ TEST(TextOutput, LyricsLoseTheCarriageReturnOfEachLineEndUnlessRaw) {
 TEST(TextOutput, OneLineFieldsCannotBreakARecord) {
   EXPECT_EQ(OneLineField("Title\twith\r\nbreaks\x01"), "Title with  breaks ");
   EXPECT_EQ(OneLineField("Chlo\xC3\xA9"), "Chlo\xC3\xA9");
+  EXPECT_EQ(OneLineField("a\xC2\x9B" "2Jb"), "a 2Jb");  // C1's CSI, in its UTF-8 form
 }
 
 TEST(TextOutput, LyricsForTagsEndWithTheirLastLineOfText) {
@@ -53,6 +54,27 @@ TEST(TextOutput, PathsShowOtherEncodingsAndControlsAsEscapes) {
       {"cut\xE2\x82", "cut\\xE2\\x82"},
   };
   for (const Case& c : cases) EXPECT_EQ(PrintablePath(c.path), c.shown);
+}
+
+// A text from a tag or a page cannot drive the terminal: no escape, no C1 control, no bell; in
+// lines for a terminal, line ends and tabs stay.
+TEST(TextOutput, NoTextCanDriveTheTerminal) {
+  struct Case {
+    std::string text;
+    std::string printable;
+    std::string terminal;
+  };
+  const Case cases[] = {
+      {"Not Found\x1B]0;owned\x07\x1B[2J", "Not Found\\x1B]0;owned\\x07\\x1B[2J",
+       "Not Found\\x1B]0;owned\\x07\\x1B[2J"},
+      {"a\xC2\x9B" "31mb", "a\\xC2\\x9B31mb", "a\\xC2\\x9B31mb"},
+      {"line\n\tverse\r", "line\\x0A\\x09verse\\x0D", "line\n\tverse\\x0D"},
+      {"Chlo\xC3\xA9 \xC2\xA0", "Chlo\xC3\xA9 \xC2\xA0", "Chlo\xC3\xA9 \xC2\xA0"},  // NBSP is text
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PrintableText(c.text), c.printable) << c.text;
+    EXPECT_EQ(TerminalText(c.text), c.terminal) << c.text;
+  }
 }
 
 }  // namespace

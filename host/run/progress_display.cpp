@@ -1,6 +1,7 @@
 #include "run/progress_display.h"
 
 #include "os/terminal.h"
+#include "output/text_output.h"
 
 namespace host {
 namespace {
@@ -83,12 +84,15 @@ void ProgressDisplay::Redraw(int done, const std::string& status, const std::str
   drawn_ = true;
 }
 
+// Labels and statuses carry names from files and texts from the site: escaped here, where
+// every line of the display passes, so that none of them can drive the terminal.
 void ProgressDisplay::Started(int index, const std::string& label) {
-  if (terminal_) Redraw(index, "searching", label);
+  if (terminal_) Redraw(index, "searching", PrintableText(label));
 }
 
-void ProgressDisplay::Finished(int index, const std::string& status, const std::string& label,
-                               bool problem) {
+void ProgressDisplay::Finished(int index, const std::string& rawStatus,
+                               const std::string& rawLabel, bool problem) {
+  const std::string status = PrintableText(rawStatus), label = PrintableText(rawLabel);
   const std::string line =
       std::to_string(index + 1) + "/" + std::to_string(total_) + " " + status + ": " + label;
   if (!terminal_) {

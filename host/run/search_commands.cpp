@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "os/default_paths.h"
 #include "os/terminal.h"
+#include "output/console_print.h"
 #include "output/json_writer.h"
 #include "run/batch_runner.h"
 #include "run/outcome.h"
@@ -14,10 +15,6 @@
 namespace host {
 namespace {
 
-void Print(const std::string& text, std::FILE* stream) {
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
-}
 
 bool OpenSession(PluginSession& session, const SessionSettings& settings) {
   std::string error;

@@ -66,7 +66,7 @@ DownloadTrouble FromFailureLine(std::string_view line, const std::string& tooLar
   if (!tooLarge.empty()) return {"the page is larger than the " + tooLarge + " a download may take", false};
   if (const auto known = ErrorByText(errorText)) return {known->what, known->noConnection};
   if (!status.empty()) return {"the server answered \xE2\x80\x9C" + status + "\xE2\x80\x9D", false};
-  return {errorText, false};
+  return {UnexplainedDownloadError(errorText), false};
 }
 
 }  // namespace

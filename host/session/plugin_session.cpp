@@ -3,10 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
-#include "os/file_kind.h"
 #include "os/processes.h"
 #include "session/utf.h"
 
@@ -22,26 +20,6 @@ bool MakeFolders(const std::string& path, std::string& error) {
   return true;
 }
 
-namespace {
-
-// Whether a file can be written in the folder: the plug-in gives no word when its log cannot
-// be, and leaves empty files behind. Tried with a small file that is removed at once.
-bool FolderTakesWrites(const std::string& folder) {
-  const std::filesystem::path probe =
-      PathFromUtf8(folder) / (".tunewell-write-test-" + std::to_string(std::rand()));
-  bool written = false;
-  {
-    std::ofstream out(probe, std::ios::binary);
-    out << "tunewell\n";
-    out.close();
-    written = static_cast<bool>(out);
-  }
-  std::error_code ignored;
-  std::filesystem::remove(probe, ignored);
-  return written;
-}
-
-}  // namespace
 
 PluginSession::~PluginSession() { Close(); }
 
@@ -88,12 +66,12 @@ bool PluginSession::ConfigureLog(const SessionSettings& settings, std::string& e
   StartLog(*settings.logDir, settings.traceLevel.value_or("Warning"));
   if (settings.parentLog) {
     // Refused here with its reason; the plug-in would only keep its log without a word.
-    const std::string why = WhyNotLogFile(*settings.parentLog);
-    if (!why.empty()) {
+    std::string why;
+    if (!parentLog_.Open(*settings.parentLog, why)) {
       error = "--parent-log " + *settings.parentLog + ": " + why;
       return false;
     }
-    SetProperty(u"ParentLogfilePath", *settings.parentLog);
+    SetProperty(u"ParentLogfilePath", parentLog_.NameForPlugin());
   }
   return true;
 }

@@ -17,6 +17,7 @@
 #include "session/host_ignore_list.h"
 #include "session/plugin_loader.h"
 #include "session/private_log_folder.h"
+#include "os/log_files.h"
 #include "session/trace_log_tail.h"
 #include "tunewell/plugin_interface.h"
 
@@ -90,6 +91,7 @@ class PluginSession {
   DownloadStatistics lastStatistics_;  // as last read: what an abandoned session reports
   std::optional<TraceLogTail> logTail_;
   PrivateLogFolder privateLog_;  // when the user names no log folder
+  ParentLogFile parentLog_;      // open until the plug-in has merged into it
 };
 
 // Creates a folder and its parents. False with a message when it cannot be made.

@@ -2,9 +2,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 #include <system_error>
 
+#include "os/file_kind.h"
 #include "os/processes.h"
 #include "session/utf.h"
 
@@ -28,9 +30,11 @@ void RemoveEndedRunsFolders(const std::filesystem::path& temporary) {
        it.increment(code)) {
     const long owner = OwnerOf(Utf8FromPath(it->path().filename()));
     std::error_code ignored;
-    // A link is never followed: only a real folder of that name goes.
+    // A link is never followed: only a real folder of that name, and this user's own, goes
+    // (another user's, or root's, is not this run's to remove).
     if (owner > 0 && !ProcessIsRunning(owner) &&
-        it->symlink_status(ignored).type() == std::filesystem::file_type::directory) {
+        it->symlink_status(ignored).type() == std::filesystem::file_type::directory &&
+        IsOwnFolder(Utf8FromPath(it->path()))) {
       std::filesystem::remove_all(it->path(), ignored);
     }
   }
@@ -43,9 +47,13 @@ bool PrivateLogFolder::Make() {
   const std::filesystem::path temporary = std::filesystem::temp_directory_path(code);
   if (code) return false;
   RemoveEndedRunsFolders(temporary);
+  // A name nobody can foresee: in a temporary folder anyone can write, a name planted
+  // beforehand must not be one this run would use.
   const std::string stem = kPrefix + std::to_string(CurrentProcessId()) + "-";
-  for (int n = 0; n < 100 && path_.empty(); ++n) {
-    const std::filesystem::path folder = temporary / (stem + std::to_string(n));
+  std::random_device random;
+  for (int n = 0; n < 8 && path_.empty(); ++n) {
+    const std::filesystem::path folder =
+        temporary / (stem + std::to_string(random()) + std::to_string(random()));
     if (std::filesystem::create_directory(folder, code) && !code) path_ = folder;
   }
   if (path_.empty()) return false;

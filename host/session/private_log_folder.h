@@ -1,7 +1,8 @@
 // The folder of a run's own for the plug-in's trace log when the user names none: the host reads
 // the warnings of failed downloads back from it (session/download_trouble.h). Made under the
-// temporary folder, named after the process ("tunewell-log-PID-N"), readable by the user alone,
-// removed when the run ends; a folder left by a run that was killed is removed by the next one.
+// temporary folder, named after the process and a random part ("tunewell-log-PID-RANDOM"),
+// readable by the user alone, removed when the run ends; a folder of this user's left by a run
+// that was killed is removed by the next one.
 // One thread.
 #pragma once
 

@@ -42,6 +42,13 @@ TEST(PrivateLogFolder, MadeForTheRunAndRemovingOnlyWhatEndedRunsLeft) {
                         {"tunewell-log-x-0", true},
                         {"tunewell-cache-" + dead + "-0", true}};
   for (const Case& c : cases) fs::create_directories(fs::path(dir.path()) / c.name / "log");
+  // Another user's folder of that name (as root only): not this run's to remove.
+  const std::string others = "tunewell-log-" + dead + "-7";
+  const bool asRoot = geteuid() == 0;
+  if (asRoot) {
+    fs::create_directories(fs::path(dir.path()) / others);
+    chown((fs::path(dir.path()) / others).c_str(), 4321, 4321);
+  }
   {
     PrivateLogFolder folder;
     ASSERT_TRUE(folder.Make());
@@ -51,6 +58,7 @@ TEST(PrivateLogFolder, MadeForTheRunAndRemovingOnlyWhatEndedRunsLeft) {
       EXPECT_EQ(fs::exists(fs::path(dir.path()) / c.name), c.left) << c.name;
     }
     EXPECT_TRUE(fs::exists(target / "inside"));
+    EXPECT_EQ(fs::exists(fs::path(dir.path()) / others), asRoot);
     const fs::path made = folder.Path();
     folder.Remove();
     EXPECT_FALSE(fs::exists(made));

@@ -2,23 +2,32 @@
 
 #include <taglib/tfilestream.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <vector>
 
-#include "os/file_kind.h"
 #include "os/file_replacement.h"
 #include "os/isolated_worker.h"
+#include "os/posix/descriptor.h"
+#include "os/posix/file_io.h"
+#include "os/posix/safe_open.h"
 #include "run/cancel_switch.h"
 #include "tags/audio_tags.h"
 
 namespace host {
 namespace {
 
+// The worker's side: TagLib on descriptors it was handed, each closed by the stream that takes
+// it.
+
 // The copy about to replace the file must hold a valid file with exactly these lyrics.
-bool ReadsBack(const std::string& copy, AudioFormat format, const std::string& lyrics) {
-  TagLib::FileStream stream(copy.c_str(), true);
+bool ReadsBack(int copy, AudioFormat format, const std::string& lyrics) {
+  if (!Rewind(copy)) {
+    CloseDescriptor(copy);
+    return false;
+  }
+  TagLib::FileStream stream(copy, true);
   AudioTags tags;
   std::string ignored;
   return stream.isOpen() && tags.Open(stream, format, ignored) && tags.Lyrics() == lyrics;
@@ -26,11 +35,12 @@ bool ReadsBack(const std::string& copy, AudioFormat format, const std::string& l
 
 // TagLib's save on the copy itself: a tag that grows moves the audio after it in pieces, so
 // memory stays small whatever the file's size.
-bool SetLyricsIn(const std::string& copy, AudioFormat format, const std::string& lyrics,
-                 bool replaceLyrics, const std::string& language, std::string& error) {
-  TagLib::FileStream stream(copy.c_str(), false);
-  if (!stream.isOpen()) {
-    error = std::string("cannot open the copy: ") + std::strerror(errno);
+bool SetLyricsIn(int copy, AudioFormat format, const std::string& lyrics, bool replaceLyrics,
+                 const std::string& language, std::string& error) {
+  Rewind(copy);  // TagLib reads some formats from where the descriptor stands
+  TagLib::FileStream stream(copy, false);
+  if (!stream.isOpen() || stream.readOnly()) {
+    error = "cannot open the copy for writing";
     return false;
   }
   AudioTags audio;
@@ -47,51 +57,66 @@ bool SetLyricsIn(const std::string& copy, AudioFormat format, const std::string&
   return true;
 }
 
-bool ReadInProcess(const std::string& path, AudioFormat format, FileTags& tags,
-                   std::string& error) {
-  // A FIFO or a device named as a music file would hang TagLib's read, or never end it.
-  error = WhyNotRegularFile(path);
-  if (!error.empty()) return false;
-  FileIdentity identity;
-  if (!IdentifyFile(path, identity, error)) return false;
-  TagLib::FileStream stream(path.c_str(), true);
-  if (!stream.isOpen()) {
-    error = std::string("cannot open the file: ") + std::strerror(errno);
-    return false;
-  }
+std::string ServeRead(AudioFormat format, int file) {
+  Rewind(file);  // TagLib reads some formats from where the descriptor stands
+  TagLib::FileStream stream(file, true);
   AudioTags audio;
-  if (!audio.Open(stream, format, error)) return false;
-  tags = FileTags{audio.Artist(), audio.Title(), audio.Lyrics(), identity};
-  return true;
+  std::string error;
+  if (!stream.isOpen()) return PackFields({"0", "cannot read the file", "", "", ""});
+  if (!audio.Open(stream, format, error)) return PackFields({"0", error, "", "", ""});
+  return PackFields({"1", "", audio.Artist(), audio.Title(), audio.Lyrics()});
 }
 
-bool StoreInProcess(const std::string& path, AudioFormat format, const std::string& lyrics,
-                    const FileIdentity& asRead, bool replaceLyrics, const std::string& language,
-                    std::string& error) {
-  return ReplaceThroughCopy(
-      path, asRead,
-      [&](const std::string& copy, std::string& why) {
-        if (!SetLyricsIn(copy, format, lyrics, replaceLyrics, language, why)) return false;
-        if (ReadsBack(copy, format, lyrics)) return true;
-        why = "the tagged copy did not read back; the file is left as it was";
-        return false;
-      },
-      error);
+std::string ServeStore(AudioFormat format, int copy, const std::vector<std::string>& f) {
+  std::string error;
+  const int again = Duplicate(copy);  // the first stream closes its own
+  bool ok = again >= 0 && SetLyricsIn(copy, format, f[2], f[3] == "1", f[4], error);
+  if (ok && !ReadsBack(again, format, f[2])) {
+    error = "the tagged copy did not read back; the file is left as it was";
+    ok = false;
+  } else if (!ok && again >= 0) {
+    CloseDescriptor(again);
+  }
+  return PackFields({ok ? "1" : "0", error});
 }
 
-// TagLib works through the file on disk, holding a tag at a time: a file of a few kilobytes
-// that claims gigabytes must not take the machine with it, and a slow disk gets time by size.
-IsolationLimits LimitsFor(const std::string& path) {
-  std::error_code ignored;
-  const std::uint64_t size = std::filesystem::file_size(path, ignored);
+// A request: "read", the format; or "store", the format, the lyrics, "1" to replace lyrics,
+// the language of a new frame; with one descriptor, the file to read or the copy to change.
+// An answer: "1" or "0", the error, then for a read the artist, the title and the lyrics.
+std::string ServeRequest(const std::string& request, std::vector<int>& files) {
+  std::vector<std::string> f;
+  const bool read = UnpackFields(request, 2, f) && f[0] == "read";
+  const bool store = !read && UnpackFields(request, 5, f) && f[0] == "store";
+  if (files.size() != 1 || (!read && !store)) {
+    for (const int fd : files) CloseDescriptor(fd);
+    return {};
+  }
+  const auto format = static_cast<AudioFormat>(std::stoi(f[1]));
+  return read ? ServeRead(format, files[0]) : ServeStore(format, files[0], f);
+}
+
+// One worker for the whole run, started at the first file.
+IsolatedWorker& TagWorker() {
+  static IsolatedWorker worker(ServeRequest);
+  return worker;
+}
+
+}  // namespace
+
+IsolationLimits TagWorkLimits(int file) {
+  const std::uint64_t stored = BytesOnDisk(file);
   constexpr std::uint64_t kMemory = 512ull << 20;
   constexpr std::uint64_t kBytesPerSecond = 10ull << 20;  // copied, read and written
+  constexpr std::uint64_t kMostSeconds = 600;
+  const auto seconds = std::min<std::uint64_t>(kMostSeconds, 60 + stored / kBytesPerSecond);
   // --timeout is a hard limit on the run: a file under way is cut short (Ctrl-C lets it end).
   const auto timeIsUp = [] {
     return CancelSwitch::WhyCancelled() == CancelSwitch::Reason::TimedOut;
   };
-  return IsolationLimits{kMemory, 60 + static_cast<int>(size / kBytesPerSecond), timeIsUp};
+  return IsolationLimits{kMemory, static_cast<int>(seconds), timeIsUp};
 }
+
+namespace {
 
 // Why the worker gave no answer, for the file's report line.
 std::string WhyNoAnswer(IsolatedEnd end) {
@@ -107,51 +132,14 @@ std::string WhyNoAnswer(IsolatedEnd end) {
   }
 }
 
-std::string IdentityText(const FileIdentity& id) {
-  return PackFields({std::to_string(id.device), std::to_string(id.inode), std::to_string(id.size),
-                     std::to_string(id.modifiedNs), std::to_string(id.changedNs)});
-}
-
-FileIdentity IdentityFrom(const std::string& text) {
-  std::vector<std::string> n;
-  if (!UnpackFields(text, 5, n)) return {};
-  return FileIdentity{std::stoull(n[0]), std::stoull(n[1]), std::stoull(n[2]), std::stoll(n[3]),
-                      std::stoll(n[4])};
-}
-
-// The worker's side. A request: "read", path, format; or "store", path, format, lyrics, the
-// identity as read, "1" to replace lyrics, the language of a new frame. An answer: "1" or
-// "0", the error, then for a read the artist, the title, the lyrics and the identity.
-std::string ServeRequest(const std::string& request) {
-  std::vector<std::string> f;
-  if (!UnpackFields(request, 3, f) && !UnpackFields(request, 7, f)) return {};
-  const auto format = static_cast<AudioFormat>(std::stoi(f[2]));
-  std::string error;
-  if (f[0] == "read") {
-    FileTags tags;
-    const bool ok = ReadInProcess(f[1], format, tags, error);
-    return PackFields({ok ? "1" : "0", error, tags.artist, tags.title, tags.lyrics,
-                       IdentityText(tags.identity)});
-  }
-  const bool ok = f.size() == 7 && StoreInProcess(f[1], format, f[3], IdentityFrom(f[4]),
-                                                 f[5] == "1", f[6], error);
-  return PackFields({ok ? "1" : "0", error});
-}
-
-// One worker for the whole run, started at the first file.
-IsolatedWorker& TagWorker() {
-  static IsolatedWorker worker(ServeRequest);
-  return worker;
-}
-
-// Sends the request: the answer's verdict, with `count` fields after the verdict and the
-// error. `answered` is false when the worker gave no answer at all.
-TagsEnd Ask(const std::string& path, const std::vector<std::string>& request, std::size_t count,
-            std::vector<std::string>& fields, std::string& error, bool& answered) {
+// Sends the request with the file: the answer's verdict, with `count` fields after the verdict
+// and the error.
+TagsEnd Ask(int file, const std::vector<std::string>& request, std::size_t count,
+            std::vector<std::string>& fields, std::string& error) {
   std::string answer;
-  const IsolatedEnd end = TagWorker().Call(PackFields(request), LimitsFor(path), answer);
-  answered = end == IsolatedEnd::Returned;
-  if (!answered) {
+  const IsolatedEnd end =
+      TagWorker().Call(PackFields(request), {file}, TagWorkLimits(file), answer);
+  if (end != IsolatedEnd::Returned) {
     error = WhyNoAnswer(end);
     return end == IsolatedEnd::Stopped ? TagsEnd::StoppedByTimeout : TagsEnd::Failed;
   }
@@ -163,36 +151,38 @@ TagsEnd Ask(const std::string& path, const std::vector<std::string>& request, st
   return fields[0] == "1" ? TagsEnd::Done : TagsEnd::Failed;
 }
 
+std::string FormatText(AudioFormat format) { return std::to_string(static_cast<int>(format)); }
+
 }  // namespace
 
-TagsEnd ReadFileTags(const std::string& path, AudioFormat format, FileTags& tags,
+TagsEnd ReadFileTags(const FileLocation& where, AudioFormat format, FileTags& tags,
                      std::string& error) {
+  OpenedFile opened;
+  if (!OpenLocatedFile(where, opened, error)) return TagsEnd::Failed;
   std::vector<std::string> fields;
-  const std::string kind = std::to_string(static_cast<int>(format));
-  bool answered = false;
-  const TagsEnd end = Ask(path, {"read", path, kind}, 4, fields, error, answered);
+  const TagsEnd end = Ask(opened.file.Get(), {"read", FormatText(format)}, 3, fields, error);
   if (end == TagsEnd::Done) {
-    tags = FileTags{fields[2], fields[3], fields[4], IdentityFrom(fields[5])};
+    tags = FileTags{fields[2], fields[3], fields[4], IdentityOf(opened.info)};
   }
   return end;
 }
 
-TagsEnd StoreLyrics(const std::string& path, AudioFormat format, const std::string& lyrics,
-                    const FileIdentity& asRead, bool replaceLyrics, const std::string& language,
-                    std::string& error) {
-  std::vector<std::string> fields;
-  const std::string kind = std::to_string(static_cast<int>(format));
-  bool answered = false;
-  const TagsEnd stored = Ask(path, {"store", path, kind, lyrics, IdentityText(asRead),
-                                    replaceLyrics ? "1" : "0", language},
-                             0, fields, error, answered);
-  // A store whose worker died may have left its temporary copy, or the backup of a write in
-  // place that it began: cleared, or put back, now rather than at the next run.
-  if (!answered) {
-    const std::string folder = std::filesystem::path(path).parent_path().string();
-    RecoverEarlierRuns(folder.empty() ? "." : folder);
-  }
-  return stored;
+TagsEnd StoreLyrics(const RunJournal& journal, const FileLocation& where, AudioFormat format,
+                    const std::string& lyrics, const FileIdentity& asRead, bool replaceLyrics,
+                    const std::string& language, std::string& error) {
+  TagsEnd end = TagsEnd::Done;
+  const bool stored = ReplaceThroughCopy(
+      journal, where, asRead,
+      [&](int copy, std::string& why) {
+        std::vector<std::string> fields;
+        end = Ask(copy,
+                  {"store", FormatText(format), lyrics, replaceLyrics ? "1" : "0", language}, 0,
+                  fields, why);
+        return end == TagsEnd::Done;
+      },
+      error);
+  if (stored) return TagsEnd::Done;
+  return end == TagsEnd::StoppedByTimeout ? end : TagsEnd::Failed;
 }
 
 }  // namespace host

@@ -2,14 +2,19 @@
 // writes the new tags into a copy of the file beside it, the copy must read back as a valid
 // file of its format holding exactly these lyrics, and only then does it replace the file
 // (os/file_replacement.h); memory does not grow with the file's size. Parsing a file is
-// parsing untrusted input: both run in a worker process under limits (os/isolated_worker.h),
-// so that a file that crashes TagLib, or makes it allocate or recurse without end, fails alone
-// ("the file could not be parsed") and the run goes on. Any thread, one file at a time.
+// parsing untrusted input: TagLib runs in a confined worker process under limits
+// (os/isolated_worker.h), handed the open file (or copy) and nothing else, so that a file that
+// crashes TagLib, makes it allocate or recurse without end, or reaches a bug in it, fails alone
+// ("the file could not be parsed") and the run goes on. This process does every opening,
+// relative to folders held open (os/posix/safe_open.h). Any thread, one file at a time.
 #pragma once
 
 #include <string>
 
 #include "os/file_identity.h"
+#include "os/file_location.h"
+#include "os/isolated_worker.h"
+#include "os/posix/run_journal.h"
 #include "tags/audio_format.h"
 
 namespace host {
@@ -32,7 +37,7 @@ constexpr std::size_t kMaxLyricsBytes = 1 << 20;
 
 // Reads the tags, the file opened read-only. Failed with a reason ("not a valid MP3 file",
 // "cannot open the file: ...") when it cannot; StoppedByTimeout with one for the user.
-TagsEnd ReadFileTags(const std::string& path, AudioFormat format, FileTags& tags,
+TagsEnd ReadFileTags(const FileLocation& where, AudioFormat format, FileTags& tags,
                      std::string& error);
 
 // Makes the lyrics the file's only lyrics, the file still being the one read (`asRead`) and,
@@ -40,8 +45,14 @@ TagsEnd ReadFileTags(const std::string& path, AudioFormat format, FileTags& tags
 // a reason when the file cannot be read, is not valid, or cannot be replaced; the file is then
 // left as it was.
 // `language`: the ID3v2 language of a new lyrics frame (three lower-case letters).
-TagsEnd StoreLyrics(const std::string& path, AudioFormat format, const std::string& lyrics,
-                    const FileIdentity& asRead, bool replaceLyrics, const std::string& language,
-                    std::string& error);
+// The limits a file's read or store runs under in the worker: memory bounded whatever the file
+// claims; time by what is really on the disk (a sparse file that claims terabytes costs
+// nothing to read), at most ten minutes; and --timeout, which cuts a file under way short.
+IsolationLimits TagWorkLimits(int file);
+
+// `journal`: the run's private record of its changes (os/posix/run_journal.h).
+TagsEnd StoreLyrics(const RunJournal& journal, const FileLocation& where, AudioFormat format,
+                    const std::string& lyrics, const FileIdentity& asRead, bool replaceLyrics,
+                    const std::string& language, std::string& error);
 
 }  // namespace host

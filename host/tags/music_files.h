@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "os/file_location.h"
+
 namespace host {
 
 // A folder, or a path named on the command line, that could not be read.
@@ -22,8 +24,9 @@ struct UnreadableEntry {
 };
 
 struct MusicFiles {
-  std::vector<std::string> files;    // in walk order, each once
-  std::vector<std::string> folders;  // every folder the files sit in, each once
+  // In walk order, each once; each with the folder named and the way the walk found from it
+  // (os/file_location.h), so that the file is opened later the same way or not at all.
+  std::vector<FileLocation> files;
   std::vector<UnreadableEntry> unreadable;  // in walk order, each once
 };
 

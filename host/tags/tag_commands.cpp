@@ -1,11 +1,14 @@
 // tag and show: the music files' lyrics, stored through the plug-in's searches and shown.
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "os/default_paths.h"
 #include "os/terminal.h"
+#include "output/console_print.h"
 #include "output/json_writer.h"
 #include "output/text_output.h"
 #include "run/search_report.h"
@@ -19,10 +22,6 @@
 namespace host {
 namespace {
 
-void Print(const std::string& text, std::FILE* stream) {
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
-}
 
 struct ShownFile {
   std::string path;
@@ -31,15 +30,15 @@ struct ShownFile {
   std::string error;
 };
 
-ShownFile ReadShownFile(const std::string& path) {
-  ShownFile shown{path, false, {}, {}};
-  const auto format = AudioFormatOf(path);
+ShownFile ReadShownFile(const FileLocation& where) {
+  ShownFile shown{where.path, false, {}, {}};
+  const auto format = AudioFormatOf(where.path);
   if (!format) {
     shown.error = "not a music file of a known kind (" + AudioExtensions() + ")";
     return shown;
   }
   FileTags tags;
-  shown.read = ReadFileTags(path, *format, tags, shown.error) == TagsEnd::Done;
+  shown.read = ReadFileTags(where, *format, tags, shown.error) == TagsEnd::Done;
   shown.lyrics = tags.lyrics;
   return shown;
 }
@@ -78,13 +77,13 @@ void PrintShowText(const std::vector<ShownFile>& files) {
 
 // The files to show: each PATH, a folder giving every music file under it (as tag walks it;
 // what could not be read there goes straight to `shown`, with its reason).
-std::vector<std::string> ShowPaths(const std::vector<std::string>& arguments,
-                                   std::vector<ShownFile>& shown) {
-  std::vector<std::string> paths;
+std::vector<FileLocation> ShowPaths(const std::vector<std::string>& arguments,
+                                     std::vector<ShownFile>& shown) {
+  std::vector<FileLocation> paths;
   for (const std::string& path : arguments) {
     std::error_code ignored;
     if (!std::filesystem::is_directory(path, ignored)) {
-      paths.push_back(path);
+      paths.push_back(LocationOfNamedFile(path));
       continue;
     }
     MusicFiles music;
@@ -125,6 +124,21 @@ void PrintCounts(const std::vector<ShownFile>& files) {
   Print("with lyrics " + std::to_string(with) + ", without " + std::to_string(without) +
             ", could not be read " + std::to_string(unreadable) + "\n",
         stdout);
+}
+
+// The run's private journal (os/posix/run_journal.h), in this user's state folder.
+bool OpenJournal(RunJournal& journal, std::string& error) {
+  std::string anchor;
+  const std::optional<std::string> folder =
+      DefaultStateFolder(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"), anchor);
+  if (!folder) {
+    error = "no folder for the run's journal: set HOME or XDG_STATE_HOME";
+    return false;
+  }
+  if (journal.Open(*folder + "/journal", anchor, error)) return true;
+  error = "cannot keep the run's journal, so nothing is written: " + error +
+          " (XDG_STATE_HOME chooses another folder)";
+  return false;
 }
 
 // The PATHs named and those of the --from list; false with the message printed.
@@ -173,8 +187,14 @@ int RunTagCommand(const Options& options) {
     for (const std::string& pathError : pathErrors) Print("tunewell: " + pathError + "\n", stderr);
     return kExitUsage;
   }
-  music.files = NameFilter{options.include, options.exclude}.Apply(music.files);
+  const NameFilter filter{options.include, options.exclude};
+  std::erase_if(music.files, [&](const FileLocation& file) { return !filter.Takes(file.path); });
   std::string error;
+  RunJournal journal;
+  if (!options.dryRun && !OpenJournal(journal, error)) {
+    Print("tunewell: " + error + "\n", stderr);
+    return kExitLocalProblem;
+  }
   PluginSession session;
   if (!session.Open(SessionSettingsFrom(options), error)) {
     Print("tunewell: " + error + "\n", stderr);
@@ -185,7 +205,7 @@ int RunTagCommand(const Options& options) {
                              options.quiet,     options.language.value_or("eng"),
                              options.sidecar};
   TagResult result;
-  RunTag(session, music, settings, result);
+  RunTag(session, music, settings, journal.IsOpen() ? &journal : nullptr, result);
   session.Close();
   Print(options.json ? RenderTagJson(result) : RenderTagSummary(result), stdout);
   if (options.stats) Print(RenderStatistics(result.statistics), stderr);
@@ -196,8 +216,8 @@ int RunShowCommand(const Options& options) {
   std::vector<ShownFile> files;
   bool allHaveLyrics = true;
   const NameFilter filter{options.include, options.exclude};
-  for (const std::string& path : filter.Apply(ShowPaths(options.arguments, files))) {
-    files.push_back(ReadShownFile(path));
+  for (const FileLocation& where : ShowPaths(options.arguments, files)) {
+    if (filter.Takes(where.path)) files.push_back(ReadShownFile(where));
   }
   for (const ShownFile& file : files) allHaveLyrics = allHaveLyrics && !file.lyrics.empty();
   if (options.json) {

@@ -66,27 +66,28 @@ TagFileResult NotDone(TagFileResult one, TagsEnd end, std::string error) {
 
 // What can be settled without the site: the file's tags, its lyrics, its names, whether it can
 // be written. `searchNeeded` tells the caller to go on with SearchAndStore.
-TagFileResult Prepare(const std::string& path, const TagSettings& settings, bool& searchNeeded) {
+TagFileResult Prepare(const FileLocation& where, const TagSettings& settings,
+                      bool& searchNeeded) {
   searchNeeded = false;
   TagFileResult one;
-  one.path = path;
-  const AudioFormat format = *AudioFormatOf(path);
+  one.path = where.path;
+  const AudioFormat format = *AudioFormatOf(where.path);
   FileTags tags;
   std::string error;
-  const TagsEnd read = ReadFileTags(path, format, tags, error);
+  const TagsEnd read = ReadFileTags(where, format, tags, error);
   if (read != TagsEnd::Done) return NotDone(std::move(one), read, error);
   one.asRead = tags.identity;
   if (!tags.lyrics.empty() && !settings.force) {
     one.status = TagStatus::HadLyrics;
     return one;
   }
-  if (!SongNamesFor(tags.artist, tags.title, path, one.names)) {
+  if (!SongNamesFor(tags.artist, tags.title, where.path, one.names)) {
     return Fail(std::move(one), "no artist and title in the tags, and the file name is not "
                                 "ARTIST - TITLE.ext");
   }
   one.named = true;
   if (!settings.dryRun) {
-    error = WhyNotReplaceable(path);
+    error = WhyNotReplaceable(where);
     if (!error.empty()) return Fail(std::move(one), error);
   }
   searchNeeded = true;
@@ -94,12 +95,12 @@ TagFileResult Prepare(const std::string& path, const TagSettings& settings, bool
 }
 
 // NAME.txt beside NAME.mp3, for players that read lyrics from such a file.
-std::string SidecarPath(const std::string& musicPath) {
-  return std::filesystem::path(musicPath).replace_extension(".txt").string();
+std::string SidecarName(const std::string& musicPath) {
+  return std::filesystem::path(musicPath).filename().replace_extension(".txt").string();
 }
 
 void SearchAndStore(PluginSession& session, SitePacer& pacer, const TagSettings& settings,
-                    TagFileResult& one) {
+                    const RunJournal* journal, const FileLocation& where, TagFileResult& one) {
   const SearchReport report = pacer.Search(session, one.names.artist, one.names.title);
   if (report.song) one.url = report.song->url;
   one.matchedAs = report.matchedAs;
@@ -123,18 +124,21 @@ void SearchAndStore(PluginSession& session, SitePacer& pacer, const TagSettings&
   if (lyrics.empty()) {
     one.status = TagStatus::NotFound;
   } else if (lyrics.size() > kMaxLyricsBytes) {
-    one = Fail(std::move(one), "lyrics too long");
-  } else if (settings.dryRun) {
+    // The site's page, not this machine, is at fault.
+    one = Fail(std::move(one), "lyrics too long: the page holds more text than any song");
+    one.status = TagStatus::DownloadFailed;
+  } else if (settings.dryRun || journal == nullptr) {
     one.status = TagStatus::WouldTag;
   } else {
     std::string error;
     // Lyrics in hand are stored even when the user has just cancelled: the file under way
     // is finished.
-    const TagsEnd stored = StoreLyrics(one.path, *AudioFormatOf(one.path), lyrics, one.asRead,
-                                       settings.force, settings.language, error);
+    const TagsEnd stored = StoreLyrics(*journal, where, *AudioFormatOf(one.path), lyrics,
+                                       one.asRead, settings.force, settings.language, error);
     if (stored != TagsEnd::Done) {
       one = NotDone(std::move(one), stored, error);
-    } else if (settings.sidecar && !WriteWholeFile(SidecarPath(one.path), lyrics + "\n", error)) {
+    } else if (settings.sidecar &&
+               !WriteSidecar(*journal, where, SidecarName(one.path), lyrics + "\n", error)) {
       one = Fail(std::move(one), "tagged, but " + error);
     } else {
       one.status = TagStatus::Tagged;
@@ -200,13 +204,17 @@ int TagResult::ExitStatus() const {
 }
 
 void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& settings,
-            TagResult& result) {
+            const RunJournal* journal, TagResult& result) {
   result = TagResult{};
   result.dryRun = settings.dryRun;
   const int unreadable = static_cast<int>(music.unreadable.size());
   result.total = unreadable + static_cast<int>(music.files.size());
-  if (!settings.dryRun) {
-    for (const std::string& folder : music.folders) RecoverEarlierRuns(folder);
+  if (!settings.dryRun && journal != nullptr) {
+    std::vector<std::string> notes;
+    RecoverInterruptedChanges(*journal, notes);
+    for (const std::string& note : notes) {
+      std::fputs(("tunewell: " + PrintableText(note) + "\n").c_str(), settings.progress);
+    }
   }
   ProgressDisplay progress(settings.progress, settings.progressIsTerminal, result.total, 0,
                            settings.quiet);
@@ -223,13 +231,13 @@ void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& 
       result.stoppedBy = CancelOutcome();
       break;
     }
-    const std::string& path = music.files[file];
-    progress.Started(i, PrintablePath(path));
+    const FileLocation& where = music.files[file];
+    progress.Started(i, PrintablePath(where.path));
     bool searchNeeded = false;
-    TagFileResult one = Prepare(path, settings, searchNeeded);
+    TagFileResult one = Prepare(where, settings, searchNeeded);
     if (searchNeeded) {
       if (pacer.WaitBeforeSearch()) {
-        SearchAndStore(session, pacer, settings, one);
+        SearchAndStore(session, pacer, settings, journal, where, one);
       } else {
         one.status = TagStatus::Stopped;
         one.stoppedBy = CancelOutcome();

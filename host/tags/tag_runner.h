@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "os/file_identity.h"
+#include "os/posix/run_journal.h"
 #include "run/name_variants.h"
 #include "run/outcome.h"
 #include "run/song_names.h"
@@ -72,10 +73,11 @@ struct TagResult {
 };
 
 // Runs over the files, after reporting each unreadable entry of `music` as a local problem.
-// Before the first file, clears what a killed earlier run left in their folders
-// (os/file_replacement.h; not in a dry run, which writes nothing).
+// `journal`: the run's private record of its changes (os/posix/run_journal.h); before the
+// first file, what killed earlier runs left in it is settled (os/file_replacement.h), and what
+// could not be is said on the progress stream. A dry run writes nothing and needs none (null).
 void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& settings,
-            TagResult& result);
+            const RunJournal* journal, TagResult& result);
 
 // The files to try again: those not found or failed, in walk order.
 std::vector<std::string> PathsToRetry(const TagResult& result);

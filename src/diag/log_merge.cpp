@@ -17,7 +17,7 @@ using platform::File;
 constexpr std::uint32_t kParentFlags = File::modeWrite | File::shareDenyWrite | File::modeCreate |
                                        File::modeNoTruncate | File::typeText |
                                        CStdioFileEx::modeUnicode | File::regularFileOnly;
-constexpr std::uint32_t kChildFlags = File::modeRead | File::typeText;
+constexpr std::uint32_t kChildFlags = File::modeRead | File::typeText | File::regularFileOnly;
 
 // Another process (or log) appending its own section holds the parent log, denying other
 // writers, for as long as its copy takes: a few milliseconds for a usual trace. The merge

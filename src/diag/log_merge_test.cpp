@@ -11,6 +11,9 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 #endif
 
 #include "diag/trace_log.h"
@@ -131,7 +134,13 @@ TEST(CloseAndMergeLog, ChildIsKeptWhenTheSectionCannotBeAppended) {
   const std::string notFiles[] = {"NUL"};
 #else
   ASSERT_EQ(::mkfifo(folder.File("fifo").c_str(), 0600), 0);
-  const std::string notFiles[] = {folder.File("fifo"), "/dev/null", "/proc/self/comm"};
+  std::vector<std::string> notFiles = {folder.File("fifo"), "/dev/null", "/proc/self/comm"};
+  if (::geteuid() == 0) {  // another user's link to root's file is not followed
+    std::ofstream(folder.File("root's")) << "kept";
+    ASSERT_EQ(::symlink(folder.File("root's").c_str(), folder.File("link").c_str()), 0);
+    ASSERT_EQ(::lchown(folder.File("link").c_str(), 4321, 4321), 0);
+    notFiles.push_back(folder.File("link"));
+  }
 #endif
   for (const std::string& notFile : notFiles) {
     SCOPED_TRACE(notFile);
@@ -139,6 +148,11 @@ TEST(CloseAndMergeLog, ChildIsKeptWhenTheSectionCannotBeAppended) {
     log.CloseAndMergeLog();
     EXPECT_EQ(before, ReadFileBytes(folder.File(child))) << "nothing is lost";
   }
+#ifndef _WIN32
+  if (::geteuid() == 0) {
+    EXPECT_EQ("kept", ReadFileBytes(folder.File("root's")));
+  }
+#endif
 
   // A parent log that another writer holds (denying writers) for longer than the merge waits:
   // the child is kept and the parent gains nothing. One that is let go within the wait takes

@@ -1,7 +1,12 @@
 #include "diag/trace_log.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
+#include <fstream>
 #include <regex>
 #include <thread>
 
@@ -193,6 +198,34 @@ TEST(TraceLog, WriteAfterMidnightStartsANewFile) {
   EXPECT_EQ("23:59:59.990", oldLines[0].substr(0, 12));
   EXPECT_EQ("00:00:00.005", newLines[0].substr(0, 12));
 }
+
+#ifndef _WIN32
+// The trace file's name can be foreseen (the date, the time, the process): what another user
+// planted there beforehand is refused at once, neither waited on (a FIFO) nor followed (a link
+// of theirs to root's file), and the line is lost rather than the run held or the file harmed.
+TEST(TraceLog, WhatIsPlantedUnderTheTraceFilesNameIsNotUsed) {
+  TempDir dir;
+  const std::string pid = Narrow(encoding::Format(u"%X", platform::CurrentProcessId()));
+  ASSERT_EQ(::mkfifo(dir.File("Tunewell_20261231_235959_" + pid + ".txt").c_str(), 0600), 0);
+  const bool asRoot = ::geteuid() == 0;
+  if (asRoot) {
+    std::ofstream(dir.File("root's")) << "kept";
+    const std::string link = dir.File("Tunewell_20270101_000000_" + pid + ".txt");
+    ASSERT_EQ(::symlink(dir.File("root's").c_str(), link.c_str()), 0);
+    ASSERT_EQ(::lchown(link.c_str(), 4321, 4321), 0);
+  }
+  CTraceLog log;
+  log.Writer().SetClock(&FakeClock);
+  log.Configure(dir.wpath(), u"Tunewell", CTraceLog::Error);
+  fakeNow = {2026, 12, 31, 23, 59, 59, 990};
+  log.Write(CTraceLog::Error, u"into the FIFO");
+  fakeNow = {2027, 1, 1, 0, 0, 0, 5};
+  log.Write(CTraceLog::Error, u"through the link");
+  if (asRoot) {
+    EXPECT_EQ("kept", ReadFileBytes(dir.File("root's")));
+  }
+}
+#endif
 
 TEST(TraceLog, TwoThreadsWriteWholeLines) {
   TempDir dir;

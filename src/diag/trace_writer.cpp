@@ -101,8 +101,10 @@ void CTraceWriter::OpenNewFile() {
   }
   path_ = std::move(path);
   auto file = std::make_unique<platform::File>();
+  // A FIFO or another user's link planted under the name (which can be foreseen: the date and
+  // the process) is refused, not waited on or followed.
   if (!file->Open(path_, platform::File::modeCreate | platform::File::modeWrite |
-                             platform::File::shareDenyWrite)) {
+                             platform::File::shareDenyWrite | platform::File::regularFileOnly)) {
     return;  // the line is lost; the next one tries again
   }
   try {

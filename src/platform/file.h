@@ -54,7 +54,8 @@ class File {
     // Not one of the framework's flags: refuses anything but a regular file on a disk's file
     // system (error 5). A FIFO or a device is opened without waiting on it and closed again,
     // and on POSIX so is a file of the kernel's own file systems (/proc, /sys): a log appended
-    // there would change the machine, not keep a record.
+    // there would change the machine, not keep a record. Nor, on POSIX, is a symbolic link
+    // followed that another user made to a file not theirs.
     regularFileOnly = 0x01000000,
   };
   enum SeekPosition : int { begin = 0, current = 1, end = 2 };

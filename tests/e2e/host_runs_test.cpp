@@ -192,7 +192,11 @@ TEST(HostLog, TheParentLogHoldsTheRunsSection) {
       << text;
   // The run's own lines: the level it set, and its download of the artist search.
   EXPECT_NE(text.find("TraceLevel: Debug"), std::string::npos) << text;
+#ifdef _WIN32
   EXPECT_NE(text.find("ParentLogfilePath: " + parent), std::string::npos) << text;
+#else  // the file the host opened and checked at the start, not a name that could be swapped
+  EXPECT_NE(text.find("ParentLogfilePath: /proc/self/fd/"), std::string::npos) << text;
+#endif
   // The trace file itself was merged and removed.
   EXPECT_TRUE(testing_support::ListFiles(logs).empty()) << testing_support::ListFiles(logs).front();
 }

@@ -59,6 +59,8 @@ def run_on_terminal(argv):
 class ProgressOnATerminal(unittest.TestCase):
     def setUp(self):
         self.scratch = tempfile.mkdtemp(prefix="tunewell-pty-")
+        # The runs' private journal: the test's own, not the user's.
+        os.environ["XDG_STATE_HOME"] = self.scratch
         self.site = subprocess.Popen(
             [sys.executable, os.path.join(SOURCE, "site", "server.py"), "--port", "0",
              "--host-name", HOST_NAME], stdout=subprocess.PIPE, text=True)

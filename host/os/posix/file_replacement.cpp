@@ -1,190 +1,258 @@
-// The POSIX backend of the file replacement: a copy by mkstemp, the original's metadata, fsync,
-// rename; or, where the copy cannot be the original's equal, a write in place behind a backup.
+// The POSIX backend of the file replacement: a copy made beside the file under a random name,
+// the original's metadata, fsync, an exchange of the two names; or, where the copy cannot be
+// the original's equal, a write in place behind a backup. Every step relative to the folder
+// held open, each recorded in the run's journal first.
 #include "os/file_replacement.h"
 
-#include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <memory>
+#include <vector>
 
 #include "os/posix/file_io.h"
 #include "os/posix/file_metadata.h"
 #include "os/posix/in_place_write.h"
-#include "os/posix/temporary_names.h"
-#include "os/processes.h"
+#include "os/posix/random_name.h"
+#include "os/posix/safe_open.h"
 
 namespace host {
 namespace {
 
-// The file a path names, through any symbolic links, so that a link stays a link.
-bool RealPath(const std::string& path, std::string& real, std::string& error) {
-  std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), std::free);
-  if (!resolved) {
-    error = ErrnoText(errno);
-    return false;
-  }
-  real = resolved.get();
-  return true;
+// The original's name is cut so that a copy's name stays within NAME_MAX.
+constexpr std::size_t kMaxNamePart = 150;
+
+std::string CopyPrefix(const std::string& name) {
+  return "." + name.substr(0, kMaxNamePart) + ".tunewell-";
 }
 
-// A copy of the original beside it, under a temporary name; false with the step that failed.
-bool CopyOriginal(const std::string& real, std::string& copy, std::string& error) {
-  const int from = open(real.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (from < 0) {
-    error = "cannot read the file: " + ErrnoText(errno);
-    return false;
+std::string SelfPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+bool InGroup(uid_t user, gid_t group) {
+  const passwd* account = getpwuid(user);
+  if (account == nullptr) return false;
+  std::vector<gid_t> groups(64);
+  int count = static_cast<int>(groups.size());
+  if (getgrouplist(account->pw_name, account->pw_gid, groups.data(), &count) < 0) {
+    groups.resize(static_cast<std::size_t>(count));
+    if (getgrouplist(account->pw_name, account->pw_gid, groups.data(), &count) < 0) return false;
   }
-  const int to = MakeTemporaryFile(FolderOf(real), NameOf(real), copy);
-  bool ok = to >= 0 && CopyAll(from, to);
-  if (!ok) error = "cannot make a copy in the folder: " + ErrnoText(errno);
-  close(from);
-  if (to >= 0 && close(to) != 0 && ok) {
-    error = "cannot make a copy in the folder: " + ErrnoText(errno);
-    ok = false;
+  for (int i = 0; i < count; ++i) {
+    if (groups[static_cast<std::size_t>(i)] == group) return true;
   }
-  if (!ok && to >= 0) unlink(copy.c_str());
-  return ok;
+  return false;
 }
 
-enum class Dressed { Ready, NotTheOriginalsEqual, Failed };
-
-// The edited copy flushed and dressed as the original.
-Dressed DressCopy(const std::string& copy, const std::string& real, const struct stat& original,
-                  std::string& error) {
-  const int fd = open(copy.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  const int originalFd = open(real.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  Dressed result = Dressed::Ready;
-  if (fd < 0 || originalFd < 0) {
-    error = "cannot open the copy: " + ErrnoText(errno);
-    result = Dressed::Failed;
-  } else if (!CarryMetadata(originalFd, fd, original)) {
-    result = Dressed::NotTheOriginalsEqual;
-  } else if (!SyncToDisk(fd)) {
-    error = "cannot flush the copy to disk: " + ErrnoText(errno);
-    result = Dressed::Failed;
+// Whether the file's owner could make and rename files in the folder: root writes only where
+// the owner of what it writes could have.
+bool OwnerCanWriteIn(const struct stat& file, const struct stat& folder) {
+  constexpr mode_t kUser = S_IWUSR | S_IXUSR, kGroup = S_IWGRP | S_IXGRP,
+                   kOther = S_IWOTH | S_IXOTH;
+  if (file.st_uid == 0) return true;
+  if (folder.st_uid == file.st_uid) return (folder.st_mode & kUser) == kUser;
+  if (folder.st_gid == file.st_gid || InGroup(file.st_uid, folder.st_gid)) {
+    return (folder.st_mode & kGroup) == kGroup;
   }
-  if (originalFd >= 0) close(originalFd);
-  if (fd >= 0) close(fd);
-  return result;
+  return (folder.st_mode & kOther) == kOther;
 }
 
-// Two runs tagging one file at once both read it before either writes: the one that puts its
-// copy in place second must see the first one's, and the check just before is not enough when
-// they run in step. A lock on the original across that check and the placing makes them take
-// turns. (Other programs take no such lock: for them the check is as close as it gets.)
-class TurnOnFile {
- public:
-  explicit TurnOnFile(const std::string& real)
-      : fd_(open(real.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)) {
-    constexpr int kTries = 250;  // 5 s: a run holds it for a rename or an in-place write
-    for (int i = 0; fd_ >= 0 && !held_ && i < kTries; ++i) {
-      held_ = flock(fd_, LOCK_EX | LOCK_NB) == 0;
-      if (!held_) usleep(20000);
-    }
-  }
-  ~TurnOnFile() {
-    if (fd_ >= 0) close(fd_);  // the lock goes with it
-  }
-  TurnOnFile(const TurnOnFile&) = delete;
-  TurnOnFile& operator=(const TurnOnFile&) = delete;
-
-  bool Held() const { return held_; }
-
- private:
-  int fd_;
-  bool held_ = false;
-};
-
-// Puts the edited copy in the file's place: renamed over it when it can be dressed as the
-// original, else written into it in place.
-bool PlaceCopy(const std::string& copy, const std::string& real, const struct stat& original,
-               const FileIdentity& asRead, bool& renamed, std::string& error) {
-  const TurnOnFile turn(real);
-  if (!turn.Held()) {
-    error = "another program holds a lock on the file";
-    return false;
-  }
-  // A copy renamed over one name would split the file from its other names.
-  const Dressed dressed = original.st_nlink > 1 ? Dressed::NotTheOriginalsEqual
-                                                : DressCopy(copy, real, original, error);
-  if (dressed == Dressed::NotTheOriginalsEqual) return WriteInPlace(real, copy, asRead, error);
-  if (dressed == Dressed::Failed) return false;
-  if (!StillAsRead(real, asRead)) {
-    error = kChangedDuringRun;
-    return false;
-  }
-  if (rename(copy.c_str(), real.c_str()) != 0) {
-    error = "cannot replace the file: " + ErrnoText(errno);
-    return false;
-  }
-  SyncFolder(FolderOf(real));
-  renamed = true;
-  return true;
-}
-
-}  // namespace
-
-std::string WhyNotReplaceable(const std::string& path) {
-  std::string real, error;
-  if (!RealPath(path, real, error)) return error;
-  struct stat info {};
-  if (stat(real.c_str(), &info) != 0) return ErrnoText(errno);
-  if (!S_ISREG(info.st_mode)) return "not a regular file";
+std::string WhyNotWritable(const OpenedFile& opened) {
   // access() also says no to root for an immutable file or a read-only mount.
-  if (access(real.c_str(), W_OK) != 0) return "read-only file (" + ErrnoText(errno) + ")";
+  if (access(SelfPath(opened.file.Get()).c_str(), W_OK) != 0) {
+    return "read-only file (" + ErrnoText(errno) + ")";
+  }
   // Root may write anything; a file its owner made read-only stays so whoever runs the tool.
-  if (geteuid() == 0 && (info.st_mode & S_IWUSR) == 0) return "read-only file (mode)";
-  if (access(FolderOf(real).c_str(), W_OK | X_OK) != 0) {
+  if (geteuid() == 0 && (opened.info.st_mode & S_IWUSR) == 0) return "read-only file (mode)";
+  if (access(SelfPath(opened.folder.Get()).c_str(), W_OK | X_OK) != 0) {
     return "folder not writable (" + ErrnoText(errno) + ")";
+  }
+  struct stat folder {};
+  if (fstat(opened.folder.Get(), &folder) != 0) return "cannot look at the folder";
+  if (geteuid() == 0 && !OwnerCanWriteIn(opened.info, folder)) {
+    return "folder not writable by the file's owner";
   }
   return {};
 }
 
-bool ReplaceThroughCopy(const std::string& path, const FileIdentity& asRead, const EditCopy& edit,
-                        std::string& error) {
-  std::string real;
-  struct stat original {};
-  if (!RealPath(path, real, error) || stat(real.c_str(), &original) != 0 ||
-      IdentityOf(original) != asRead) {
-    error = kChangedDuringRun;  // gone, or another program's version: it stays as it is
+std::string Number(std::uint64_t n) { return std::to_string(n); }
+std::string Number(std::int64_t n) { return std::to_string(n); }
+
+// The change's first record: where, and the file as read.
+JournalRecord ChangeRecord(const OpenedFile& opened, const FileIdentity& asRead) {
+  struct stat folder {};
+  fstat(opened.folder.Get(), &folder);
+  return {"change",
+          opened.folderPath,
+          Number(static_cast<std::uint64_t>(folder.st_dev)),
+          Number(static_cast<std::uint64_t>(folder.st_ino)),
+          opened.name,
+          Number(asRead.device),
+          Number(asRead.inode),
+          Number(asRead.size),
+          Number(asRead.modifiedNs),
+          Number(asRead.changedNs)};
+}
+
+struct Copy {
+  std::string name;
+  UniqueFd fd;
+};
+
+// A copy of the original beside it, its name recorded before it is made and its identity
+// after, so that a later run removes exactly this file and nothing planted in its place.
+bool MakeCopy(const OpenedFile& opened, JournalEntry& entry, Copy& copy, std::string& error) {
+  copy.name = CopyPrefix(opened.name) + RandomNamePart();
+  if (!entry.Add({"copy", copy.name}, error)) return false;
+  copy.fd.Reset(openat(opened.folder.Get(), copy.name.c_str(),
+                       O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600));
+  struct stat made {};
+  if (!copy.fd.Valid() || fstat(copy.fd.Get(), &made) != 0) {
+    error = "cannot make a copy in the folder: " + ErrnoText(errno);
+    copy.name.clear();
     return false;
   }
-  std::string copy;
-  if (!CopyOriginal(real, copy, error)) return false;
-  bool ok = edit(copy, error);
-  bool renamed = false;  // the copy is the file now
-  if (ok) ok = PlaceCopy(copy, real, original, asRead, renamed, error);
-  if (!renamed) unlink(copy.c_str());
-  return ok;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& content, std::string& error) {
-  // As a new file would be made: 0666 less the umask (mkstemp's copy has 0600).
-  const mode_t mask = umask(0);
-  umask(mask);
-  const bool written = WriteThroughTemporary(path, [&](int fd) {
-    return WriteAll(fd, content.data(), content.size()) && fchmod(fd, 0666 & ~mask) == 0;
-  });
-  if (!written) error = "cannot write " + NameOf(path) + ": " + ErrnoText(errno);
-  return written;
-}
-
-int RecoverEarlierRuns(const std::string& folder) {
-  int cleared = RestoreInterruptedWrites(folder);
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return cleared;
-  while (const dirent* entry = readdir(dir)) {
-    const long pid = ProcessOfTemporaryName(entry->d_name);
-    if (pid == 0 || ProcessIsRunning(pid)) continue;
-    if (unlinkat(dirfd(dir), entry->d_name, 0) == 0) ++cleared;
+  if (!entry.Add({"copy-made", Number(static_cast<std::uint64_t>(made.st_dev)),
+                  Number(static_cast<std::uint64_t>(made.st_ino))},
+                 error)) {
+    return false;
   }
-  closedir(dir);
-  return cleared;
+  if (lseek(opened.file.Get(), 0, SEEK_SET) != 0 || !CopyAll(opened.file.Get(), copy.fd.Get())) {
+    error = "cannot make a copy in the folder: " + ErrnoText(errno);
+    return false;
+  }
+  return true;
+}
+
+// Two runs tagging one file at once both read it before either writes: the one that puts its
+// copy in place second must see the first one's, and the check just before is not enough when
+// they run in step. A lock on the original across that check and the exchange makes them take
+// turns (other programs take no such lock: for them the check after the exchange is the last
+// word).
+bool TakeTurn(int fd) {
+  constexpr int kTries = 250;  // 5 s: a run holds it for an exchange or an in-place write
+  for (int i = 0; i < kTries; ++i) {
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    usleep(20000);
+  }
+  return false;
+}
+
+bool StillAsRead(const OpenedFile& opened, const FileIdentity& asRead) {
+  struct stat open {}, named {};
+  return fstat(opened.file.Get(), &open) == 0 && IdentityOf(open) == asRead &&
+         fstatat(opened.folder.Get(), opened.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         IdentityOf(named) == asRead;
+}
+
+// The content unchanged since it was read (a rename changes the change time, not these).
+bool ContentAsRead(int fd, const FileIdentity& asRead) {
+  struct stat info {};
+  if (fstat(fd, &info) != 0) return false;
+  const FileIdentity now = IdentityOf(info);
+  return now.size == asRead.size && now.modifiedNs == asRead.modifiedNs;
+}
+
+// The copy takes the original's name in one step. The original, now under the copy's name, is
+// looked at once more: another program that wrote it just before gets its version back.
+bool ExchangeNames(const OpenedFile& opened, const Copy& copy, const FileIdentity& asRead,
+                   bool& placed, std::string& error) {
+  const int folder = opened.folder.Get();
+  if (renameat2(folder, copy.name.c_str(), folder, opened.name.c_str(), RENAME_EXCHANGE) != 0) {
+    // A file system without exchange: the plain rename, the check before it the last word.
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+      error = "cannot replace the file: " + ErrnoText(errno);
+      return false;
+    }
+    if (renameat(folder, copy.name.c_str(), folder, opened.name.c_str()) != 0) {
+      error = "cannot replace the file: " + ErrnoText(errno);
+      return false;
+    }
+    placed = true;
+    return true;
+  }
+  placed = true;
+  if (!ContentAsRead(opened.file.Get(), asRead)) {
+    if (renameat2(folder, copy.name.c_str(), folder, opened.name.c_str(), RENAME_EXCHANGE) == 0) {
+      placed = false;
+      error = kChangedDuringRun;
+    } else {
+      error = std::string(kChangedDuringRun) + "; the other program's version is kept as " +
+              opened.folderPath + "/" + copy.name;
+    }
+    return false;
+  }
+  unlinkat(folder, copy.name.c_str(), 0);  // the original's old content
+  return true;
+}
+
+// Puts the edited copy in the file's place: exchanged with it when it can be dressed as the
+// original, else written into it in place.
+bool PlaceCopy(const RunJournal& journal, JournalEntry& entry, OpenedFile& opened,
+               const Copy& copy, const FileIdentity& asRead, bool& placed, std::string& error) {
+  // A copy put in the place of one name would split the file from its other names.
+  if (opened.info.st_nlink > 1 ||
+      !CarryMetadata(opened.file.Get(), copy.fd.Get(), opened.info)) {
+    opened.file.Reset();  // a lease wants no other descriptor of this run's open on the file
+    return WriteInPlace(journal, entry, opened.folder.Get(), opened.name, asRead, copy.fd.Get(),
+                        error);
+  }
+  if (!SyncToDisk(copy.fd.Get())) {
+    error = "cannot flush the copy to disk: " + ErrnoText(errno);
+    return false;
+  }
+  if (!TakeTurn(opened.file.Get())) {
+    error = "another program holds a lock on the file";
+    return false;
+  }
+  if (!StillAsRead(opened, asRead)) {
+    error = kChangedDuringRun;
+    return false;
+  }
+  const bool exchanged = ExchangeNames(opened, copy, asRead, placed, error);
+  SyncToDisk(opened.folder.Get());
+  return exchanged;
+}
+
+}  // namespace
+
+std::string WhyNotReplaceable(const FileLocation& where) {
+  OpenedFile opened;
+  std::string error;
+  if (!OpenLocatedFile(where, opened, error)) return error;
+  return WhyNotWritable(opened);
+}
+
+bool ReplaceThroughCopy(const RunJournal& journal, const FileLocation& where,
+                        const FileIdentity& asRead, const EditCopy& edit, std::string& error) {
+  OpenedFile opened;
+  if (!OpenLocatedFile(where, opened, error)) {
+    if (error.starts_with("cannot open the file: ")) error = kChangedDuringRun;  // gone since
+    return false;
+  }
+  if (IdentityOf(opened.info) != asRead) {
+    error = kChangedDuringRun;  // another program's version: it stays as it is
+    return false;
+  }
+  error = WhyNotWritable(opened);
+  if (!error.empty()) return false;
+  JournalEntry entry;
+  if (!entry.Begin(journal, ChangeRecord(opened, asRead), error)) return false;
+  Copy copy;
+  bool ok = MakeCopy(opened, entry, copy, error) && edit(copy.fd.Get(), error);
+  bool placed = false;  // the copy is the file now
+  if (ok) ok = PlaceCopy(journal, entry, opened, copy, asRead, placed, error);
+  // A write in place that could not be undone keeps its copy: the next run needs it to tell
+  // what the file holds.
+  if (!placed && !entry.Kept() && !copy.name.empty()) {
+    unlinkat(opened.folder.Get(), copy.name.c_str(), 0);
+  }
+  entry.End();
+  return ok;
 }
 
 }  // namespace host

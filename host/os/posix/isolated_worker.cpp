@@ -14,6 +14,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "os/posix/worker_confinement.h"
+
 namespace host {
 namespace {
 
@@ -27,6 +29,7 @@ constexpr bool kUnderSanitizer = false;
 #endif
 
 constexpr int kWorkerSocket = 3;  // where the worker keeps its end; every other file goes
+constexpr std::uint64_t kMaxFrameBytes = 64ull << 20;
 
 using Clock = std::chrono::steady_clock;
 
@@ -38,16 +41,58 @@ std::string Frame(const std::string& bytes) {
   return frame + bytes;
 }
 
-bool SendAll(int fd, const std::string& bytes) {
+// The descriptors travel with the first byte (SCM_RIGHTS); the rest follows plainly.
+bool SendAll(int fd, const std::string& bytes, const std::vector<int>& files = {}) {
   std::size_t at = 0;
   while (at < bytes.size()) {
+    iovec part{const_cast<char*>(bytes.data() + at), bytes.size() - at};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * IsolatedWorker::kMaxHandedFiles)];
+    if (at == 0 && !files.empty()) {
+      message.msg_control = control;
+      message.msg_controllen = CMSG_SPACE(sizeof(int) * files.size());
+      cmsghdr* header = CMSG_FIRSTHDR(&message);
+      header->cmsg_level = SOL_SOCKET;
+      header->cmsg_type = SCM_RIGHTS;
+      header->cmsg_len = CMSG_LEN(sizeof(int) * files.size());
+      std::memcpy(CMSG_DATA(header), files.data(), sizeof(int) * files.size());
+    }
     // MSG_NOSIGNAL: a worker that died turns the write into an error, not a SIGPIPE.
-    const ssize_t n = send(fd, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
+    const ssize_t n = sendmsg(fd, &message, MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     at += static_cast<std::size_t>(n);
   }
   return true;
+}
+
+// Reads what is there into `into`, keeping any descriptors that came with it.
+ssize_t Receive(int fd, char* into, std::size_t size, std::vector<int>* files) {
+  iovec part{into, size};
+  msghdr message{};
+  message.msg_iov = &part;
+  message.msg_iovlen = 1;
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * IsolatedWorker::kMaxHandedFiles)];
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  const ssize_t n = recvmsg(fd, &message, MSG_CMSG_CLOEXEC);
+  for (cmsghdr* header = n > 0 ? CMSG_FIRSTHDR(&message) : nullptr; header != nullptr;
+       header = CMSG_NXTHDR(&message, header)) {
+    if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS) continue;
+    const std::size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+    for (std::size_t i = 0; i < count; ++i) {
+      int handed = -1;
+      std::memcpy(&handed, CMSG_DATA(header) + i * sizeof(int), sizeof handed);
+      if (files != nullptr) {
+        files->push_back(handed);
+      } else {
+        close(handed);  // descriptors nobody asked for are not kept
+      }
+    }
+  }
+  return n;
 }
 
 enum class ReadEnd { Done, Ended, TimedOut, Stopped };
@@ -60,8 +105,9 @@ struct Patience {
 };
 constexpr std::chrono::milliseconds kStopCheck(100);
 
-// Reads exactly `size` bytes.
-ReadEnd ReadExactly(int fd, char* into, std::size_t size, const Patience& patience) {
+// Reads exactly `size` bytes; descriptors that come with them go to `files` (closed when null).
+ReadEnd ReadExactly(int fd, char* into, std::size_t size, const Patience& patience,
+                    std::vector<int>* files = nullptr) {
   while (size > 0) {
     if (patience.stop != nullptr && (*patience.stop)()) return ReadEnd::Stopped;
     auto wait = patience.stop != nullptr ? kStopCheck : std::chrono::milliseconds(-1);
@@ -76,7 +122,7 @@ ReadEnd ReadExactly(int fd, char* into, std::size_t size, const Patience& patien
     if (polled < 0 && errno == EINTR) continue;  // Ctrl-C: the request under way is finished
     if (polled == 0) continue;                   // the checks above end the wait
     if (polled < 0) return ReadEnd::Ended;
-    const ssize_t n = read(fd, into, size);
+    const ssize_t n = Receive(fd, into, size, files);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return ReadEnd::Ended;
     into += n;
@@ -85,10 +131,14 @@ ReadEnd ReadExactly(int fd, char* into, std::size_t size, const Patience& patien
   return ReadEnd::Done;
 }
 
-ReadEnd ReadFrame(int fd, std::string& bytes, const Patience& patience) {
+ReadEnd ReadFrame(int fd, std::string& bytes, const Patience& patience,
+                  std::vector<int>* files = nullptr) {
   std::uint64_t length = 0;
-  ReadEnd end = ReadExactly(fd, reinterpret_cast<char*>(&length), sizeof length, patience);
+  ReadEnd end =
+      ReadExactly(fd, reinterpret_cast<char*>(&length), sizeof length, patience, files);
   if (end != ReadEnd::Done) return end;
+  // A length no request or answer comes near is a broken stream, not a reason to allocate.
+  if (length > kMaxFrameBytes) return ReadEnd::Ended;
   bytes.assign(static_cast<std::size_t>(length), '\0');
   return ReadExactly(fd, bytes.data(), bytes.size(), patience);
 }
@@ -100,12 +150,15 @@ std::uint64_t AddressSpaceInUse() {
   return pages * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
 }
 
+// The worker's own size when it starts: measured before its filter shuts /proc away.
+std::uint64_t baseAddressSpace = 0;
+
 // Room for one request: a soft limit, which the worker may raise again for the next one.
 void LimitMemory(std::uint64_t bytes) {
   if (kUnderSanitizer) return;
   rlimit limit{};
   getrlimit(RLIMIT_AS, &limit);
-  limit.rlim_cur = bytes == 0 ? limit.rlim_max : AddressSpaceInUse() + bytes;
+  limit.rlim_cur = bytes == 0 ? limit.rlim_max : baseAddressSpace + bytes;
   if (limit.rlim_max != RLIM_INFINITY && limit.rlim_cur > limit.rlim_max) {
     limit.rlim_cur = limit.rlim_max;
   }
@@ -122,22 +175,29 @@ void KeepOnlyTheSocket(int socket) {
   if (!closed) {
     for (int fd = kWorkerSocket + 1; fd < 65536; ++fd) close(fd);
   }
-  if (!kUnderSanitizer) {
-    // What a dying parser prints ("terminate called after ...") would only break into the
-    // run's progress lines; the run reports the file itself.
-    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (null >= 0) dup2(null, STDERR_FILENO);
-    if (null >= 0) close(null);
+  // The terminal and the run's output are the run's: the worker reads and prints nothing. What
+  // a dying parser prints ("terminate called after ...") would only break into the run's
+  // progress lines (the run reports the file itself); the sanitizer builds keep its reports.
+  const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+  if (null >= 0) {
+    dup2(null, STDIN_FILENO);
+    dup2(null, STDOUT_FILENO);
+    if (!kUnderSanitizer) dup2(null, STDERR_FILENO);
+    close(null);
   }
 }
 
-[[noreturn]] void ServeUntilTheEnd(const IsolatedWorker::Serve& serve, int socket) {
+[[noreturn]] void ServeUntilTheEnd(const IsolatedWorker::Serve& serve, int socket, pid_t host) {
   signal(SIGINT, SIG_IGN);
   signal(SIGTERM, SIG_IGN);
   KeepOnlyTheSocket(socket);
+  baseAddressSpace = AddressSpaceInUse();
+  if (!ConfineWorker(host, kUnderSanitizer)) _exit(1);
   for (;;) {
     std::string frame;
-    if (ReadFrame(kWorkerSocket, frame, Patience{}) != ReadEnd::Done || frame.size() < 8) {
+    std::vector<int> files;
+    if (ReadFrame(kWorkerSocket, frame, Patience{}, &files) != ReadEnd::Done ||
+        frame.size() < 8) {
       _exit(0);  // the run is over
     }
     std::uint64_t memory = 0;
@@ -147,7 +207,7 @@ void KeepOnlyTheSocket(int socket) {
     // here: unwound further, this copy of the caller would go on running the caller's code.
     std::string answer;
     try {
-      answer = serve(frame.substr(8));
+      answer = serve(frame.substr(8), files);
     } catch (...) {
       _exit(1);
     }
@@ -165,10 +225,11 @@ IsolatedWorker::~IsolatedWorker() { Stop(false); }
 bool IsolatedWorker::Start() {
   int ends[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return false;
+  const pid_t host = getpid();
   const pid_t child = fork();
   if (child == 0) {
     close(ends[0]);
-    ServeUntilTheEnd(serve_, ends[1]);
+    ServeUntilTheEnd(serve_, ends[1], host);
   }
   close(ends[1]);
   if (child < 0) {
@@ -190,8 +251,8 @@ void IsolatedWorker::Stop(bool kill) {
   socket_ = -1;
 }
 
-IsolatedEnd IsolatedWorker::Call(const std::string& request, const IsolationLimits& limits,
-                                 std::string& answer) {
+IsolatedEnd IsolatedWorker::Call(const std::string& request, const std::vector<int>& files,
+                                 const IsolationLimits& limits, std::string& answer) {
   answer.clear();
   std::string memory(8, '\0');
   std::memcpy(memory.data(), &limits.memoryBytes, sizeof limits.memoryBytes);
@@ -199,7 +260,7 @@ IsolatedEnd IsolatedWorker::Call(const std::string& request, const IsolationLimi
   // A worker that died while idle is found at the send; one new one is tried.
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (pid_ == 0 && !Start()) return IsolatedEnd::NotStarted;
-    if (SendAll(socket_, frame)) break;
+    if (files.size() <= kMaxHandedFiles && SendAll(socket_, frame, files)) break;
     Stop(true);
     if (attempt == 1) return IsolatedEnd::Died;
   }

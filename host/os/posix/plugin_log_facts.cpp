@@ -24,3 +24,11 @@ std::string DownloadErrorText(std::uint32_t code) {
 }
 
 }  // namespace host
+
+namespace host {
+
+std::string UnexplainedDownloadError(const std::string&) {
+  return "the download failed, and the plug-in gave no reason that means anything here";
+}
+
+}  // namespace host

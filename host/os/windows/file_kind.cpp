@@ -31,6 +31,34 @@ std::string WhyNotRegularFile(const std::string& path) {
   return kind.empty() ? "" : "not a regular file (" + kind + ")";
 }
 
-std::string WhyNotLogFile(const std::string& path) { return WhyNotRegularFile(path); }
+bool ReadSmallFile(const std::string& path, std::size_t limit, std::string& content,
+                   std::string& error) {
+  error = WhyNotRegularFile(path);
+  if (!error.empty()) return false;
+  HANDLE file = ::CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = "cannot open the file";
+    return false;
+  }
+  content.clear();
+  char buffer[1 << 16];
+  DWORD got = 0;
+  bool ok = true;
+  while (ok && ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    ok = content.size() + got <= limit;
+    if (ok) content.append(buffer, got);
+  }
+  ::CloseHandle(file);
+  if (!ok) error = "larger than " + std::to_string(limit) + " bytes";
+  return ok;
+}
+
+bool IsOwnFolder(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(WideFromUtf8(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
 
 }  // namespace host

@@ -36,3 +36,12 @@ std::string DownloadErrorText(std::uint32_t code) {
 }
 
 }  // namespace host
+
+namespace host {
+
+std::string UnexplainedDownloadError(const std::string& text) {
+  if (text.empty() || text == DownloadErrorText(0)) return "the download failed without a reason";
+  return text;
+}
+
+}  // namespace host

@@ -89,6 +89,35 @@ posix::ShareMode ShareModeOf(std::uint32_t flags) {
   return mode;
 }
 
+// A symbolic link that another user made, to a file that user does not own, could make this
+// process (root, say) write where that user cannot: for the files that must be regular (the
+// logs), such a link is not followed, whatever the kernel's protected_symlinks says. A link of
+// this user's, root's, or the target's owner is.
+bool LinkMayBeFollowed(uid_t linkOwner, const struct stat& target) {
+  return linkOwner == ::geteuid() || linkOwner == 0 || linkOwner == target.st_uid;
+}
+
+int OpenFollowingOnlyOwnLinks(const std::string& native, std::uint32_t flags) {
+  if (!(flags & File::regularFileOnly)) return ::open(native.c_str(), OpenMode(flags), 0666);
+  const int fd = ::open(native.c_str(), OpenMode(flags) | O_NOFOLLOW, 0666);
+  if (fd >= 0 || errno != ELOOP) return fd;
+  struct stat link {}, target {};
+  if (::lstat(native.c_str(), &link) != 0 || ::stat(native.c_str(), &target) != 0) return -1;
+  if (!LinkMayBeFollowed(link.st_uid, target)) {
+    errno = EACCES;
+    return -1;
+  }
+  const int followed = ::open(native.c_str(), OpenMode(flags), 0666);
+  struct stat opened {};
+  if (followed >= 0 && (::fstat(followed, &opened) != 0 || opened.st_dev != target.st_dev ||
+                        opened.st_ino != target.st_ino)) {
+    ::close(followed);  // the link was changed meanwhile
+    errno = EACCES;
+    return -1;
+  }
+  return followed;
+}
+
 }  // namespace
 
 
@@ -97,7 +126,7 @@ File::~File() { Close(); }
 bool File::Open(const WString& path, std::uint32_t flags, FileError* error) {
   Close();
   const std::string native = PathToNative(path);
-  int fd = ::open(native.c_str(), OpenMode(flags), 0666);
+  int fd = OpenFollowingOnlyOwnLinks(native, flags);
   if (fd < 0) {
     const std::uint32_t code = OpenErrorCode(errno, native);
     SetLastErrorCode(code);
