@@ -275,9 +275,15 @@ class Ignore : public CHostIgnore {
 
 class Callback : public CHostCallback {
  public:
+  // Each value set is written into the place; the answer is the one given here (0: "not
+  // supplied", though written all the same). "MaxMatchDifference" is written only when set.
   const wchar_t* proxy = nullptr;
+  int proxyAnswer = 1;
   Ignore* ignore = nullptr;
-  bool answerDifference = false;
+  int ignoreAnswer = 1;
+  bool writeDifference = false;
+  float difference = 0.5f;
+  int differenceAnswer = 1;
   unsigned cancelAnswer = 0xFFFFFF00u;  // AL 0: false
   int queries = 0, notified = 0, cancelQueries = 0, badNames = 0;
 
@@ -290,18 +296,18 @@ class Callback : public CHostCallback {
       if (value->Data()->pStringMgr != manager || value->GetLength() != 0) ++badNames;
       if (proxy == nullptr) return 0;
       value->Assign(proxy, Length(proxy));
-      return 1;
+      return proxyAnswer;
     }
     if (name.Equals(L"HostIgnore")) {
       if (*static_cast<CHostIgnore**>(place) != nullptr) ++badNames;
       *static_cast<CHostIgnore**>(place) = ignore;
-      return ignore != nullptr;
+      return ignore != nullptr ? ignoreAnswer : 0;
     }
     if (name.Equals(L"MaxMatchDifference")) {
       if (*static_cast<float*>(place) != 1.0f) ++badNames;
-      if (!answerDifference) return 0;
-      *static_cast<float*>(place) = 0.5f;
-      return 1;
+      if (!writeDifference) return 0;
+      *static_cast<float*>(place) = difference;
+      return differenceAnswer;
     }
     return 0;
   }
@@ -498,7 +504,7 @@ static void Run() {
         plugin, 8, (unsigned[]){Word(&artist), Word(&title), Word(&songs), 0xABCDEF00u}, 4, &moved));
     Check(found == 1 && songs.count == 1, "FindSong, option 0xABCDEF00", found);
     Check(moved == 0, "slot 8 pops its arguments", moved);
-    callback.answerDifference = true;
+    callback.writeDifference = true;
     found = static_cast<int>(CallSlot(
         plugin, 8, (unsigned[]){Word(&artist), Word(&title), Word(&songs), 0xABCDEF01u}, 4, &moved));
     Check(found == -1 && songs.count == 2, "FindSong, option 0xABCDEF01", found);
@@ -543,6 +549,24 @@ static void Run() {
         CallSlot(plugin, 5, (unsigned[]){Word(&artist), Word(&songs)}, 2, &moved));
     Check(count > 1 && count == songs.count, "FindArtistSongList after RemoveAll", count);
     Check(moved == 0, "slot 5 pops its arguments", moved);
+  }
+  {
+    // What the host leaves in a place counts whatever it answers, but for the ignore list,
+    // used only when supplied. Under 0.0 nothing matches: a distance must lie below it.
+    callback.difference = 0.0f;
+    callback.differenceAnswer = 0;
+    Songs songs;
+    CStringW artistUrl;
+    Check(plugin->FindSong(artist, title, &songs, false) == 0 && songs.count == 0,
+          "FindSong under 0.0 answered with 0 finds nothing");
+    Check(plugin->FindArtist(artist, artistUrl) == 0 && artistUrl.GetLength() == 0,
+          "FindArtist under 0.0 answered with 0 finds nothing");
+    callback.writeDifference = false;
+    callback.proxyAnswer = 0;
+    callback.ignoreAnswer = 0;
+    const int added = ignore.added;
+    Check(plugin->FindArtist(artist, artistUrl) == 1, "a proxy answered with 0 is used");
+    Check(ignore.added == added, "an ignore list answered with 0 is not", ignore.added - added);
   }
   Check(callback.badNames == 0, "every string handed to QueryValue is the host's",
         callback.badNames);
