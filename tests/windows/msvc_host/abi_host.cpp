@@ -2,8 +2,11 @@
 // C runtime, as a Visual C++ host on the framework's Unicode library meets the plug-in. Its
 // classes, tables, deleting destructors and the framework string (with a string manager of its
 // own that counts its live buffers) are written from the documented layout; nothing here comes
-// from the plug-in's sources. It drives every slot against the bundled site and prints one
-// line per failed check; the exit status is the number of failures.
+// from the plug-in's sources. It drives every slot against the bundled site, then loads and
+// unloads the DLL 210 times with a search each time, as a host that loads its plug-ins per
+// search does, and holds the handles and memory after the last 200 loads to those after the
+// first 10. It prints one line per failed check and the load figures; the exit status is the
+// number of failures.
 //
 // Environment: TW_DLL (the DLL), TW_PROXY (the site's address), TW_LOG (a folder for the
 // trace log), TW_ARTIST, TW_TITLE (a song of the corpus), TW_LYRICS (a file holding its lyrics
@@ -29,6 +32,9 @@ __declspec(dllimport) HANDLE __stdcall CreateFileW(const wchar_t*, DWORD, DWORD,
                                                    DWORD, HANDLE);
 __declspec(dllimport) int __stdcall ReadFile(HANDLE, void*, DWORD, DWORD*, void*);
 __declspec(dllimport) int __stdcall CloseHandle(HANDLE);
+__declspec(dllimport) DWORD __stdcall GetCurrentProcessId();
+__declspec(dllimport) DWORD __stdcall TlsAlloc();
+__declspec(dllimport) int __stdcall TlsFree(DWORD);
 
 int _fltused = 0;
 void* memcpy(void* to, const void* from, unsigned n) {
@@ -410,12 +416,13 @@ static bool Committed(const void* address) {
 
 static wchar_t lyricsBuffer[16384];
 
+using Factory = CLyricsDllInterface* (*)();
+
 static void Run() {
   manager->Init();
   HANDLE library = LoadLibraryW(Env(L"TW_DLL"));
   Check(library != nullptr, "LoadLibraryW");
   if (library == nullptr) return;
-  using Factory = CLyricsDllInterface* (*)();
   auto factory = reinterpret_cast<Factory>(GetProcAddress(library, "GetDllInterface"));
   Check(factory != nullptr, "GetDllInterface exported undecorated");
   if (factory == nullptr) return;
@@ -582,9 +589,125 @@ static void Run() {
   Check(!Committed(code), "the image is gone after FreeLibrary");
 }
 
+// ---- a host that loads the plug-in for each search -----------------------------------------
+
+struct HandleEntry {  // SYSTEM_HANDLE_TABLE_ENTRY_INFO
+  unsigned long process;
+  unsigned char type, flags;
+  unsigned short value;
+  void* object;
+  unsigned long access;
+};
+static_assert(sizeof(HandleEntry) == 16, "the system's handle entry");
+
+// The handles this process holds, counted in the system's handle table (Wine answers the
+// process's own handle count with 0); -1 when the table cannot be read.
+static long HandleCount() {
+  using Query = long(__stdcall*)(int, void*, unsigned long, unsigned long*);
+  auto query = reinterpret_cast<Query>(
+      GetProcAddress(LoadLibraryW(L"ntdll.dll"), "NtQuerySystemInformation"));
+  if (query == nullptr) return -1;
+  for (unsigned long size = 1ul << 16;; size *= 2) {
+    auto* buffer = static_cast<unsigned long*>(HeapAlloc(GetProcessHeap(), 0, size));
+    if (buffer == nullptr) return -1;
+    unsigned long needed = 0;
+    const long status = query(16, buffer, size, &needed);  // SystemHandleInformation
+    long count = -1;
+    if (status == 0) {
+      const auto* entries = reinterpret_cast<const HandleEntry*>(buffer + 1);
+      count = 0;
+      for (unsigned long i = 0; i < buffer[0]; ++i) {
+        if (entries[i].process == GetCurrentProcessId()) ++count;
+      }
+    }
+    HeapFree(GetProcessHeap(), 0, buffer);
+    if (status != static_cast<long>(0xC0000004)) return count;  // not "buffer too small"
+  }
+}
+
+// Committed private memory: the heaps and whatever else the process allocated for itself.
+static unsigned long CommittedPrivate() {
+  MemoryInfo info;
+  const char* at = nullptr;
+  unsigned long total = 0;
+  while (VirtualQuery(at, &info, sizeof info) == sizeof info) {
+    if (info.state == 0x1000 && info.type == 0x20000) total += info.regionSize;
+    const char* next = static_cast<const char*>(info.base) + info.regionSize;
+    if (next <= at) break;
+    at = next;
+  }
+  return total;
+}
+
+// How many TLS indexes are free: a load that keeps one lowers it, and a process has only
+// 1088 of them.
+static long FreeTlsIndexes() {
+  static DWORD taken[1088];
+  long count = 0;
+  for (DWORD index; count < 1088 && (index = TlsAlloc()) != 0xFFFFFFFFul;) taken[count++] = index;
+  for (long i = 0; i < count; ++i) TlsFree(taken[i]);
+  return count;
+}
+
+// One load: LoadLibrary, an object, one search, delete, FreeLibrary.
+static bool SearchInAFreshLoad(const wchar_t* dll, Callback& callback, const CStringW& artist,
+                               const CStringW& title) {
+  HANDLE library = LoadLibraryW(dll);
+  if (library == nullptr) return false;
+  auto factory = reinterpret_cast<Factory>(GetProcAddress(library, "GetDllInterface"));
+  CLyricsDllInterface* plugin = factory != nullptr ? factory() : nullptr;
+  bool found = false;
+  if (plugin != nullptr) {
+    plugin->SetHostCallback(&callback);
+    Songs songs;
+    found = plugin->FindSong(artist, title, &songs, false) == 1 && songs.count == 1;
+    delete plugin;
+  }
+  FreeLibrary(library);
+  return found;
+}
+
+static void PrintFigure(const char* what, long first, long last) {
+  Print(what);
+  PrintNumber(first);
+  Print(" -> ");
+  PrintNumber(last);
+  Print("\n");
+}
+
+// Every load gives back what it took: after many more cycles the process holds no more handles
+// and hardly more memory than after the first few (which load the system's DLLs for good).
+static void LoadCycles() {
+  const int kFirst = 10, kMore = 200;
+  Callback callback;
+  Ignore ignore;
+  callback.proxy = Env(L"TW_PROXY");
+  callback.ignore = &ignore;
+  const wchar_t* dll = Env(L"TW_DLL");
+  const CStringW artist(Env(L"TW_ARTIST")), title(Env(L"TW_TITLE"));
+  int found = 0;
+  for (int cycle = 0; cycle < kFirst; ++cycle) found += SearchInAFreshLoad(dll, callback, artist, title);
+  const long handles = HandleCount(), tls = FreeTlsIndexes();
+  const unsigned long memory = CommittedPrivate();
+  for (int cycle = 0; cycle < kMore; ++cycle) found += SearchInAFreshLoad(dll, callback, artist, title);
+  const long handlesAfter = HandleCount(), tlsAfter = FreeTlsIndexes();
+  const unsigned long memoryAfter = CommittedPrivate();
+  PrintFigure("abi_host: load cycles 10 -> 210: handles ", handles, handlesAfter);
+  PrintFigure("abi_host: load cycles 10 -> 210: committed private KB ", memory / 1024,
+              memoryAfter / 1024);
+  Check(found == kFirst + kMore, "every load found the song", found);
+  PrintFigure("abi_host: load cycles 10 -> 210: free TLS indexes ", tls, tlsAfter);
+  Check(handles > 0 && handlesAfter <= handles + 4, "handles kept by 200 loads",
+        handlesAfter - handles);
+  Check(tlsAfter == tls, "TLS indexes kept by 200 loads", tls - tlsAfter);
+  Check(memoryAfter <= memory + memory / 20, "committed KB kept by 200 loads (at most 5 %)",
+        static_cast<long>(memoryAfter / 1024) - static_cast<long>(memory / 1024));
+}
+
 extern "C" void __stdcall Start() {
   manager = new HostStringMgr;
   Run();
+  LoadCycles();
   // Every string the host held is gone by now: the manager has nothing left alive.
   Check(manager->live == 0, "the host's strings all freed", manager->live);
   if (failures == 0) Print("abi_host: every check passed\n");
