@@ -133,19 +133,28 @@ TEST_F(DownloadPageTest, CancellingDuringTheDownloadSkipsRemoveHost) {
 }
 
 TEST_F(DownloadPageTest, HostIgnoreIsUsedOnlyWhenTheHostSuppliesIt) {
-  host_.hostIgnore = nullptr;
-  WString page;
-  EXPECT_EQ(plugin_.DownloadPage(Url("/empty"), page), 1);
-  EXPECT_TRUE(ignore_.calls.empty());
-  EXPECT_EQ(host_.CountCalls("QueryCancel"), 1);
+  for (const bool written : {false, true}) {
+    SCOPED_TRACE(written ? "written but answered with 0" : "not supplied");
+    host_.hostIgnore = written ? &ignore_ : nullptr;
+    host_.answersZero = written;
+    host_.calls.clear();
+    WString page;
+    EXPECT_EQ(plugin_.DownloadPage(Url("/empty"), page), 1);
+    EXPECT_TRUE(ignore_.calls.empty());
+    EXPECT_EQ(host_.CountCalls("QueryCancel"), 1);
+  }
 }
 
 TEST_F(DownloadPageTest, TheHostsProxyCarriesTheRequest) {
-  // The fault server answers proxy-form requests too: it sees the absolute address.
+  // The fault server answers proxy-form requests too: it sees the absolute address. What the
+  // host writes is the proxy, whatever it answers.
   host_.httpProxy = Wide(server_->HostPort());
-  WString page;
-  ASSERT_EQ(plugin_.DownloadPage(u"http://lyrics.invalid/echo", page), 1);
-  EXPECT_EQ(page.substr(0, 38), u"GET http://lyrics.invalid/echo HTTP/1.");
+  for (const bool answersZero : {false, true}) {
+    host_.answersZero = answersZero;
+    WString page;
+    ASSERT_EQ(plugin_.DownloadPage(u"http://lyrics.invalid/echo", page), 1) << answersZero;
+    EXPECT_EQ(page.substr(0, 38), u"GET http://lyrics.invalid/echo HTTP/1.");
+  }
 }
 
 TEST_F(DownloadPageTest, AFailedTextConversionFailsTheDownloadInsteadOfThrowing) {

@@ -146,6 +146,7 @@ struct ArtistCase {
   std::vector<ArtistHit> page;
   std::optional<float> threshold;
   std::string expectedLink;  // empty: nothing accepted
+  bool answersZero = false;  // the host writes the threshold but answers 0
 };
 
 TEST_F(SearchEngine, FindArtistPicksTheFirstClosestCandidateStrictlyBelowTheThreshold) {
@@ -161,11 +162,13 @@ TEST_F(SearchEngine, FindArtistPicksTheFirstClosestCandidateStrictlyBelowTheThre
       {"highlight tags are not compared", {{"/a/abba", "<strong>Ab</strong>ba"}}, {}, "/a/abba"},
       {"decoded before stripped", {{"/a/abba", "&lt;b&gt;Abba&lt;/b&gt;"}}, {}, "/a/abba"},
       {"no candidates", {}, 200.0f, ""},
+      {"what the host writes holds, whatever it answers", {{"/a/abba", "ABBA"}}, 0.0f, "", true},
   };
   for (const ArtistCase& c : cases) {
     SCOPED_TRACE(c.what);
     server.Serve(ArtistSearch("Abba"), ArtistResults(c.page));
     host.maxMatchDifference = c.threshold;
+    host.answersZero = c.answersZero;
     WString url;
     const int result = plugin.FindArtist(u"Abba", url);
     EXPECT_EQ(c.expectedLink.empty() ? 0 : 1, result);
@@ -356,6 +359,7 @@ struct SongCase {
   std::optional<float> threshold;
   std::string expectedLink;  // empty: nothing appended
   std::string expectedTitle;
+  bool answersZero = false;  // the host writes the threshold but answers 0
 };
 
 TEST_F(SearchEngine, FindSongKeepsOneRunningBoundForArtistAndTitle) {
@@ -379,11 +383,14 @@ TEST_F(SearchEngine, FindSongKeepsOneRunningBoundForArtistAndTitle) {
       {"tags stripped before decoding",
        {{"&lt;b&gt;Abba&lt;/b&gt;", "/l/1", "SOS", "SOS"}}, {}, "", ""},
       {"the title is decoded", {{"Abba", "/l/1", "S&amp;OS", "S&amp;OS"}}, 100.0f, "/l/1", "S&OS"},
+      {"what the host writes holds, whatever it answers",
+       {{"Abba", "/l/sos", "SOS", "SOS"}}, 0.0f, "", "", true},
   };
   for (const SongCase& c : cases) {
     SCOPED_TRACE(c.what);
     server.Serve(SongSearch("Abba%20SOS"), SongResults(c.page));
     host.maxMatchDifference = c.threshold;
+    host.answersZero = c.answersZero;
     VectorSongList songs;
     const int result = plugin.FindSong(u"Abba", u"SOS", &songs, 0);
     if (c.expectedLink.empty()) {

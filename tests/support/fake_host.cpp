@@ -7,17 +7,18 @@ namespace testing_support {
 int FakeHostCallback::QueryValue(const WString& name, void* value) {
   calls.push_back("QueryValue " + Narrow(name));
   if (value == nullptr) return 0;
+  const int supplied = answersZero ? 0 : 1;
   if (name == u"HttpProxy" && httpProxy) {
     *static_cast<WString*>(value) = *httpProxy;
-    return 1;
+    return supplied;
   }
   if (name == u"HostIgnore" && hostIgnore != nullptr) {
     *static_cast<CHostIgnore**>(value) = hostIgnore;
-    return 1;
+    return supplied;
   }
   if (name == u"MaxMatchDifference" && maxMatchDifference) {
     *static_cast<float*>(value) = *maxMatchDifference;
-    return 1;
+    return supplied;
   }
   return 0;
 }

@@ -19,6 +19,8 @@ class FakeHostCallback : public CHostCallback {
   std::optional<WString> httpProxy;
   CHostIgnore* hostIgnore = nullptr;   // supplied (result 1) when not null
   std::optional<float> maxMatchDifference;
+  // Writes what it supplies all the same, but answers 0 ("not supplied") for it.
+  bool answersZero = false;
 
   // Cancel now, or after this many more QueryCancel calls answered false (-1: never).
   void CancelNow() { cancelAfter_ = 0; }

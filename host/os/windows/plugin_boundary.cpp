@@ -48,11 +48,10 @@ int MEMBER CallbackQueryValue(msabi::HostCallback* self, const msabi::CStringW* 
   try {
     const WString key = ReadHostString(name);
     if (key == u"HttpProxy") {
-      WString proxy;
+      // What the host leaves in the place counts, whatever it answers.
+      WString proxy = ReadHostString(static_cast<const msabi::CStringW*>(place));
       const int answered = face->target->QueryValue(key, &proxy);
-      if (answered != 0 && !AssignHostString(*static_cast<msabi::CStringW*>(place), proxy)) {
-        return 0;
-      }
+      if (!AssignHostString(*static_cast<msabi::CStringW*>(place), proxy)) return 0;
       return answered;
     }
     if (key == u"HostIgnore") {

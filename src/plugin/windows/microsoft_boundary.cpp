@@ -39,9 +39,12 @@ int HostCallbackBridge::QueryValue(const WString& name, void* value) {
     return answered;
   }
   if (name == u"MaxMatchDifference") {
+    // Whatever the host leaves in the float is the threshold, whatever it answers: the core's
+    // preset goes in, so a host that writes nothing leaves it as it was.
     float difference = 1.0f;
+    if (value != nullptr) std::memcpy(&difference, value, sizeof difference);
     const int answered = host->table->QueryValue(host, &hostName.get(), &difference);
-    if (answered != 0 && value != nullptr) std::memcpy(value, &difference, sizeof difference);
+    if (value != nullptr) std::memcpy(value, &difference, sizeof difference);
     return answered;
   }
   return host->table->QueryValue(host, &hostName.get(), value);

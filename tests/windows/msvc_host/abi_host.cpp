@@ -2,8 +2,11 @@
 // C runtime, as a Visual C++ host on the framework's Unicode library meets the plug-in. Its
 // classes, tables, deleting destructors and the framework string (with a string manager of its
 // own that counts its live buffers) are written from the documented layout; nothing here comes
-// from the plug-in's sources. It drives every slot against the bundled site and prints one
-// line per failed check; the exit status is the number of failures.
+// from the plug-in's sources. It drives every slot against the bundled site, then loads and
+// unloads the DLL 210 times with a search each time, as a host that loads its plug-ins per
+// search does, and holds the handles and memory after the last 200 loads to those after the
+// first 10. It prints one line per failed check and the load figures; the exit status is the
+// number of failures.
 //
 // Environment: TW_DLL (the DLL), TW_PROXY (the site's address), TW_LOG (a folder for the
 // trace log), TW_ARTIST, TW_TITLE (a song of the corpus), TW_LYRICS (a file holding its lyrics
@@ -29,6 +32,9 @@ __declspec(dllimport) HANDLE __stdcall CreateFileW(const wchar_t*, DWORD, DWORD,
                                                    DWORD, HANDLE);
 __declspec(dllimport) int __stdcall ReadFile(HANDLE, void*, DWORD, DWORD*, void*);
 __declspec(dllimport) int __stdcall CloseHandle(HANDLE);
+__declspec(dllimport) DWORD __stdcall GetCurrentProcessId();
+__declspec(dllimport) DWORD __stdcall TlsAlloc();
+__declspec(dllimport) int __stdcall TlsFree(DWORD);
 
 int _fltused = 0;
 void* memcpy(void* to, const void* from, unsigned n) {
@@ -275,9 +281,15 @@ class Ignore : public CHostIgnore {
 
 class Callback : public CHostCallback {
  public:
+  // Each value set is written into the place; the answer is the one given here (0: "not
+  // supplied", though written all the same). "MaxMatchDifference" is written only when set.
   const wchar_t* proxy = nullptr;
+  int proxyAnswer = 1;
   Ignore* ignore = nullptr;
-  bool answerDifference = false;
+  int ignoreAnswer = 1;
+  bool writeDifference = false;
+  float difference = 0.5f;
+  int differenceAnswer = 1;
   unsigned cancelAnswer = 0xFFFFFF00u;  // AL 0: false
   int queries = 0, notified = 0, cancelQueries = 0, badNames = 0;
 
@@ -290,18 +302,18 @@ class Callback : public CHostCallback {
       if (value->Data()->pStringMgr != manager || value->GetLength() != 0) ++badNames;
       if (proxy == nullptr) return 0;
       value->Assign(proxy, Length(proxy));
-      return 1;
+      return proxyAnswer;
     }
     if (name.Equals(L"HostIgnore")) {
       if (*static_cast<CHostIgnore**>(place) != nullptr) ++badNames;
       *static_cast<CHostIgnore**>(place) = ignore;
-      return ignore != nullptr;
+      return ignore != nullptr ? ignoreAnswer : 0;
     }
     if (name.Equals(L"MaxMatchDifference")) {
       if (*static_cast<float*>(place) != 1.0f) ++badNames;
-      if (!answerDifference) return 0;
-      *static_cast<float*>(place) = 0.5f;
-      return 1;
+      if (!writeDifference) return 0;
+      *static_cast<float*>(place) = difference;
+      return differenceAnswer;
     }
     return 0;
   }
@@ -404,12 +416,13 @@ static bool Committed(const void* address) {
 
 static wchar_t lyricsBuffer[16384];
 
+using Factory = CLyricsDllInterface* (*)();
+
 static void Run() {
   manager->Init();
   HANDLE library = LoadLibraryW(Env(L"TW_DLL"));
   Check(library != nullptr, "LoadLibraryW");
   if (library == nullptr) return;
-  using Factory = CLyricsDllInterface* (*)();
   auto factory = reinterpret_cast<Factory>(GetProcAddress(library, "GetDllInterface"));
   Check(factory != nullptr, "GetDllInterface exported undecorated");
   if (factory == nullptr) return;
@@ -498,7 +511,7 @@ static void Run() {
         plugin, 8, (unsigned[]){Word(&artist), Word(&title), Word(&songs), 0xABCDEF00u}, 4, &moved));
     Check(found == 1 && songs.count == 1, "FindSong, option 0xABCDEF00", found);
     Check(moved == 0, "slot 8 pops its arguments", moved);
-    callback.answerDifference = true;
+    callback.writeDifference = true;
     found = static_cast<int>(CallSlot(
         plugin, 8, (unsigned[]){Word(&artist), Word(&title), Word(&songs), 0xABCDEF01u}, 4, &moved));
     Check(found == -1 && songs.count == 2, "FindSong, option 0xABCDEF01", found);
@@ -544,6 +557,24 @@ static void Run() {
     Check(count > 1 && count == songs.count, "FindArtistSongList after RemoveAll", count);
     Check(moved == 0, "slot 5 pops its arguments", moved);
   }
+  {
+    // What the host leaves in a place counts whatever it answers, but for the ignore list,
+    // used only when supplied. Under 0.0 nothing matches: a distance must lie below it.
+    callback.difference = 0.0f;
+    callback.differenceAnswer = 0;
+    Songs songs;
+    CStringW artistUrl;
+    Check(plugin->FindSong(artist, title, &songs, false) == 0 && songs.count == 0,
+          "FindSong under 0.0 answered with 0 finds nothing");
+    Check(plugin->FindArtist(artist, artistUrl) == 0 && artistUrl.GetLength() == 0,
+          "FindArtist under 0.0 answered with 0 finds nothing");
+    callback.writeDifference = false;
+    callback.proxyAnswer = 0;
+    callback.ignoreAnswer = 0;
+    const int added = ignore.added;
+    Check(plugin->FindArtist(artist, artistUrl) == 1, "a proxy answered with 0 is used");
+    Check(ignore.added == added, "an ignore list answered with 0 is not", ignore.added - added);
+  }
   Check(callback.badNames == 0, "every string handed to QueryValue is the host's",
         callback.badNames);
   Check(callback.queries > 0 && callback.cancelQueries > 0, "the callback was asked");
@@ -558,9 +589,125 @@ static void Run() {
   Check(!Committed(code), "the image is gone after FreeLibrary");
 }
 
+// ---- a host that loads the plug-in for each search -----------------------------------------
+
+struct HandleEntry {  // SYSTEM_HANDLE_TABLE_ENTRY_INFO
+  unsigned long process;
+  unsigned char type, flags;
+  unsigned short value;
+  void* object;
+  unsigned long access;
+};
+static_assert(sizeof(HandleEntry) == 16, "the system's handle entry");
+
+// The handles this process holds, counted in the system's handle table (Wine answers the
+// process's own handle count with 0); -1 when the table cannot be read.
+static long HandleCount() {
+  using Query = long(__stdcall*)(int, void*, unsigned long, unsigned long*);
+  auto query = reinterpret_cast<Query>(
+      GetProcAddress(LoadLibraryW(L"ntdll.dll"), "NtQuerySystemInformation"));
+  if (query == nullptr) return -1;
+  for (unsigned long size = 1ul << 16;; size *= 2) {
+    auto* buffer = static_cast<unsigned long*>(HeapAlloc(GetProcessHeap(), 0, size));
+    if (buffer == nullptr) return -1;
+    unsigned long needed = 0;
+    const long status = query(16, buffer, size, &needed);  // SystemHandleInformation
+    long count = -1;
+    if (status == 0) {
+      const auto* entries = reinterpret_cast<const HandleEntry*>(buffer + 1);
+      count = 0;
+      for (unsigned long i = 0; i < buffer[0]; ++i) {
+        if (entries[i].process == GetCurrentProcessId()) ++count;
+      }
+    }
+    HeapFree(GetProcessHeap(), 0, buffer);
+    if (status != static_cast<long>(0xC0000004)) return count;  // not "buffer too small"
+  }
+}
+
+// Committed private memory: the heaps and whatever else the process allocated for itself.
+static unsigned long CommittedPrivate() {
+  MemoryInfo info;
+  const char* at = nullptr;
+  unsigned long total = 0;
+  while (VirtualQuery(at, &info, sizeof info) == sizeof info) {
+    if (info.state == 0x1000 && info.type == 0x20000) total += info.regionSize;
+    const char* next = static_cast<const char*>(info.base) + info.regionSize;
+    if (next <= at) break;
+    at = next;
+  }
+  return total;
+}
+
+// How many TLS indexes are free: a load that keeps one lowers it, and a process has only
+// 1088 of them.
+static long FreeTlsIndexes() {
+  static DWORD taken[1088];
+  long count = 0;
+  for (DWORD index; count < 1088 && (index = TlsAlloc()) != 0xFFFFFFFFul;) taken[count++] = index;
+  for (long i = 0; i < count; ++i) TlsFree(taken[i]);
+  return count;
+}
+
+// One load: LoadLibrary, an object, one search, delete, FreeLibrary.
+static bool SearchInAFreshLoad(const wchar_t* dll, Callback& callback, const CStringW& artist,
+                               const CStringW& title) {
+  HANDLE library = LoadLibraryW(dll);
+  if (library == nullptr) return false;
+  auto factory = reinterpret_cast<Factory>(GetProcAddress(library, "GetDllInterface"));
+  CLyricsDllInterface* plugin = factory != nullptr ? factory() : nullptr;
+  bool found = false;
+  if (plugin != nullptr) {
+    plugin->SetHostCallback(&callback);
+    Songs songs;
+    found = plugin->FindSong(artist, title, &songs, false) == 1 && songs.count == 1;
+    delete plugin;
+  }
+  FreeLibrary(library);
+  return found;
+}
+
+static void PrintFigure(const char* what, long first, long last) {
+  Print(what);
+  PrintNumber(first);
+  Print(" -> ");
+  PrintNumber(last);
+  Print("\n");
+}
+
+// Every load gives back what it took: after many more cycles the process holds no more handles
+// and hardly more memory than after the first few (which load the system's DLLs for good).
+static void LoadCycles() {
+  const int kFirst = 10, kMore = 200;
+  Callback callback;
+  Ignore ignore;
+  callback.proxy = Env(L"TW_PROXY");
+  callback.ignore = &ignore;
+  const wchar_t* dll = Env(L"TW_DLL");
+  const CStringW artist(Env(L"TW_ARTIST")), title(Env(L"TW_TITLE"));
+  int found = 0;
+  for (int cycle = 0; cycle < kFirst; ++cycle) found += SearchInAFreshLoad(dll, callback, artist, title);
+  const long handles = HandleCount(), tls = FreeTlsIndexes();
+  const unsigned long memory = CommittedPrivate();
+  for (int cycle = 0; cycle < kMore; ++cycle) found += SearchInAFreshLoad(dll, callback, artist, title);
+  const long handlesAfter = HandleCount(), tlsAfter = FreeTlsIndexes();
+  const unsigned long memoryAfter = CommittedPrivate();
+  PrintFigure("abi_host: load cycles 10 -> 210: handles ", handles, handlesAfter);
+  PrintFigure("abi_host: load cycles 10 -> 210: committed private KB ", memory / 1024,
+              memoryAfter / 1024);
+  Check(found == kFirst + kMore, "every load found the song", found);
+  PrintFigure("abi_host: load cycles 10 -> 210: free TLS indexes ", tls, tlsAfter);
+  Check(handles > 0 && handlesAfter <= handles + 4, "handles kept by 200 loads",
+        handlesAfter - handles);
+  Check(tlsAfter == tls, "TLS indexes kept by 200 loads", tls - tlsAfter);
+  Check(memoryAfter <= memory + memory / 20, "committed KB kept by 200 loads (at most 5 %)",
+        static_cast<long>(memoryAfter / 1024) - static_cast<long>(memory / 1024));
+}
+
 extern "C" void __stdcall Start() {
   manager = new HostStringMgr;
   Run();
+  LoadCycles();
   // Every string the host held is gone by now: the manager has nothing left alive.
   Check(manager->live == 0, "the host's strings all freed", manager->live);
   if (failures == 0) Print("abi_host: every check passed\n");
