@@ -16,8 +16,8 @@
 #include <fstream>
 #include <string>
 
-#include "os/isolated_worker.h"
-#include "tags/lyrics_store.h"
+#include "tags/store/isolated_worker.h"
+#include "tags/store/lyrics_store.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ std::string SamplePath(const Sample& sample) {
   return path.string();
 }
 
-// The run's private journal (os/posix/run_journal.h), kept beside the samples.
+// The run's private journal (tags/store/posix/run_journal.h), kept beside the samples.
 const host::RunJournal& Journal() {
   static host::RunJournal journal;
   if (!journal.IsOpen()) {
@@ -111,7 +111,7 @@ void BM_PlainCopy(benchmark::State& state) {
   state.SetLabel(std::to_string(fs::file_size(path) >> 20) + " MB " + sample.name);
 }
 
-// The fixed price of parsing in the worker process (os/isolated_worker.h): one request and
+// The fixed price of parsing in the worker process (tags/store/isolated_worker.h): one request and
 // its answer over the socket, paid twice per tagged file (the read and the store), against
 // BM_TagFile's whole work; and the price of a new worker, paid once per run and once after
 // each file that kills one.

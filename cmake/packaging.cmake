@@ -5,7 +5,8 @@
 #                                      name would differ between machines)
 #   share/tunewell/site/              (../share/tunewell/site from bin/)
 #   share/man/man1/tunewell.1.gz, share/bash-completion/completions/tunewell,
-#   share/doc/tunewell/               (README, copyright, changelog, the --json schema)
+#   share/doc/tunewell/               (README, the plug-in contract, the contributor's guide,
+#                                      copyright, changelog, the --json schema)
 # `cmake --install build --prefix DIR` installs it; CPack makes the Debian package from it.
 
 # Installing (and CPack) takes what is built rather than building everything first, so that
@@ -45,6 +46,8 @@ install(FILES host/tunewell-completion.bash DESTINATION share/bash-completion/co
         RENAME tunewell)
 install(FILES README.md cmake/copyright ${PROJECT_BINARY_DIR}/packaging/changelog.gz
               host/output/tunewell.schema.json DESTINATION ${tunewell_doc})
+# Beside the README as in the source tree, so that its links hold.
+install(FILES docs/plugin-contract.md docs/contributing.md DESTINATION ${tunewell_doc}/docs)
 
 # The Debian package: scripts/package runs CPack in build/.
 set(CPACK_GENERATOR DEB)

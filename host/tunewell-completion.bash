@@ -1,74 +1,84 @@
 # Bash completion for tunewell.
 #
-# The commands, the options and what each option and command takes are read from the
-# program's own `--help` at each completion, so the completion never offers what the program
-# does not have, and a new command or option needs no change here. What a value is follows
-# the name of its placeholder in --help: FILE and PATH complete files and folders, DIR
-# completes folders, NAME of --trace-level completes the level names; others complete nothing.
+# What to offer is read from the program's own help at each completion, which the program
+# makes from its one table of commands and options: the commands from `--help`, and once the
+# command is typed, exactly the options that command takes from `help COMMAND` ("Options for
+# COMMAND:"), with the placeholders of its arguments from its usage line. So the completion never
+# offers what the program does not have, and a new command or option needs no change here.
+# What a value is follows the name of its placeholder: FILE and PATH complete files and folders,
+# DIR folders, NAME of --trace-level the level names, COMMAND of help the commands; others
+# complete nothing.
 
-# Sets _tw_commands (names), _tw_options (every option --help names), _tw_value (option ->
-# placeholder of its value), _tw_takes (command -> placeholders of its positional arguments),
-# _tw_own (command -> the options its synopsis names) and _tw_owned (option -> 1 when some
-# command's synopsis names it: such an option is that command's alone) from the help text of the
-# program $1. False when the program cannot be run.
-_tunewell_read_help() {
-  local help line section= word name rest skip synopsis current=
-  local option_at='(^|[][ ,])(--?[a-z][a-z-]*)(.*)$' value_at='^[ =]([A-Z][A-Z:_]*)'
-  local command_at='^  ([a-z][a-z-]*)(( [^ ]+)*)' placeholder='^[A-Z][A-Z_]*(\.\.\.)?$'
-  local continued_at='^      ([^ ].*)$'  # a synopsis too long for one line goes on here
-  help=$("$1" --help 2>/dev/null) || return 1
-  _tw_commands=() _tw_options=()
-  _tw_value=() _tw_takes=() _tw_own=() _tw_owned=()
+# Reads an option list from help text: sets _tw_options (every option named at the start of an
+# entry in the section that begins with $2) and _tw_value (option -> placeholder of its value).
+_tunewell_read_options() {
+  local text=$1 heading=$2 line in=
+  local entry_at='^  (-[a-z], )?(--[a-z][a-z-]*)( ([A-Z][A-Z:_]*))?( |$)'
+  _tw_options=()
   while IFS= read -r line; do
-    case $line in
-      Commands:) section=commands; continue ;;
-      Options:) section=options; continue ;;
-      '') section=; continue ;;
-    esac
-    # Every option named on the line, and the placeholder after it ("--out DIR").
-    rest=$line
-    while [[ $rest =~ $option_at ]]; do
-      name=${BASH_REMATCH[2]}
-      rest=${BASH_REMATCH[3]}
-      [[ " ${_tw_options[*]} " == *" $name "* ]] || _tw_options+=("$name")
-      if [[ $rest =~ $value_at ]]; then _tw_value[$name]=${BASH_REMATCH[1]}; fi
-    done
-    # "  NAME WORD WORD   description": a command and its synopsis, which may go on on the
-    # next line.
-    synopsis=
-    if [[ $section == commands && $line =~ $command_at ]]; then
-      current=${BASH_REMATCH[1]}
-      synopsis=${BASH_REMATCH[2]}
-      [[ " ${_tw_commands[*]} " == *" $current "* ]] || _tw_commands+=("$current")
-    elif [[ $section == commands && -n $current && $line =~ $continued_at ]]; then
-      synopsis=${BASH_REMATCH[1]}
+    if [[ $line == "$heading"* ]]; then
+      in=1
+      continue
     fi
-    if [[ -n $synopsis ]]; then
-      name=$current
-      # Positional placeholders only: not options, their values, or optional parts.
-      skip=
-      for word in $synopsis; do
-        word=${word#[}
-        word=${word%]}
-        if [[ $word == -* ]]; then
-          _tw_own[$name]+=" $word"
-          _tw_owned[$word]=1
-        fi
-      done
-      for word in $synopsis; do
-        if [[ -n $skip ]]; then
-          [[ $word == *] ]] && skip=
-        elif [[ $word == [* ]]; then
-          [[ $word == *] ]] || skip=1
-        elif [[ $word == -* ]]; then
-          [[ -n ${_tw_value[$word]-} ]] && skip=value
-        elif [[ $word =~ $placeholder ]]; then
-          _tw_takes[$name]+=" ${word%...}"
-        fi
-        [[ $skip == value && $word != -* ]] && skip=
-      done
+    [[ -z $in ]] && continue
+    [[ -z $line ]] && break
+    if [[ $line =~ $entry_at ]]; then
+      [[ -n ${BASH_REMATCH[1]} ]] && _tw_options+=("${BASH_REMATCH[1]%, }")
+      _tw_options+=("${BASH_REMATCH[2]}")
+      [[ -n ${BASH_REMATCH[4]} ]] && _tw_value[${BASH_REMATCH[2]}]=${BASH_REMATCH[4]}
+    fi
+  done <<<"$text"
+  return 0
+}
+
+# Sets _tw_commands from --help's "Commands:" section, and _tw_options and _tw_value from its
+# "Options:" section. False when the program cannot be run.
+_tunewell_read_help() {
+  local help line command_at='^  ([a-z][a-z-]*)( |$)' in=
+  help=$("$1" --help 2>/dev/null) || return 1
+  _tw_commands=()
+  while IFS= read -r line; do
+    if [[ $line == Commands: ]]; then
+      in=1
+      continue
+    fi
+    [[ -z $in ]] && continue
+    [[ -z $line ]] && break
+    if [[ $line =~ $command_at && " ${_tw_commands[*]} " != *" ${BASH_REMATCH[1]} "* ]]; then
+      _tw_commands+=("${BASH_REMATCH[1]}")
     fi
   done <<<"$help"
+  _tunewell_read_options "$help" "Options:"
+}
+
+# Sets _tw_options and _tw_value to what the command takes, and _tw_takes to the placeholders of
+# its positional arguments (from its usage lines: what is left without options, their values
+# and bracketed parts, but "[COMMAND]").
+_tunewell_read_command() {
+  local help word line usage= skip=
+  help=$("$1" help "$2" 2>/dev/null) || return 1
+  _tunewell_read_options "$help" "Options for "
+  while IFS= read -r line; do
+    [[ -z $line ]] && break
+    usage+=" ${line#*\] $2}"
+  done <<<"$help"
+  _tw_takes=
+  for word in $usage; do
+    if [[ -n $skip ]]; then
+      [[ $word == *] ]] && skip=
+    elif [[ $word == '[COMMAND]' ]]; then
+      _tw_takes+=" COMMAND"
+    elif [[ $word == [* ]]; then
+      [[ $word == *] ]] || skip=1
+    elif [[ $word == -* ]]; then
+      [[ -n ${_tw_value[$word]-} ]] && skip=value
+      continue
+    elif [[ $word =~ ^[A-Z][A-Z_]*(\.\.\.)?$ && $skip != value ]]; then
+      _tw_takes+=" ${word%...}"
+    fi
+    [[ $skip == value ]] && skip=
+  done
+  return 0
 }
 
 # Fills COMPREPLY with what a placeholder stands for.
@@ -87,6 +97,9 @@ _tunewell_complete_value() {
       [[ $option == --trace-level ]] &&
         mapfile -t COMPREPLY < <(compgen -W "Error Warning Info Debug Detail Verbose" -- "$cur")
       ;;
+    COMMAND)
+      mapfile -t COMPREPLY < <(compgen -W "${_tw_commands[*]}" -- "$cur")
+      ;;
   esac
 }
 
@@ -94,7 +107,8 @@ _tunewell() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   local program=${COMP_WORDS[0]/#\~/$HOME}
   local -a _tw_commands _tw_options
-  local -A _tw_value _tw_takes _tw_own _tw_owned
+  local -A _tw_value
+  local _tw_takes=
   COMPREPLY=()
   _tunewell_read_help "$program" || return 0
 
@@ -131,23 +145,18 @@ _tunewell() {
       break
     fi
   done
+  # Once the command is known: what it takes, and nothing else.
+  if [[ -n $command ]]; then
+    _tunewell_read_command "$program" "$command" || return 0
+  fi
 
   if [[ -z $ended && $cur == -* ]]; then
-    # Once the command is known: the options every command takes, and its own.
-    local -a fitting=()
-    for word in "${_tw_options[@]}"; do
-      if [[ -z $command || -z ${_tw_owned[$word]-} || " ${_tw_own[$command]-} " == *" $word "* ]]
-      then
-        fitting+=("$word")
-      fi
-    done
-    mapfile -t COMPREPLY < <(compgen -W "${fitting[*]}" -- "$cur")
+    mapfile -t COMPREPLY < <(compgen -W "${_tw_options[*]}" -- "$cur")
   elif [[ -z $command ]]; then
     mapfile -t COMPREPLY < <(compgen -W "${_tw_commands[*]}" -- "$cur")
   else
-    local takes=${_tw_takes[$command]-}
-    for word in $takes; do
-      if [[ $word == FILE || $word == PATH || $word == DIR ]]; then
+    for word in $_tw_takes; do
+      if [[ $word == FILE || $word == PATH || $word == DIR || $word == COMMAND ]]; then
         _tunewell_complete_value "$word" "" "$cur"
         break
       fi

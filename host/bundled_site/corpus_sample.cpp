@@ -5,7 +5,7 @@
 #include <sstream>
 #include <vector>
 
-#include "session/utf.h"
+#include "os/utf.h"
 
 namespace host {
 namespace {

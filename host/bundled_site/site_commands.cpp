@@ -1,15 +1,18 @@
 // site and demo: the bundled lyrics site in the foreground, and one song fetched through it.
+#include "bundled_site/site_commands.h"
+
 #include <chrono>
 #include <cstdio>
 #include <string>
 
 #include "bundled_site/corpus_sample.h"
-#include "cli/commands.h"
+
+#include "engine/session_settings.h"
 #include "os/default_paths.h"
 #include "os/site_launcher.h"
-#include "run/cancel_switch.h"
-#include "run/outcome.h"
-#include "run/search_runner.h"
+#include "session/cancel_switch.h"
+#include "engine/outcome.h"
+#include "engine/search_runner.h"
 
 #ifndef TUNEWELL_SITE_HOST_NAME
 #error "the build names the lyrics site's host (TUNEWELL_SITE_HOST_NAME)"

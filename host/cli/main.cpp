@@ -1,49 +1,29 @@
 // tunewell: a command-line host for the Tunewell lyrics plug-in. It loads the plug-in as a
-// host application does, configures it from the command line and runs one command.
+// host application does, configures it from the command line and runs one command, found in
+// the command table (cli/command_table.h).
 #include <cstdio>
 #include <string>
-#include <string_view>
-#include <vector>
 
-#include "cli/commands.h"
+#include "cli/command_table.h"
+#include "cli/help_text.h"
 #include "cli/options.h"
 #include "cli/setting_sources.h"
+#include "engine/bounded_call.h"
+#include "engine/outcome.h"
 #include "os/command_line.h"
-#include "run/bounded_call.h"
-#include "run/cancel_switch.h"
-#include "run/outcome.h"
+#include "session/cancel_switch.h"
 
 namespace {
 
-struct CommandEntry {
-  std::string_view name;
-  int (*run)(const host::Options&);
-};
-
-constexpr CommandEntry kCommands[] = {
-    {"info", host::RunInfoCommand},     {"get", host::RunSearchCommand},
-    {"song", host::RunSearchCommand},   {"songs", host::RunSearchCommand},
-    {"artist", host::RunSearchCommand}, {"lyrics", host::RunSearchCommand},
-    {"site", host::RunSiteCommand},     {"demo", host::RunDemoCommand},
-    {"tag", host::RunTagCommand},       {"show", host::RunShowCommand},
-};
-
-// "tunewell help [COMMAND]", "tunewell [COMMAND] --help": the help, or the command's own.
-int RunHelp(const host::Options& options) {
-  const bool helpCommand = options.command == "help";
-  if (helpCommand && options.arguments.size() > 1) {
-    std::fputs("tunewell: help takes one COMMAND\n(try tunewell --help)\n", stderr);
-    return host::kExitUsage;
+// "tunewell COMMAND --help": the command's own help.
+int RunCommandHelp(const host::Options& options) {
+  if (options.command.empty() || options.command == "help") {
+    std::fputs(host::UsageText().c_str(), stdout);
+    return host::kExitFound;
   }
-  const std::string topic =
-      helpCommand ? (options.arguments.empty() ? "" : options.arguments[0]) : options.command;
-  const std::string help = host::CommandHelp(topic);
-  if (help.empty() && !topic.empty()) {
-    std::fprintf(stderr, "tunewell: unknown command %s\n(try tunewell --help)\n", topic.c_str());
-    return host::kExitUsage;
-  }
-  std::fputs(help.empty() ? host::UsageText() : help.c_str(), stdout);
-  return host::kExitFound;
+  host::Options asked;
+  asked.arguments = {options.command};
+  return host::RunHelpCommand(asked);
 }
 
 }  // namespace
@@ -55,11 +35,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tunewell: %s\n(try tunewell --help)\n", error.c_str());
     return host::kExitUsage;
   }
-  if (options.help || options.command == "help") return RunHelp(options);
+  if (options.help) return RunCommandHelp(options);
   if (options.version) {
     std::puts("tunewell " TUNEWELL_HOST_VERSION);
     return host::kExitFound;
   }
+  const host::CommandSpec* command = host::FindCommand(options.command, options);
+  if (command->run == nullptr) return host::RunHelpCommand(options);
   if (!host::ApplyUserSettings(options, error)) {
     std::fprintf(stderr, "tunewell: %s\n", error.c_str());
     return host::kExitUsage;
@@ -72,12 +54,5 @@ int main(int argc, char** argv) {
                  static_cast<double>(options.maxDifference));
   }
   host::CancelSwitch::Install(options.timeoutSeconds);
-  if (options.command == "get" && options.batchFile) {
-    return host::EndProcess(host::RunBatchCommand(options));
-  }
-  for (const CommandEntry& command : kCommands) {
-    if (command.name == options.command) return host::EndProcess(command.run(options));
-  }
-  std::fprintf(stderr, "tunewell: unknown command %s\n", options.command.c_str());
-  return host::kExitUsage;
+  return host::EndProcess(command->run(options));
 }

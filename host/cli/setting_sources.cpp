@@ -1,51 +1,47 @@
 #include "cli/setting_sources.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <sstream>
 
+#include "cli/command_table.h"
+#include "cli/option_table.h"
 #include "os/default_paths.h"
 #include "os/file_kind.h"
 #include "output/text_output.h"
-#include "session/utf.h"
+#include "os/utf.h"
 
 namespace host {
 namespace {
 
-bool BatchOrTag(const Options& o) { return o.batchFile.has_value() || o.command == "tag"; }
-
-struct SettingKey {
-  std::string_view key;
-  std::string_view option;
-  bool (*takes)(const Options&);  // whether the command has a use for it
-  bool (*given)(const Options&);  // set on the command line
-  std::string (*shown)(const Options&);
-};
-
-const SettingKey kKeys[] = {
-    {"proxy", "--proxy", [](const Options& o) { return o.command != "demo"; },
-     [](const Options& o) { return o.proxy.has_value(); },
-     [](const Options& o) { return o.proxy.value_or("none (the system's setting)"); }},
-    {"delay", "--delay", BatchOrTag, [](const Options& o) { return o.delayMs.has_value(); },
-     [](const Options& o) { return std::to_string(o.BatchDelayMs()) + " ms"; }},
-    {"max_difference", "--max-difference", [](const Options&) { return true; },
-     [](const Options& o) { return o.maxDifferenceGiven; },
-     [](const Options& o) {
-       std::ostringstream text;
-       text << o.maxDifference;
-       return text.str();
-     }},
-    {"retries", "--retries", BatchOrTag, [](const Options& o) { return o.retries.has_value(); },
-     [](const Options& o) { return std::to_string(o.Retries()); }},
-};
-
-const SettingKey* FindKey(const std::string& key) {
-  for (const SettingKey& k : kKeys) {
-    if (k.key == key) return &k;
+// The options that have a key in the config file.
+const OptionSpec* FindKey(const std::string& key) {
+  for (const OptionSpec& option : OptionTable()) {
+    if (!option.configKey.empty() && option.configKey == key) return &option;
   }
   return nullptr;
+}
+
+std::string KeyNames() {
+  std::string names;
+  for (const OptionSpec& option : OptionTable()) {
+    if (!option.configKey.empty()) names += (names.empty() ? "" : ", ") + std::string(option.configKey);
+  }
+  return names;
+}
+
+// Whether the command the options ask for has a use for the option.
+bool CommandTakes(const Options& options, const OptionSpec& option) {
+  const CommandSpec* command = FindCommand(options.command, options);
+  return command != nullptr && Takes(option, command->Form());
+}
+
+bool GivenOnCommandLine(const Options& options, const OptionSpec& option) {
+  return std::find(options.given.begin(), options.given.end(), option.name) !=
+         options.given.end();
 }
 
 std::string Trimmed(const std::string& text) {
@@ -71,8 +67,7 @@ bool ParseConfig(const std::string& text, const std::string& name,
     const std::string key = Trimmed(line.substr(0, equals));
     const std::string where = name + ":" + std::to_string(number) + ": ";
     if (equals == std::string::npos || FindKey(key) == nullptr) {
-      error = where + "not a setting (key = value; the keys: proxy, delay, max_difference, "
-                      "retries)";
+      error = where + "not a setting (key = value; the keys: " + KeyNames() + ")";
       return false;
     }
     values[key] = FileValue{Trimmed(line.substr(equals + 1)), number};
@@ -87,27 +82,30 @@ bool ApplySettingSources(Options& options, const std::string& configText,
                          std::vector<std::string>& origins, std::string& error) {
   std::map<std::string, FileValue> file;
   if (!ParseConfig(configText, configName, file, error)) return false;
-  for (const SettingKey& key : kKeys) {
-    if (!key.given(options) && !key.takes(options)) continue;
+  for (const OptionSpec& key : OptionTable()) {
+    if (key.configKey.empty()) continue;
+    const bool given = GivenOnCommandLine(options, key);
+    if (!given && !CommandTakes(options, key)) continue;
     std::string origin = "default";
-    if (key.given(options)) {
+    if (given) {
       origin = "command line";
-    } else if (key.key == "proxy" && environmentProxy != nullptr && environmentProxy[0] != '\0') {
-      if (!ApplyOption(options, key.option, environmentProxy, error)) {
+    } else if (key.configKey == "proxy" && environmentProxy != nullptr &&
+               environmentProxy[0] != '\0') {
+      if (!ApplyOption(options, key.name, environmentProxy, error)) {
         error = "TUNEWELL_PROXY: " + error;
         return false;
       }
       origin = "TUNEWELL_PROXY";
-    } else if (file.count(std::string(key.key)) != 0) {
-      const FileValue& value = file.at(std::string(key.key));
+    } else if (file.count(std::string(key.configKey)) != 0) {
+      const FileValue& value = file.at(std::string(key.configKey));
       const std::string where = configName + ":" + std::to_string(value.line);
-      if (!ApplyOption(options, key.option, value.value, error)) {
+      if (!ApplyOption(options, key.name, value.value, error)) {
         error = where + ": " + error;
         return false;
       }
       origin = where;
     }
-    origins.push_back(std::string(key.key) + " " + key.shown(options) + " (" + origin + ")");
+    origins.push_back(std::string(key.configKey) + " " + key.shown(options) + " (" + origin + ")");
   }
   return true;
 }

@@ -16,10 +16,10 @@ TEST(SettingSources, CommandLineThenEnvironmentThenFile) {
                            "max_difference = 20\n";
   const Case cases[] = {
       {{"tag", "m"}, full, nullptr,
-       "proxy 10.0.0.1:3128 (cfg:1); delay 40 ms (cfg:4); max_difference 20 (cfg:6); "
+       "proxy 10.0.0.1:3128 (cfg:1); max_difference 20 (cfg:6); delay 40 ms (cfg:4); "
        "retries 2 (cfg:5)"},
       {{"--proxy", "p:1", "--delay", "5", "tag", "m"}, full, "e:2",
-       "proxy p:1 (command line); delay 5 ms (command line); max_difference 20 (cfg:6); "
+       "proxy p:1 (command line); max_difference 20 (cfg:6); delay 5 ms (command line); "
        "retries 2 (cfg:5)"},
       {{"info"}, full, "e:2", "proxy e:2 (TUNEWELL_PROXY); max_difference 20 (cfg:6)"},
       {{"info"}, "", "", "proxy none (the system's setting) (default); max_difference 1 (default)"},

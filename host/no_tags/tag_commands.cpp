@@ -1,9 +1,10 @@
 // tag and show in a build without TagLib (the Windows one), which leaves out tags/ and takes
 // this folder in its place: both commands only say that they are not in this build.
+#include "no_tags/tag_commands.h"
+
 #include <cstdio>
 
-#include "cli/commands.h"
-#include "run/outcome.h"
+#include "engine/outcome.h"
 
 namespace host {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "session/utf.h"
+#include "os/utf.h"
 
 namespace host {
 

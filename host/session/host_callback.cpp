@@ -1,7 +1,7 @@
 #include "session/host_callback.h"
 
-#include "run/cancel_switch.h"
-#include "session/utf.h"
+#include "session/cancel_switch.h"
+#include "os/utf.h"
 
 namespace host {
 

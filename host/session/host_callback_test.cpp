@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "run/cancel_switch.h"
+#include "session/cancel_switch.h"
 #include "session/host_ignore_list.h"
 
 namespace host {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "session/utf.h"
+#include "os/utf.h"
 
 namespace host {
 namespace {

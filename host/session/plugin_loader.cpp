@@ -10,7 +10,7 @@
 #include "os/default_paths.h"
 #include "os/plugin_boundary.h"
 #include "os/shared_library.h"
-#include "session/utf.h"
+#include "os/utf.h"
 
 namespace host {
 namespace {

@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "os/processes.h"
-#include "session/utf.h"
+#include "os/utf.h"
 
 namespace host {
 

@@ -57,7 +57,7 @@ class PluginSession {
   bool Open(const SessionSettings& settings, std::string& error);
   // Merges the trace log, deletes the object, unloads the library. Safe to call twice.
   void Close();
-  // A call into the plug-in was left running (run/bounded_call.h): from now on the session
+  // A call into the plug-in was left running (engine/bounded_call.h): from now on the session
   // makes no call, and Close leaves the object, the library and the host objects that the
   // call may still use as they are, for the process's end.
   void Abandon() { abandoned_ = true; }

@@ -8,7 +8,7 @@
 
 #include "os/file_kind.h"
 #include "os/processes.h"
-#include "session/utf.h"
+#include "os/utf.h"
 
 namespace host {
 namespace {

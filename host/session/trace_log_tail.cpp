@@ -5,7 +5,7 @@
 #include <iterator>
 #include <system_error>
 
-#include "session/utf.h"
+#include "os/utf.h"
 
 namespace host {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "os/file_location.h"
+#include "tags/store/file_location.h"
 
 namespace host {
 

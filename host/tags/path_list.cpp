@@ -1,7 +1,7 @@
 #include "tags/path_list.h"
 
 #include "os/posix/descriptor.h"
-#include "os/posix/file_io.h"
+#include "tags/store/posix/file_io.h"
 #include "os/posix/safe_open.h"
 #include "output/text_output.h"
 

@@ -1,19 +1,21 @@
 // tag and show: the music files' lyrics, stored through the plug-in's searches and shown.
+#include "tags/tag_commands.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "cli/commands.h"
+#include "engine/session_settings.h"
 #include "os/default_paths.h"
 #include "os/terminal.h"
 #include "output/console_print.h"
 #include "output/json_writer.h"
 #include "output/text_output.h"
-#include "run/search_report.h"
+#include "engine/search_report.h"
 #include "tags/audio_format.h"
-#include "tags/lyrics_store.h"
+#include "tags/store/lyrics_store.h"
 #include "tags/music_files.h"
 #include "tags/name_filter.h"
 #include "tags/path_list.h"
@@ -21,7 +23,6 @@
 
 namespace host {
 namespace {
-
 
 struct ShownFile {
   std::string path;
@@ -126,7 +127,7 @@ void PrintCounts(const std::vector<ShownFile>& files) {
         stdout);
 }
 
-// The run's private journal (os/posix/run_journal.h), in this user's state folder.
+// The run's private journal (tags/store/posix/run_journal.h), in this user's state folder.
 bool OpenJournal(RunJournal& journal, std::string& error) {
   std::string anchor;
   const std::optional<std::string> folder =

@@ -2,15 +2,15 @@
 
 #include <filesystem>
 
-#include "os/file_replacement.h"
+#include "tags/store/file_replacement.h"
 #include "output/json_writer.h"
 #include "output/text_output.h"
-#include "run/cancel_switch.h"
-#include "run/progress_display.h"
-#include "run/search_report.h"
-#include "run/site_pacer.h"
+#include "session/cancel_switch.h"
+#include "engine/progress_display.h"
+#include "engine/search_report.h"
+#include "engine/site_pacer.h"
 #include "tags/audio_format.h"
-#include "tags/lyrics_store.h"
+#include "tags/store/lyrics_store.h"
 
 namespace host {
 namespace {

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "os/file_identity.h"
-#include "os/posix/run_journal.h"
-#include "run/name_variants.h"
-#include "run/outcome.h"
-#include "run/song_names.h"
+#include "tags/store/file_identity.h"
+#include "tags/store/posix/run_journal.h"
+#include "engine/name_variants.h"
+#include "engine/outcome.h"
+#include "tags/song_names.h"
 #include "session/plugin_session.h"
 #include "tags/music_files.h"
 
@@ -63,18 +63,18 @@ struct TagResult {
   int downloadFailed = 0;
   int localProblems = 0;  // files and folders that failed for a reason on this machine
   Outcome stoppedBy = Outcome::Found;  // Interrupted or TimedOut when cancelled; else Found
-  bool gaveUp = false;                 // stopped: the site was never reachable (run/site_pacer.h)
+  bool gaveUp = false;                 // stopped: the site was never reachable (engine/site_pacer.h)
   DownloadStatistics statistics;
 
   int NotDone() const { return total - tagged - hadLyrics - notFound - failed; }
-  // As for get --batch (run/outcome.h RunExitStatus): 1 when cancelled; else 3 when any
+  // As for get --batch (engine/outcome.h RunExitStatus): 1 when cancelled; else 3 when any
   // download failed; else 4 when any local problem; else 1 when any was not found; else 0.
   int ExitStatus() const;
 };
 
 // Runs over the files, after reporting each unreadable entry of `music` as a local problem.
-// `journal`: the run's private record of its changes (os/posix/run_journal.h); before the
-// first file, what killed earlier runs left in it is settled (os/file_replacement.h), and what
+// `journal`: the run's private record of its changes (tags/store/posix/run_journal.h); before the
+// first file, what killed earlier runs left in it is settled (tags/store/file_replacement.h), and what
 // could not be is said on the progress stream. A dry run writes nothing and needs none (null).
 void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& settings,
             const RunJournal* journal, TagResult& result);

@@ -8,7 +8,7 @@
 #include <set>
 
 #include "e2e/host_harness.h"
-#include "session/utf.h"
+#include "os/utf.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -32,3 +32,25 @@ def help_commands(text):
     section = text.split("Commands:\n", 1)[1].split("\n\n", 1)[0]
     names = re.findall(r"^  ([a-z][a-z-]*)", section, re.MULTILINE)
     return list(dict.fromkeys(names))
+
+
+def command_options(command, host=HOST):
+    """The long options a command's own help lists under "Options for COMMAND:"."""
+    text = subprocess.run([host, "help", command], capture_output=True, text=True,
+                          check=True).stdout
+    section = text.split("\nOptions for " + command + ":\n", 1)[1]
+    return set(re.findall(r"^  (?:-[a-z], )?(--[a-z][a-z-]*)", section, re.MULTILINE))
+
+
+def command_synopses(command, host=HOST):
+    """The synopsis of each form of a command, from its own help's usage lines (one per form,
+    each perhaps carried over to lines further in), without "tunewell [OPTIONS] "."""
+    text = subprocess.run([host, "help", command], capture_output=True, text=True,
+                          check=True).stdout
+    forms = []
+    for line in text.split("\n\n", 1)[0].splitlines():
+        if "tunewell [OPTIONS] " in line:
+            forms.append(line.split("tunewell [OPTIONS] ", 1)[1])
+        else:
+            forms[-1] += " " + line.strip()
+    return forms

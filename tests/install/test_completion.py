@@ -5,7 +5,7 @@ import subprocess
 import tempfile
 import unittest
 
-from host_help import COMPLETION, HOST, help_commands, help_options, help_text
+from host_help import COMPLETION, HOST, command_options, help_commands, help_options, help_text
 
 # Sets COMP_WORDS and COMP_CWORD as bash does for the words given (the last one is the word
 # under the cursor), calls the completion function and prints what it offers, one per line.
@@ -66,10 +66,21 @@ class Completion(unittest.TestCase):
             (["tunewell", "--trace-level", "De"], ["Debug", "Detail"]),
             (["tunewell", "--proxy", ""], []),
             (["tunewell", "lyrics", ""], []),
+            (["tunewell", "help", ""], self.commands),
+            (["tunewell", "artist", "--inc"], []),
+            (["tunewell", "show", "--qu"], []),
         ]
         for words, expected in cases:
             with self.subTest(words=words):
                 self.assertEqual(offered(words), sorted(expected))
+
+    def test_offers_each_command_exactly_the_options_it_takes(self):
+        for command in self.commands:
+            with self.subTest(command=command):
+                self.assertEqual(offered(["tunewell", command, "--"]),
+                                 sorted(command_options(command)))
+                self.assertEqual(offered(["tunewell", "--json", command, "--"]),
+                                 sorted(command_options(command)))
 
 
 if __name__ == "__main__":

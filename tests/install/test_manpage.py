@@ -4,7 +4,7 @@ import re
 import subprocess
 import unittest
 
-from host_help import HOST, MANUAL_PAGE, help_commands, help_options, help_text
+from host_help import HOST, MANUAL_PAGE, command_synopses, help_commands, help_options, help_text
 
 
 def page_source():
@@ -46,6 +46,28 @@ class ManualPage(unittest.TestCase):
             self.assertIn(variable, environment)
         for status in "0123":
             self.assertIn(".TP\n.B " + status + "\n", section(source, "EXIT STATUS"))
+
+    def test_synopses_are_the_programs_own(self):
+        # Each form's synopsis as the program makes it from its command table; a line of the
+        # page that joins commands ("song|songs|artist|lyrics ARGS") stands for each of them.
+        rendered = subprocess.run(["groff", "-man", "-Tascii", "-rLL=300n", "-P-cbou",
+                                   MANUAL_PAGE], capture_output=True, text=True,
+                                  check=True).stdout
+        page = [line.strip() for line in
+                rendered.split("\nSYNOPSIS\n", 1)[1].split("\nDESCRIPTION\n", 1)[0].splitlines()
+                if line.strip().startswith("tunewell ")][1:]
+        joined = {name for line in page if "|" in line
+                  for name in line.split()[1].split("|")}
+        own = [line for line in page if "|" not in line]
+        for command in help_commands(help_text()):
+            forms = command_synopses(command)
+            with self.subTest(command=command):
+                if command in joined:
+                    continue
+                for form in forms:
+                    self.assertIn("tunewell " + form, own)
+        self.assertEqual(len(own), sum(len(command_synopses(c)) for c in help_commands(help_text())
+                                       if c not in joined))
 
     def test_carries_the_host_version(self):
         version = subprocess.run([HOST, "--version"], capture_output=True, text=True,

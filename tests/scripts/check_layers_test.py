@@ -16,12 +16,17 @@ PLANTS = [
     ({"src/platform/planted.cpp": '#include "profile/profile.h"\n'}, "a layer above it"),
     ({"src/text/planted.cpp": "#include <unistd.h>\n"}, "behind the OS seam"),
     ({"src/http/planted.cpp": "#include <curl/curl.h>\n"}, "behind the OS seam"),
-    ({"host/planted.cpp": "#include <windows.h>\n"}, "behind the OS seam"),
+    ({"host/cli/planted.cpp": "#include <windows.h>\n"}, "behind the OS seam"),
     ({"src/search/planted.cpp": "#include <boost/regex.hpp>\n"}, "Boost.Regex"),
-    ({"host/planted.cpp": '#include "diag/trace_log.h"\n'}, "sees only include/tunewell"),
+    ({"host/cli/planted.cpp": '#include "diag/trace_log.h"\n'}, "sees only include/tunewell"),
     ({"src/text/planted_a.h": '#include "text/planted_b.h"\n',
       "src/text/planted_b.cpp": '#include "text/planted_a.h"\n'}, "circle of includes"),
     ({"src/planted/x.cpp": "\n"}, "not in a known layer"),
+    ({"host/session/planted.cpp": '#include "engine/outcome.h"\n'}, "a floor of the host above"),
+    ({"host/tags/planted.cpp": '#include "searches/batch_file.h"\n'}, "a feature beside it"),
+    ({"host/engine/planted_a.h": '#include "engine/planted_b.h"\n',
+      "host/engine/planted_b.cpp": '#include "engine/planted_a.h"\n'}, "circle of includes"),
+    ({"host/planted/x.cpp": "\n"}, "not in a known floor of the host"),
 ]
 
 

@@ -1,35 +1,17 @@
-// Opening a music file where other people may write: the folder held open and everything done
-// relative to it, the walked part opened one folder at a time without following links, the
-// file opened without waiting (a FIFO would block) and looked at after opening, never before.
-// A symbolic link as the file itself is followed only when whoever made it could write what it
-// points to (the spirit of the kernel's protected_symlinks, for every folder, whatever the
-// kernel's setting): another user's link cannot make this run read or write a file that user
-// could not. The file's real folder is then held too, so that a replacement happens beside the
-// file itself. Any thread.
+// Opening the files a user names (a --from list, the config file, a --failed list, a log) where
+// other people may write: without waiting (a FIFO would block), looked at after opening, a
+// regular file only, read within a bound; and the rule for following a symbolic link, which a
+// link's maker passes only when they could write what it points to (the spirit of the kernel's
+// protected_symlinks, for every folder, whatever the kernel's setting). Any thread.
 #pragma once
 
 #include <sys/stat.h>
 
 #include <string>
 
-#include "os/file_location.h"
 #include "os/posix/descriptor.h"
 
 namespace host {
-
-struct OpenedFile {
-  UniqueFd folder;         // the folder the file itself is in
-  std::string folderPath;  // that folder, for messages and the journal
-  std::string name;        // the file's name in it
-  UniqueFd file;           // open for reading (O_NONBLOCK cleared)
-  struct stat info {};     // of the file, as opened
-};
-
-// Opens the regular file at the location. False with a reason for the report: "not a regular
-// file (a FIFO)", "a link made by another user to a file that is not theirs (not followed)",
-// kChangedDuringRun when a folder on the way is no longer the one the walk found, or the
-// system's reason.
-bool OpenLocatedFile(const FileLocation& where, OpenedFile& opened, std::string& error);
 
 // Opens a regular file by a plain path that the user gave (a --from list, a config file): no
 // waiting on a FIFO or device, nothing but a regular file. The descriptor, or -1 with a reason.

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "session/utf.h"
+#include "os/utf.h"
 
 namespace host {
 

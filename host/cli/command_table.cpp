@@ -1,0 +1,178 @@
+#include "cli/command_table.h"
+
+#include <algorithm>
+
+#include "bundled_site/site_commands.h"
+#include "cli/option_table.h"
+#include "searches/search_commands.h"
+#ifdef _WIN32
+#include "no_tags/tag_commands.h"
+#else
+#include "tags/tag_commands.h"
+#endif
+
+namespace host {
+namespace {
+
+#ifdef _WIN32
+constexpr std::string_view kNoTags = "is not in this build of tunewell (it has no TagLib)";
+#else
+constexpr std::string_view kNoTags = "";
+#endif
+
+// A group of options that exclude each other, as a synopsis shows it: "[--missing | --count]".
+const OptionGroup* GroupOf(std::string_view option) {
+  for (const OptionGroup& group : ExclusiveOptions()) {
+    if (std::find(group.names.begin(), group.names.end(), option) != group.names.end()) {
+      return &group;
+    }
+  }
+  return nullptr;
+}
+
+std::string Shown(const OptionSpec& option) {
+  return std::string(option.name) +
+         (option.placeholder.empty() ? "" : " " + std::string(option.placeholder));
+}
+
+}  // namespace
+
+std::string CommandSpec::Form() const {
+  return formOptions.empty() ? std::string(name)
+                             : std::string(name) + " " + std::string(formOptions.front());
+}
+
+const std::vector<CommandSpec>& CommandTable() {
+  static const std::vector<CommandSpec> table = {
+      {.name = "get",
+       .arguments = {"ARTIST", "TITLE"},
+       .help = "find the song and print its lyrics (FindSong, then GetLyrics);\n"
+       "when the names find no song page, other spellings are tried (a\n"
+       "trailing \"(...)\" or \"- ...\" dropped, no \"feat. ...\", & and \"and\"\n"
+       "swapped, accents removed: get --batch and tag too), and the one\n"
+       "that matched is said",
+       .run = RunSearchCommand},
+      {.name = "get",
+       .formOptions = {"--batch", "--out"},
+       .help = "read ARTIST<TAB>TITLE lines from FILE and write each song's lyrics\n"
+       "to DIR/ARTIST - TITLE.txt, waiting MS milliseconds between songs\n"
+       "(default 250); a progress bar on stderr when it is a terminal, a\n"
+       "line per song otherwise, and a summary at the end. After failed\n"
+       "downloads in a row the waits grow (4 x MS, at least 0.1 s,\n"
+       "doubling up to 60 s, with jitter); --retries N tries a song whose\n"
+       "download failed N more times (default 0, at most 10); when 5\n"
+       "songs in a row failed and none has succeeded, the run stops:\n"
+       "the site is not reachable (see --proxy)",
+       .run = RunBatchCommand},
+      {.name = "tag",
+       .arguments = {"PATH..."},
+       .help = "store lyrics in music files: each FILE named and every music file\n"
+       "under each FOLDER (recursively, sorted; links to folders and\n"
+       "hidden entries are skipped). MP3, WAV, AIFF: ID3v2 USLT; FLAC,\n"
+       "Ogg Vorbis, Opus: Vorbis comment LYRICS; M4A/MP4: \xC2\xA9lyr.\n"
+       "Artist and title come from the tags, else from a file name\n"
+       "ARTIST - TITLE.ext. A file holding lyrics is skipped unless\n"
+       "--force. Each file is replaced through a flushed copy, so a killed\n"
+       "run damages none; each change is first recorded in a private\n"
+       "journal ($XDG_STATE_HOME/tunewell, else ~/.local/state/tunewell),\n"
+       "from which the next run puts back what a killed one left. Nothing\n"
+       "planted in a shared folder steers a run: no other user's link is\n"
+       "followed, and root writes only where a file's owner could.\n"
+       "Progress, waits and retries as for get --batch; the summary\n"
+       "counts tagged, had lyrics, not found, failed (and of these the\n"
+       "local problems: a file or folder that could not be read or\n"
+       "written, each on its own line). --failed and --from let a run be\n"
+       "repeated on what it could not do",
+       .run = RunTagCommand,
+       .missing = kNoTags},
+      {.name = "show",
+       .arguments = {"PATH..."},
+       .help = "print the lyrics stored in music files (or say there are none);\n"
+       "a FOLDER shows every music file under it, as tag walks it",
+       .run = RunShowCommand,
+       .missing = kNoTags},
+      {.name = "song",
+       .arguments = {"ARTIST", "TITLE"},
+       .help = "print the best match as TITLE<TAB>URL (FindSong)",
+       .run = RunSearchCommand},
+      {.name = "songs",
+       .arguments = {"ARTIST"},
+       .help = "print the artist's songs, one TITLE<TAB>URL per line\n(FindArtistSongList)",
+       .run = RunSearchCommand},
+      {.name = "artist",
+       .arguments = {"ARTIST"},
+       .help = "print the artist page address (FindArtist)",
+       .run = RunSearchCommand},
+      {.name = "lyrics",
+       .arguments = {"URL"},
+       .help = "print the lyrics of a song page (GetLyrics)",
+       .run = RunSearchCommand},
+      {.name = "info",
+       .help = "print the information block, SourceName, SourceId, SupportedSearch",
+       .run = RunInfoCommand},
+      {.name = "site",
+       .help = "run the bundled local lyrics site in the foreground until Ctrl-C",
+       .run = RunSiteCommand},
+      {.name = "demo",
+       .help = "start the bundled site, fetch one song through it, stop the site",
+       .run = RunDemoCommand},
+      {.name = "help",
+       .arguments = {"[COMMAND]"},
+       .help = "this text, or one command's (as COMMAND --help)"},
+  };
+  return table;
+}
+
+const CommandSpec* FindCommandNamed(std::string_view name) {
+  for (const CommandSpec& command : CommandTable()) {
+    if (command.name == name) return &command;
+  }
+  return nullptr;
+}
+
+const CommandSpec* FindCommand(std::string_view name, const Options& options) {
+  const bool batch = options.batchFile.has_value() || options.outDir.has_value();
+  const CommandSpec* plain = nullptr;
+  for (const CommandSpec& command : CommandTable()) {
+    if (command.name != name) continue;
+    if (command.formOptions.empty()) {
+      plain = &command;
+    } else if (batch) {
+      return &command;
+    }
+  }
+  return plain;
+}
+
+std::string Synopsis(const CommandSpec& command) {
+  std::string text(command.name);
+  // The form's own options first, as it needs them: "get --batch FILE --out DIR".
+  for (const std::string_view name : command.formOptions) text += " " + Shown(*FindOption(name));
+  const std::string form = command.Form();
+  std::vector<const OptionGroup*> shownGroups;
+  for (const OptionSpec& option : OptionTable()) {
+    if (option.scope != Scope::Only || !Takes(option, form) ||
+        std::find(command.formOptions.begin(), command.formOptions.end(), option.name) !=
+            command.formOptions.end()) {
+      continue;
+    }
+    const OptionGroup* group = GroupOf(option.name);
+    if (group == nullptr) {
+      text += " [" + Shown(option) + "]";
+      continue;
+    }
+    if (std::find(shownGroups.begin(), shownGroups.end(), group) != shownGroups.end()) continue;
+    shownGroups.push_back(group);
+    std::string together;
+    for (const std::string_view name : group->names) {
+      const OptionSpec* member = FindOption(name);
+      if (member->scope != Scope::Only || !Takes(*member, form)) continue;
+      together += (together.empty() ? "" : " | ") + Shown(*member);
+    }
+    text += " [" + together + "]";
+  }
+  for (const std::string_view argument : command.arguments) text += " " + std::string(argument);
+  return text;
+}
+
+}  // namespace host
