@@ -127,6 +127,15 @@ std::string CommandEntries(std::string_view only) {
   return text;
 }
 
+// Whether an option belongs only to commands this build lacks.
+bool OnlyForMissingCommands(const OptionSpec& option) {
+  if (option.scope != Scope::Only) return false;
+  for (const CommandSpec& command : CommandTable()) {
+    if (command.missing.empty() && Takes(option, command.Form())) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string UsageText() {
@@ -134,6 +143,7 @@ std::string UsageText() {
   text += CommandEntries("");
   text += "\nOptions:\n";
   for (const OptionSpec& option : OptionTable()) {
+    if (OnlyForMissingCommands(option)) continue;
     // The commands it belongs to close its entry, on its last line when there is room.
     std::string help(option.help);
     const std::string note = ScopeNote(option);

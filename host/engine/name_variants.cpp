@@ -137,9 +137,9 @@ constexpr Step kSteps[] = {
 
 }  // namespace
 
-std::vector<SongQuery> NameVariants(const SongQuery& asGiven) {
-  std::vector<SongQuery> variants;
-  SongQuery current = asGiven;
+std::vector<SongNames> NameVariants(const SongNames& asGiven) {
+  std::vector<SongNames> variants;
+  SongNames current = asGiven;
   for (const Step& step : kSteps) {
     current = {step.artist(current.artist), step.title(current.title)};
     const bool tried = current == asGiven ||

@@ -8,13 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace host {
+#include "engine/song_names.h"
 
-struct SongQuery {
-  std::string artist;  // UTF-8
-  std::string title;
-  bool operator==(const SongQuery&) const = default;
-};
+namespace host {
 
 // The names to search by, in order, after `asGiven` found nothing. Each step keeps the changes
 // of the steps before it, so that a title with a suffix and an accent is still found:
@@ -24,6 +20,6 @@ struct SongQuery {
 //   4. both names without accents (Latin letters with diacritics to their base letter).
 // A step that changes nothing adds nothing: at most four names, none equal to `asGiven` or to
 // another. Ill-formed UTF-8 is left as it is by step 4.
-std::vector<SongQuery> NameVariants(const SongQuery& asGiven);
+std::vector<SongNames> NameVariants(const SongNames& asGiven);
 
 }  // namespace host

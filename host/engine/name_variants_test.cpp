@@ -7,8 +7,8 @@ namespace {
 
 TEST(NameVariants, EachStepKeepsTheOnesBeforeAndAddsOnlyNewNames) {
   struct Case {
-    SongQuery asGiven;
-    std::vector<SongQuery> variants;
+    SongNames asGiven;
+    std::vector<SongNames> variants;
   };
   const Case cases[] = {
       {{"The Lanterns", "Shining Home"}, {}},
@@ -45,7 +45,7 @@ TEST(NameVariants, EachStepKeepsTheOnesBeforeAndAddsOnlyNewNames) {
         {"Beyonce and Co", "Cafe & Rain"}}},
   };
   for (const Case& c : cases) {
-    const std::vector<SongQuery> variants = NameVariants(c.asGiven);
+    const std::vector<SongNames> variants = NameVariants(c.asGiven);
     ASSERT_EQ(variants.size(), c.variants.size()) << c.asGiven.artist << " / " << c.asGiven.title;
     for (std::size_t i = 0; i < variants.size(); ++i) {
       EXPECT_EQ(variants[i].artist, c.variants[i].artist) << c.asGiven.title << " #" << i;

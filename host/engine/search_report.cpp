@@ -8,11 +8,11 @@
 namespace host {
 namespace {
 
-std::string SongLine(const SongFacts& song) {
+std::string SongLine(const FoundSong& song) {
   return OneLineField(song.title) + "\t" + OneLineField(song.url) + "\n";
 }
 
-void WriteSong(JsonWriter& json, const SongFacts& song) {
+void WriteSong(JsonWriter& json, const FoundSong& song) {
   json.BeginObject()
       .FieldOrNull("title", song.title)
       .FieldOrNull("artist", song.artist)
@@ -39,7 +39,7 @@ std::string_view SoughtThing(const std::string& command) {
 }
 
 // An en dash: a plain hyphen may be part of either name.
-std::string MatchedAs(const SongQuery& names) {
+std::string MatchedAs(const SongNames& names) {
   return "matched as " + names.artist + " \xE2\x80\x93 " + names.title;
 }
 
@@ -50,7 +50,7 @@ std::string RenderText(const SearchReport& report, bool raw) {
   std::string out;
   if (report.artistUrl) out += OneLineField(*report.artistUrl) + "\n";
   if (report.song && !report.lyrics) out += SongLine(*report.song);
-  for (const SongFacts& song : report.songs) out += SongLine(song);
+  for (const FoundSong& song : report.songs) out += SongLine(song);
   if (report.lyrics) out += LyricsForOutput(*report.lyrics, raw) + "\n";
   return out;
 }
@@ -97,7 +97,7 @@ std::string RenderJson(const SearchReport& report, bool raw) {
   }
   if (report.command == "songs") {
     json.Key("songs").BeginArray();
-    for (const SongFacts& song : report.songs) WriteSong(json, song);
+    for (const FoundSong& song : report.songs) WriteSong(json, song);
     json.EndArray();
   }
   if (report.command == "get" || report.command == "lyrics") {
@@ -109,7 +109,7 @@ std::string RenderJson(const SearchReport& report, bool raw) {
   return json.Text() + "\n";
 }
 
-std::string MatchedAsNote(const std::optional<SongQuery>& matchedAs) {
+std::string MatchedAsNote(const std::optional<SongNames>& matchedAs) {
   return matchedAs ? " (" + MatchedAs(*matchedAs) + ")" : std::string();
 }
 
@@ -117,7 +117,7 @@ std::string RenderMatchedAs(const SearchReport& report) {
   return report.matchedAs ? "tunewell: " + MatchedAs(*report.matchedAs) + "\n" : std::string();
 }
 
-void WriteMatchedAs(JsonWriter& json, const std::optional<SongQuery>& matchedAs) {
+void WriteMatchedAs(JsonWriter& json, const std::optional<SongNames>& matchedAs) {
   json.Key("matched_as");
   if (!matchedAs) {
     json.Null();

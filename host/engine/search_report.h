@@ -17,7 +17,7 @@ namespace host {
 
 class JsonWriter;
 
-struct SongFacts {
+struct FoundSong {
   std::string title;
   std::string artist;
   std::string url;
@@ -30,12 +30,12 @@ struct SearchReport {
   std::vector<std::pair<std::string, std::string>> query;  // e.g. {"artist", "..."}
   Outcome outcome = Outcome::NotFound;
   std::optional<std::string> artistUrl;  // artist
-  std::optional<SongFacts> song;         // song, get
-  std::vector<SongFacts> songs;          // songs
+  std::optional<FoundSong> song;         // song, get
+  std::vector<FoundSong> songs;          // songs
   std::optional<std::string> lyrics;     // get, lyrics
   // get: the names that found the song page when the names asked for found none
   // (engine/name_variants.h); empty when the query matched as given.
-  std::optional<SongQuery> matchedAs;
+  std::optional<SongNames> matchedAs;
   DownloadStatistics statistics;
   DownloadTrouble trouble;  // why, when the outcome is DownloadFailed
 };
@@ -48,11 +48,11 @@ std::string RenderMiss(const SearchReport& report, double timeoutSeconds);
 // One JSON document, LF-terminated.
 std::string RenderJson(const SearchReport& report, bool raw);
 // " (matched as ARTIST – TITLE)", for the line of a song found under other names; else empty.
-std::string MatchedAsNote(const std::optional<SongQuery>& matchedAs);
+std::string MatchedAsNote(const std::optional<SongNames>& matchedAs);
 // The line for stderr that tells the same of a single get; empty when matched as given.
 std::string RenderMatchedAs(const SearchReport& report);
 // The "matched_as" member: null, or the artist and title searched.
-void WriteMatchedAs(JsonWriter& json, const std::optional<SongQuery>& matchedAs);
+void WriteMatchedAs(JsonWriter& json, const std::optional<SongNames>& matchedAs);
 // The --stats line for stderr.
 std::string RenderStatistics(const DownloadStatistics& statistics);
 // The "statistics" member that closes every JSON report (search, batch, tag).

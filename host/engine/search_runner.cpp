@@ -10,7 +10,7 @@
 namespace host {
 namespace {
 
-SongFacts FactsOf(const SongEntry& entry) {
+FoundSong FactsOf(const SongEntry& entry) {
   return {ToUtf8(entry.title), ToUtf8(entry.artist), ToUtf8(entry.url), ToUtf8(entry.sourceName),
           ToUtf8(entry.sourceId)};
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "os/default_paths.h"
+#include "os/terminal.h"
 #include "session/plugin_loader.h"
 
 namespace host {
@@ -21,6 +22,11 @@ SessionSettings SessionSettingsFrom(const Options& options) {
   settings.maxDifference = options.maxDifference;
   settings.verboseLog = options.verbose ? stderr : nullptr;
   return settings;
+}
+
+RunSettings RunSettingsFrom(const Options& options) {
+  return RunSettings{options.BatchDelayMs(), options.Retries(), stderr, IsTerminal(stderr),
+                     options.quiet};
 }
 
 }  // namespace host

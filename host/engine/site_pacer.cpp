@@ -38,7 +38,7 @@ bool SitePacer::WaitBeforeSearch() {
 
 SearchReport SitePacer::Search(PluginSession& session, const std::string& artist,
                                const std::string& title) {
-  const SongQuery asGiven{artist, title};
+  const SongNames asGiven{artist, title};
   SearchReport report = SearchWithRetries(session, asGiven);
   if (report.outcome == Outcome::NotFound && !report.song) {
     report = SearchVariants(session, asGiven, std::move(report));
@@ -47,7 +47,7 @@ SearchReport SitePacer::Search(PluginSession& session, const std::string& artist
   return report;
 }
 
-SearchReport SitePacer::SearchWithRetries(PluginSession& session, const SongQuery& names) {
+SearchReport SitePacer::SearchWithRetries(PluginSession& session, const SongNames& names) {
   SearchReport report;
   for (int attempt = 0; attempt <= retries_; ++attempt) {
     if (attempt > 0 && !WaitBeforeSearch()) {
@@ -64,9 +64,9 @@ SearchReport SitePacer::SearchWithRetries(PluginSession& session, const SongQuer
 
 // A variant that finds the song page ends the search, whether its lyrics are there or not; so
 // does one whose download failed, which says nothing of the names.
-SearchReport SitePacer::SearchVariants(PluginSession& session, const SongQuery& asGiven,
+SearchReport SitePacer::SearchVariants(PluginSession& session, const SongNames& asGiven,
                                        SearchReport missed) {
-  for (const SongQuery& variant : NameVariants(asGiven)) {
+  for (const SongNames& variant : NameVariants(asGiven)) {
     if (!WaitBeforeSearch()) {
       missed.outcome = Classify(false, {}, {});  // Interrupted or TimedOut
       return missed;

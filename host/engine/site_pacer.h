@@ -47,8 +47,8 @@ class SitePacer {
   static int PauseMs(int delayMs, int failuresInARow, double jitter);
 
  private:
-  SearchReport SearchWithRetries(PluginSession& session, const SongQuery& names);
-  SearchReport SearchVariants(PluginSession& session, const SongQuery& asGiven,
+  SearchReport SearchWithRetries(PluginSession& session, const SongNames& names);
+  SearchReport SearchVariants(PluginSession& session, const SongNames& asGiven,
                               SearchReport missed);
   void Tally(const SearchReport& report);
 

@@ -15,7 +15,7 @@ std::string DownloadErrorText(std::uint32_t code);
 // What to say of a failed download whose error text is none of the known ones: on Windows the
 // system's own text; on POSIX, where the plug-in's texts are the Windows ones it stands in for,
 // a plain sentence instead. Either way a failure is never told as success ("The operation
-// completed successfully.", the text of no error at all).
+// completed successfully.", the text of no error at all). Empty for an empty text: nothing told.
 std::string UnexplainedDownloadError(const std::string& text);
 
 }  // namespace host

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/song_names.h"
+
 namespace host {
 
-struct BatchSong {
-  std::string artist;
-  std::string title;
+struct BatchSong : SongNames {
   int line = 0;  // 1-based line number in the file
 };
 

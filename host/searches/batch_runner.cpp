@@ -8,7 +8,6 @@
 #include "output/json_writer.h"
 #include "output/text_output.h"
 #include "session/cancel_switch.h"
-#include "engine/progress_display.h"
 #include "searches/safe_file_name.h"
 #include "engine/search_report.h"
 #include "engine/search_runner.h"
@@ -50,8 +49,7 @@ void Count(BatchResult& result, Outcome outcome) {
       break;
     case Outcome::Interrupted:
     case Outcome::TimedOut:
-      result.stoppedBy = outcome;
-      break;
+      break;  // not done: the run ends here
   }
 }
 
@@ -79,7 +77,7 @@ std::string Label(const BatchSong& song) { return song.artist + " - " + song.tit
 }  // namespace
 
 int BatchResult::ExitStatus() const {
-  return RunExitStatus(stoppedBy != Outcome::Found, failed, 0, notFound);
+  return RunExitStatus(end.Cancelled(), failed, 0, notFound);
 }
 
 bool RunBatch(PluginSession& session, const std::vector<BatchSong>& songs,
@@ -87,41 +85,33 @@ bool RunBatch(PluginSession& session, const std::vector<BatchSong>& songs,
   if (!MakeFolders(settings.outDir, error)) return false;
   result = BatchResult{};
   result.total = static_cast<int>(songs.size());
-  ProgressDisplay progress(settings.progress, settings.progressIsTerminal, result.total, 0,
-                           settings.quiet);
   std::set<std::string> used;
-  SitePacer pacer(settings.delayMs, settings.retries);
-  for (std::size_t i = 0; i < songs.size(); ++i) {
-    const bool waited = pacer.WaitBeforeSearch();
-    if (!waited || CancelSwitch::Cancelled()) {
-      Count(result, Classify(false, {}, {}));
-      break;
-    }
-    progress.Started(static_cast<int>(i), Label(songs[i]));
-    BatchSongResult one = RunOne(session, pacer, songs[i], settings, used);
-    Count(result, one.outcome);
-    const std::string status =
-        one.error.empty() ? std::string(OutcomeName(one.outcome)) : one.error;
-    progress.Finished(static_cast<int>(i), status, Label(songs[i]) + MatchedAsNote(one.matchedAs),
-                      one.outcome != Outcome::Found);
-    const bool stopped = one.outcome == Outcome::Interrupted || one.outcome == Outcome::TimedOut;
-    if (settings.keepSongs) result.songs.push_back(std::move(one));
-    if (stopped) break;
-    if (pacer.GaveUp()) {
-      result.gaveUp = true;
-      break;
-    }
-  }
-  progress.Close();
-  if (result.gaveUp) std::fputs(GaveUpMessage(pacer).c_str(), settings.progress);
-  result.statistics = session.Statistics();
+  result.end = RunItems(
+      session, settings.run, songs.size(), [&](std::size_t i) { return Label(songs[i]); },
+      [&](std::size_t i, SitePacer& pacer) {
+        StepEnd end{{}, Label(songs[i])};
+        if (!pacer.WaitBeforeSearch()) {
+          end.stoppedBy = CancelOutcome();  // cancelled before its search: no line of its own
+          return end;
+        }
+        BatchSongResult one = RunOne(session, pacer, songs[i], settings, used);
+        Count(result, one.outcome);
+        end.status = one.error.empty() ? std::string(OutcomeName(one.outcome)) : one.error;
+        end.label += MatchedAsNote(one.matchedAs);
+        end.problem = one.outcome != Outcome::Found;
+        if (one.outcome == Outcome::Interrupted || one.outcome == Outcome::TimedOut) {
+          end.stoppedBy = one.outcome;
+        }
+        if (settings.keepSongs) result.songs.push_back(std::move(one));
+        return end;
+      });
   return true;
 }
 
 std::string RenderBatchSummary(const BatchResult& result) {
   std::string text = "found " + std::to_string(result.found) + ", not found " +
                      std::to_string(result.notFound) + ", failed " + std::to_string(result.failed);
-  return text + StoppedNote(result.stoppedBy, result.gaveUp, result.NotDone()) + "\n";
+  return text + StoppedNote(result.end.stoppedBy, result.end.gaveUp, result.NotDone()) + "\n";
 }
 
 std::string RenderBatchJson(const BatchResult& result, const BatchSettings& settings) {
@@ -149,11 +139,10 @@ std::string RenderBatchJson(const BatchResult& result, const BatchSettings& sett
       .Field("total", result.total)
       .Field("found", result.found)
       .Field("not_found", result.notFound)
-      .Field("failed", result.failed)
-      .Field("not_done", result.NotDone())
-      .FieldOrNull("stopped", StoppedReason(result.stoppedBy, result.gaveUp))
-      .EndObject();
-  WriteStatistics(json, result.statistics);
+      .Field("failed", result.failed);
+  WriteRunEnd(json, result.end, result.NotDone());
+  json.EndObject();
+  WriteStatistics(json, result.end.statistics);
   json.EndObject();
   return json.Text() + "\n";
 }

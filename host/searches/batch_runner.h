@@ -13,6 +13,7 @@
 #include "searches/batch_file.h"
 #include "engine/name_variants.h"
 #include "engine/outcome.h"
+#include "engine/run_loop.h"
 #include "session/plugin_session.h"
 
 namespace host {
@@ -20,15 +21,11 @@ namespace host {
 struct BatchSettings {
   std::string batchFile;  // for the report
   std::string outDir;
-  int delayMs = 250;
-  int retries = 0;  // more tries for a song whose download failed
+  RunSettings run;  // pacing and progress
   bool raw = false;
-  std::FILE* progress = nullptr;  // stderr
-  bool progressIsTerminal = false;
   // Whether each song's result is kept for the JSON report. Without it a batch of any length
   // runs in memory that does not grow with the songs done: only the counts are kept.
   bool keepSongs = true;
-  bool quiet = false;  // only the problems' lines
 };
 
 struct BatchSongResult {
@@ -37,7 +34,7 @@ struct BatchSongResult {
   std::string url;    // the song page found, if any
   std::string file;   // the file written (name only), if any
   std::string error;  // why writing failed, if it did
-  std::optional<SongQuery> matchedAs;  // the names that found the page, when not those asked
+  std::optional<SongNames> matchedAs;  // the names that found the page, when not those asked
 };
 
 struct BatchResult {
@@ -45,10 +42,8 @@ struct BatchResult {
   int total = 0;
   int found = 0;
   int notFound = 0;
-  int failed = 0;                      // a download failed, or the file could not be written
-  Outcome stoppedBy = Outcome::Found;  // Interrupted or TimedOut when cancelled; else Found
-  bool gaveUp = false;                 // stopped: the site was never reachable (engine/site_pacer.h)
-  DownloadStatistics statistics;
+  int failed = 0;  // a download failed, or the file could not be written
+  RunEnd end;
 
   int NotDone() const { return total - found - notFound - failed; }
   // 1 when cancelled; else 3 when any song failed; else 1 when any was not found; else 0.

@@ -84,9 +84,8 @@ int RunBatchCommand(const Options& options) {
   }
   PluginSession session;
   if (!OpenSession(session, SessionSettingsFrom(options))) return kExitUsage;
-  BatchSettings settings{*options.batchFile, *options.outDir, options.BatchDelayMs(),
-                         options.Retries(),  options.raw,     stderr,
-                         IsTerminal(stderr), options.json,    options.quiet};
+  const BatchSettings settings{*options.batchFile, *options.outDir, RunSettingsFrom(options),
+                               options.raw, options.json};
   BatchResult result;
   if (!RunBatch(session, songs, settings, result, error)) {
     Print("tunewell: " + error + "\n", stderr);
@@ -94,7 +93,7 @@ int RunBatchCommand(const Options& options) {
   }
   session.Close();
   Print(options.json ? RenderBatchJson(result, settings) : RenderBatchSummary(result), stdout);
-  if (options.stats) Print(RenderStatistics(result.statistics), stderr);
+  if (options.stats) Print(RenderStatistics(result.end.statistics), stderr);
   return result.ExitStatus();
 }
 

@@ -201,15 +201,13 @@ int RunTagCommand(const Options& options) {
     Print("tunewell: " + error + "\n", stderr);
     return kExitUsage;
   }
-  const TagSettings settings{options.force,     options.dryRun, options.BatchDelayMs(),
-                             options.Retries(), stderr,         IsTerminal(stderr),
-                             options.quiet,     options.language.value_or("eng"),
-                             options.sidecar};
+  const TagSettings settings{options.force, options.dryRun, RunSettingsFrom(options),
+                             options.language.value_or("eng"), options.sidecar};
   TagResult result;
   RunTag(session, music, settings, journal.IsOpen() ? &journal : nullptr, result);
   session.Close();
   Print(options.json ? RenderTagJson(result) : RenderTagSummary(result), stdout);
-  if (options.stats) Print(RenderStatistics(result.statistics), stderr);
+  if (options.stats) Print(RenderStatistics(result.end.statistics), stderr);
   return WriteRetryList(options, result, result.ExitStatus());
 }
 

@@ -81,7 +81,7 @@ TagFileResult Prepare(const FileLocation& where, const TagSettings& settings,
     one.status = TagStatus::HadLyrics;
     return one;
   }
-  if (!SongNamesFor(tags.artist, tags.title, where.path, one.names)) {
+  if (!NamesForFile(tags.artist, tags.title, where.path, one.names)) {
     return Fail(std::move(one), "no artist and title in the tags, and the file name is not "
                                 "ARTIST - TITLE.ext");
   }
@@ -167,14 +167,8 @@ void Count(TagResult& result, const TagFileResult& one) {
       ++result.downloadFailed;
       break;
     case TagStatus::Stopped:
-      result.stoppedBy = one.stoppedBy;
-      break;
+      break;  // not done: the run ends here
   }
-}
-
-Outcome CancelOutcome() {
-  return CancelSwitch::WhyCancelled() == CancelSwitch::Reason::TimedOut ? Outcome::TimedOut
-                                                                        : Outcome::Interrupted;
 }
 
 std::string Label(const TagFileResult& one) {
@@ -189,18 +183,37 @@ std::string NamesFrom(const TagFileResult& one) {
   return fromName == 0 ? "tags" : fromName == 2 ? "file name" : "tags and file name";
 }
 
-// Counts the file, shows its line and keeps its record.
-void Report(TagResult& result, ProgressDisplay& progress, int index, TagFileResult one) {
+// Counts the file and keeps its record; what its progress line shows.
+StepEnd Report(TagResult& result, TagFileResult one) {
   Count(result, one);
-  progress.Finished(index, StatusText(one, false), Label(one),
-                    one.status == TagStatus::NotFound || IsFailure(one.status));
+  StepEnd end{StatusText(one, false), Label(one),
+              one.status == TagStatus::NotFound || IsFailure(one.status)};
+  if (one.status == TagStatus::Stopped) end.stoppedBy = one.stoppedBy;
   result.files.push_back(std::move(one));
+  return end;
+}
+
+// One music file: what can be settled without the site, then, when it needs one, its search
+// (paced) and the store.
+StepEnd TagOne(PluginSession& session, SitePacer& pacer, const TagSettings& settings,
+               const RunJournal* journal, const FileLocation& where, TagResult& result) {
+  bool searchNeeded = false;
+  TagFileResult one = Prepare(where, settings, searchNeeded);
+  if (searchNeeded) {
+    if (pacer.WaitBeforeSearch()) {
+      SearchAndStore(session, pacer, settings, journal, where, one);
+    } else {
+      one.status = TagStatus::Stopped;
+      one.stoppedBy = CancelOutcome();
+    }
+  }
+  return Report(result, std::move(one));
 }
 
 }  // namespace
 
 int TagResult::ExitStatus() const {
-  return RunExitStatus(stoppedBy != Outcome::Found, downloadFailed, localProblems, notFound);
+  return RunExitStatus(end.Cancelled(), downloadFailed, localProblems, notFound);
 }
 
 void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& settings,
@@ -213,47 +226,26 @@ void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& 
     std::vector<std::string> notes;
     RecoverInterruptedChanges(*journal, notes);
     for (const std::string& note : notes) {
-      std::fputs(("tunewell: " + PrintableText(note) + "\n").c_str(), settings.progress);
+      std::fputs(("tunewell: " + PrintableText(note) + "\n").c_str(), settings.run.progress);
     }
   }
-  ProgressDisplay progress(settings.progress, settings.progressIsTerminal, result.total, 0,
-                           settings.quiet);
-  for (int i = 0; i < unreadable; ++i) {
-    TagFileResult one;
-    one.path = music.unreadable[i].path;
-    one = Fail(std::move(one), music.unreadable[i].reason);
-    Report(result, progress, i, std::move(one));
-  }
-  SitePacer pacer(settings.delayMs, settings.retries);
-  for (std::size_t file = 0; file < music.files.size(); ++file) {
-    const int i = unreadable + static_cast<int>(file);
-    if (CancelSwitch::Cancelled()) {
-      result.stoppedBy = CancelOutcome();
-      break;
-    }
-    const FileLocation& where = music.files[file];
-    progress.Started(i, PrintablePath(where.path));
-    bool searchNeeded = false;
-    TagFileResult one = Prepare(where, settings, searchNeeded);
-    if (searchNeeded) {
-      if (pacer.WaitBeforeSearch()) {
-        SearchAndStore(session, pacer, settings, journal, where, one);
-      } else {
-        one.status = TagStatus::Stopped;
-        one.stoppedBy = CancelOutcome();
-      }
-    }
-    const bool stopped = one.status == TagStatus::Stopped;
-    Report(result, progress, i, std::move(one));
-    if (stopped) break;
-    if (pacer.GaveUp()) {
-      result.gaveUp = true;
-      break;
-    }
-  }
-  progress.Close();
-  if (result.gaveUp) std::fputs(GaveUpMessage(pacer).c_str(), settings.progress);
-  result.statistics = session.Statistics();
+  // The entries that could not be read come first, each a local problem.
+  const auto path = [&](std::size_t i) {
+    return PrintablePath(i < music.unreadable.size()
+                             ? music.unreadable[i].path
+                             : music.files[i - music.unreadable.size()].path);
+  };
+  result.end = RunItems(session, settings.run, music.unreadable.size() + music.files.size(), path,
+                        [&](std::size_t i, SitePacer& pacer) {
+                          if (i < music.unreadable.size()) {
+                            TagFileResult one;
+                            one.path = music.unreadable[i].path;
+                            return Report(result, Fail(std::move(one),
+                                                       music.unreadable[i].reason));
+                          }
+                          const FileLocation& where = music.files[i - music.unreadable.size()];
+                          return TagOne(session, pacer, settings, journal, where, result);
+                        });
 }
 
 std::vector<std::string> PathsToRetry(const TagResult& result) {
@@ -273,7 +265,7 @@ std::string RenderTagSummary(const TagResult& result) {
   if (result.localProblems > 0) {
     text += " (local problems " + std::to_string(result.localProblems) + ")";
   }
-  return text + StoppedNote(result.stoppedBy, result.gaveUp, result.NotDone()) + "\n";
+  return text + StoppedNote(result.end.stoppedBy, result.end.gaveUp, result.NotDone()) + "\n";
 }
 
 std::string RenderTagJson(const TagResult& result) {
@@ -305,11 +297,10 @@ std::string RenderTagJson(const TagResult& result) {
       .Field("not_found", result.notFound)
       .Field("failed", result.failed)
       .Field("download_failed", result.downloadFailed)
-      .Field("local_problems", result.localProblems)
-      .Field("not_done", result.NotDone())
-      .FieldOrNull("stopped", StoppedReason(result.stoppedBy, result.gaveUp))
-      .EndObject();
-  WriteStatistics(json, result.statistics);
+      .Field("local_problems", result.localProblems);
+  WriteRunEnd(json, result.end, result.NotDone());
+  json.EndObject();
+  WriteStatistics(json, result.end.statistics);
   json.EndObject();
   return json.Text() + "\n";
 }

@@ -18,7 +18,8 @@
 #include "tags/store/posix/run_journal.h"
 #include "engine/name_variants.h"
 #include "engine/outcome.h"
-#include "tags/song_names.h"
+#include "engine/run_loop.h"
+#include "tags/names_from_file.h"
 #include "session/plugin_session.h"
 #include "tags/music_files.h"
 
@@ -27,11 +28,7 @@ namespace host {
 struct TagSettings {
   bool force = false;   // replace lyrics a file already holds
   bool dryRun = false;  // search, but write nothing
-  int delayMs = 250;    // between two searches
-  int retries = 0;      // more tries for a song whose download failed
-  std::FILE* progress = nullptr;  // stderr
-  bool progressIsTerminal = false;
-  bool quiet = false;  // only the problems' lines
+  RunSettings run;      // pacing and progress
   std::string language = "eng";  // of a new ID3v2 lyrics frame
   bool sidecar = false;           // also NAME.txt beside each file tagged
 };
@@ -45,10 +42,10 @@ struct TagFileResult {
   TagStatus status = TagStatus::Failed;
   Outcome stoppedBy = Outcome::Found;  // Interrupted or TimedOut when Stopped
   bool named = false;                  // names holds the artist and title searched
-  SongNames names;
+  NamesFromFile names;
   std::string url;    // the song page found, if any
   std::string error;  // why it failed, if it did
-  std::optional<SongQuery> matchedAs;  // the names that found the page, when not those searched
+  std::optional<SongNames> matchedAs;  // the names that found the page, when not those searched
   FileIdentity asRead;  // the file as Prepare read it
 };
 
@@ -62,9 +59,7 @@ struct TagResult {
   int failed = 0;         // every failure: downloadFailed + localProblems
   int downloadFailed = 0;
   int localProblems = 0;  // files and folders that failed for a reason on this machine
-  Outcome stoppedBy = Outcome::Found;  // Interrupted or TimedOut when cancelled; else Found
-  bool gaveUp = false;                 // stopped: the site was never reachable (engine/site_pacer.h)
-  DownloadStatistics statistics;
+  RunEnd end;
 
   int NotDone() const { return total - tagged - hadLyrics - notFound - failed; }
   // As for get --batch (engine/outcome.h RunExitStatus): 1 when cancelled; else 3 when any

@@ -27,7 +27,8 @@ std::string DownloadErrorText(std::uint32_t code) {
 
 namespace host {
 
-std::string UnexplainedDownloadError(const std::string&) {
+std::string UnexplainedDownloadError(const std::string& text) {
+  if (text.empty()) return {};  // nothing told: the caller hints at the proxy
   return "the download failed, and the plug-in gave no reason that means anything here";
 }
 

@@ -40,7 +40,8 @@ std::string DownloadErrorText(std::uint32_t code) {
 namespace host {
 
 std::string UnexplainedDownloadError(const std::string& text) {
-  if (text.empty() || text == DownloadErrorText(0)) return "the download failed without a reason";
+  // The system's text for no error at all ("The operation completed successfully.").
+  if (!text.empty() && text == DownloadErrorText(0)) return "the download failed without a reason";
   return text;
 }
 

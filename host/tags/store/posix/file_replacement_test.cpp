@@ -410,6 +410,34 @@ TEST(FileReplacement, TheNextRunSettlesWhatAKilledRunLeftAndNothingElse) {
   }
 }
 
+// A run killed after making its copy, or a backup, but before recording what it made leaves
+// the name it recorded first: what stands under that name is still removed.
+TEST(FileReplacement, WhatWasMadeBeforeItsRecordIsStillCleared) {
+  const Library library;
+  const FileIdentity id = library.Identity();
+  JournalEntry entry;
+  std::string error;
+  ASSERT_TRUE(entry.Begin(library.journal,
+                          {"change", library.dir.path(),
+                           std::to_string(StatOf(library.dir.path()).st_dev),
+                           std::to_string(StatOf(library.dir.path()).st_ino), "song.mp3",
+                           std::to_string(id.device), std::to_string(id.inode),
+                           std::to_string(id.size), std::to_string(id.modifiedNs),
+                           std::to_string(id.changedNs)},
+                          error))
+      << error;
+  ASSERT_TRUE(entry.Add({"copy", ".song.mp3.tunewell-Qx1"}, error));
+  ASSERT_TRUE(entry.Add({"backup", "backup-Qx2"}, error));
+  Write(library.dir.File(".song.mp3.tunewell-Qx1"), "half a copy");
+  Write(library.state.File("journal/backup-Qx2"), "half a backup");
+  entry.Keep();  // as a killed run leaves it
+  std::vector<std::string> notes;
+  EXPECT_EQ(RecoverInterruptedChanges(library.journal, notes), 1);
+  EXPECT_EQ(ListFiles(library.dir.path()), std::vector<std::string>{"song.mp3"});
+  EXPECT_TRUE(library.JournalLeft().empty());
+  EXPECT_EQ(ReadFileBytes(library.file), "original");
+}
+
 // What a running run holds is not touched, whatever process number it has.
 TEST(FileReplacement, AnEntryOfARunStillRunningIsLeftAlone) {
   const Library library;

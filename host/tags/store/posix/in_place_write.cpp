@@ -218,10 +218,13 @@ int MakeBackup(const RunJournal& journal, JournalEntry& entry, int fd, std::stri
     error = "not enough free space for a backup in " + journal.Path();
     return -1;
   }
+  // Its name is recorded before it is made, so that a run killed in between leaves no backup
+  // the journal does not name.
+  name = BackupName();
+  if (!entry.Add({"backup", name}, error)) return -1;
   UniqueFd backup(CreateJournalFile(journal, name));
-  if (!backup.Valid() || !entry.Add({"backup", name}, error)) {
-    if (error.empty()) error = "cannot make a backup copy: " + ErrnoText(errno);
-    if (backup.Valid()) unlinkat(journal.Folder(), name.c_str(), 0);
+  if (!backup.Valid()) {
+    error = "cannot make a backup copy: " + ErrnoText(errno);
     return -1;
   }
   if (!CopyFromStart(fd, backup.Get()) || !SyncToDisk(backup.Get())) {

@@ -109,8 +109,11 @@ void RemoveCopy(int folder, const Change& change, std::vector<std::string>& note
   if (change.copy.empty()) return;
   struct stat info {};
   if (fstatat(folder, change.copy.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return;
-  const bool copyMade = change.copyMade && info.st_dev == change.copyMade->first &&
-                        info.st_ino == change.copyMade->second;
+  // Killed between making the copy and recording its identity: the name was recorded before,
+  // and nobody could have foreseen it (a random part); a file of that name is the copy.
+  const bool copyMade = change.copyMade ? info.st_dev == change.copyMade->first &&
+                                              info.st_ino == change.copyMade->second
+                                        : S_ISREG(info.st_mode);
   const FileIdentity now = IdentityOf(info);
   const bool original = S_ISREG(info.st_mode) && now.device == change.asRead.device &&
                         now.inode == change.asRead.inode;

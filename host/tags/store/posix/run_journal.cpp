@@ -224,8 +224,11 @@ void RemoveEntry(const RunJournal& journal, LeftEntry& entry) {
   entry.lock.Reset();
 }
 
-int CreateJournalFile(const RunJournal& journal, std::string& name) {
-  return CreateNewFileIn(journal.Folder(), "backup-", 0600, name);
+std::string BackupName() { return "backup-" + RandomNamePart(); }
+
+int CreateJournalFile(const RunJournal& journal, const std::string& name) {
+  return openat(journal.Folder(), name.c_str(),
+                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
 }
 
 }  // namespace host

@@ -73,8 +73,10 @@ std::vector<LeftEntry> EntriesLeft(const RunJournal& journal);
 // The entry is done with: removed.
 void RemoveEntry(const RunJournal& journal, LeftEntry& entry);
 
-// A file in the journal folder for a backup; the descriptor, or -1 with errno set.
-int CreateJournalFile(const RunJournal& journal, std::string& name);
+// A new name for a backup in the journal folder, and the file of that name made (never through
+// an existing name); the descriptor, or -1 with errno set.
+std::string BackupName();
+int CreateJournalFile(const RunJournal& journal, const std::string& name);
 
 // Records as bytes and back (each field length-prefixed, so any byte may be in a field).
 std::string EncodeRecord(const JournalRecord& record);

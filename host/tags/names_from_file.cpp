@@ -1,4 +1,4 @@
-#include "tags/song_names.h"
+#include "tags/names_from_file.h"
 
 #include "os/utf.h"
 
@@ -27,9 +27,9 @@ bool SplitFileName(const std::string& fileName, std::string& artist, std::string
 
 }  // namespace
 
-bool SongNamesFor(const std::string& tagArtist, const std::string& tagTitle,
-                  const std::string& fileName, SongNames& names) {
-  names = SongNames{Trimmed(tagArtist), Trimmed(tagTitle), false, false};
+bool NamesForFile(const std::string& tagArtist, const std::string& tagTitle,
+                  const std::string& fileName, NamesFromFile& names) {
+  names = NamesFromFile{{Trimmed(tagArtist), Trimmed(tagTitle)}, false, false};
   if (!names.artist.empty() && !names.title.empty()) return true;
   std::string artist, title;
   if (!SplitFileName(fileName, artist, title)) return false;
@@ -40,7 +40,7 @@ bool SongNamesFor(const std::string& tagArtist, const std::string& tagTitle,
   return true;
 }
 
-std::string FileNameNote(const SongNames& names) {
+std::string FileNameNote(const NamesFromFile& names) {
   if (names.artistFromFileName && names.titleFromFileName) {
     return " (artist and title from the file name)";
   }

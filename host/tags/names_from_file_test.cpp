@@ -1,11 +1,11 @@
-#include "tags/song_names.h"
+#include "tags/names_from_file.h"
 
 #include <gtest/gtest.h>
 
 namespace host {
 namespace {
 
-TEST(SongNames, TagsFirstThenTheFileNameForWhatIsMissing) {
+TEST(NamesFromFile, TagsFirstThenTheFileNameForWhatIsMissing) {
   struct Case {
     std::string artist, title, fileName;
     bool found;
@@ -27,8 +27,8 @@ TEST(SongNames, TagsFirstThenTheFileNameForWhatIsMissing) {
        " (artist and title from the file name)"},
   };
   for (const Case& c : cases) {
-    SongNames names;
-    EXPECT_EQ(SongNamesFor(c.artist, c.title, c.fileName, names), c.found) << c.fileName;
+    NamesFromFile names;
+    EXPECT_EQ(NamesForFile(c.artist, c.title, c.fileName, names), c.found) << c.fileName;
     if (!c.found) continue;
     EXPECT_EQ(names.artist, c.wantArtist) << c.fileName;
     EXPECT_EQ(names.title, c.wantTitle) << c.fileName;

@@ -4,20 +4,21 @@
 
 #include <string>
 
+#include "engine/song_names.h"
+
 namespace host {
 
-struct SongNames {
-  std::string artist;  // UTF-8 (invalid bytes of a file name become U+FFFD)
-  std::string title;
+// The names (invalid bytes of a file name become U+FFFD), and which came from the file name.
+struct NamesFromFile : SongNames {
   bool artistFromFileName = false;
   bool titleFromFileName = false;
 };
 
 // False when the tags and the file name together do not give both names.
-bool SongNamesFor(const std::string& tagArtist, const std::string& tagTitle,
-                  const std::string& fileName, SongNames& names);
+bool NamesForFile(const std::string& tagArtist, const std::string& tagTitle,
+                  const std::string& fileName, NamesFromFile& names);
 // What the report adds when a name came from the file name: " (title from the file name)";
 // empty when both came from the tags.
-std::string FileNameNote(const SongNames& names);
+std::string FileNameNote(const NamesFromFile& names);
 
 }  // namespace host
