@@ -61,8 +61,11 @@ void AppendUtf8(std::string& out, char32_t c) {
 std::size_t DecodeOne(std::string_view text, std::size_t at, char32_t& c) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   const unsigned char lead = byte(at);
-  std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
-                       : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
+  const std::size_t length = lead < 0x80                 ? 1
+                             : lead >= 0xC2 && lead < 0xE0 ? 2
+                             : lead >= 0xE0 && lead < 0xF0 ? 3
+                             : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                           : 0;
   if (length == 0 || at + length > text.size()) return 0;
   c = length == 1 ? lead : lead & (0x7F >> length);
   for (std::size_t i = 1; i < length; ++i) {

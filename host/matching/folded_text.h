@@ -38,9 +38,9 @@ std::string FoldedText(std::string_view utf8, unsigned forgive);
 // that agree only in this say nothing of where their words begin, so such a match is doubtful.
 std::string LettersAndDigits(std::string_view utf8);
 
-// The name as a site writes it in a page address: folded, "&" as "and", every run of other
-// characters than ASCII letters and digits one "-": "Björn & the Foxes" gives
-// "bjorn-and-the-foxes", "Rosie O'Dell" gives "rosie-o-dell".
+// The name as a site writes it in a page address: folded, "&" as "and", letters that have no
+// ASCII form left out, and every run of other characters than ASCII letters and digits one
+// "-": "Björn & the Foxes" gives "bjorn-and-the-foxes", "Rosie O'Dell" gives "rosie-o-dell".
 std::string AddressName(std::string_view utf8);
 
 }  // namespace host::matching

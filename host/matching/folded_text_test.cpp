@@ -15,7 +15,7 @@ TEST(FoldedText, FoldsOnlyWhatItIsGivenAndAlwaysTrimsTheEnds) {
       {"  Paper  Moon \t", 0, "Paper  Moon"},
       {"Paper\t Moon\u00a0\u2009X", kBlanks, "Paper Moon X"},
       {"PAPER Moon", kLetterCase, "paper moon"},
-      {"\u00c9T\u00c9 D\u00e9j\u00e0", kLetterCase, "\u00e9t\u00e9 d\u00e9j\u00e0"},  // accents kept
+      {"\u00c9T\u00c9 D\u00e9j\u00e0", kLetterCase, "\u00e9t\u00e9 d\u00e9j\u00e0"},  // accents on
       {"\u0141\u00d3D\u0179 \u0100\u0102", kLetterCase, "\u0142\u00f3d\u017a \u0101\u0103"},
       {"\u0391\u0392\u0393 \u0414\u0416 \u0130", kLetterCase, "\u03b1\u03b2\u03b3 \u0434\u0436 i"},
       {"\u00c9t\u00e9 D\u00e9j\u00e0", kAccents, "Ete Deja"},

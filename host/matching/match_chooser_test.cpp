@@ -33,7 +33,8 @@ TEST(Choose, BestLevelThenFewestDifferencesThenNearestTitleAndATieIsDoubtful) {
        0, L::kDoubtful},
       // One page offered twice (by FindSong and by the artist's list) is no tie.
       {{"The Lanterns", "Paper Moon"}, {{"Paper Moon", a, true}, {"Paper Moon", a}}, 0, L::kExact},
-      {{"The Lanterns", "Paper Moon"}, {{"Paper Moons", a}, {"Paper Moon", other}}, -1, L::kNoMatch},
+      {{"The Lanterns", "Paper Moon"}, {{"Paper Moons", a}, {"Paper Moon", other}}, -1,
+       L::kNoMatch},
       {{"The Lanterns", "Paper Moon"}, {}, -1, L::kNoMatch},
       {{"The Lanterns", "Paper Moon (Instrumental)"}, {}, -1, L::kNoLyrics},
   };

@@ -15,11 +15,11 @@ struct Verdict {
 };
 
 constexpr std::string_view kDifferenceNames[] = {
-    "letter case",       "blanks",           "typography",   "accents",
-    "& / and",           "punctuation",      "feat.",        "brackets or dash",
-    "harmless words",    "letters only",     "site names a version", "version detail",
-    "artist by address", "artist unchecked", "ambiguous",    "other artist",
-    "other title",       "tag names a version", "no-lyrics page",
+    "letter case",    "blanks",       "typography",   "accents",
+    "& / and",        "punctuation",  "feat.",        "brackets or dash",
+    "harmless words", "letters only", "site's title says more", "version detail",
+    "artist by address", "artist unchecked", "ambiguous", "other artist",
+    "other title",    "tag's title says more", "no-lyrics page",
 };
 
 std::string WithoutDashes(std::string text) {

@@ -31,7 +31,9 @@ std::vector<Row> ReadMatchSet() {
     std::vector<std::string> fields;
     std::istringstream split(line);
     for (std::string field; std::getline(split, field, '\t');) {
-      for (std::size_t at; (at = field.find("\\t")) != std::string::npos;) field.replace(at, 2, "\t");
+      for (std::size_t at; (at = field.find("\\t")) != std::string::npos;) {
+        field.replace(at, 2, "\t");
+      }
       fields.push_back(field);
     }
     if (fields.size() >= 4) rows.push_back({number, {fields[0], fields[1]}, fields[2], fields[3]});

@@ -24,7 +24,9 @@ constexpr Word kVersionWords[] = {
     {"commentary", "commentary"}, {"rehearsal", "rehearsal"}, {"session", "session"},
     {"sessions", "session"},    {"alternate", "alternate"}, {"alt", "alternate"},
     {"rough", "rough"},         {"clean", "clean"},         {"cover", "cover"},
-    {"medley", "medley"},       {"radio", "radio"},
+    {"medley", "medley"},
+    // "Radio Edit" is an edit made for the radio: "(Edit)" may be it or another one.
+    {"radio", "radio"},
 };
 
 // Words that name a language version; alone or with "version", "en", ... only.
