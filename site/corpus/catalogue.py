@@ -77,4 +77,20 @@ ARTISTS = [
     ("Fran&ccedil;oise Petit", 6, ["Petit Matin", "Fran&ccedil;oise"]),
     ("Glasswing Club", 6, ["Glass", ("Shatter", "copyright_end")]),
     ("Hollow Pines", 6, ["Pines", "Hollow"]),
+    # Added for the host's matching: one song in many recordings (version words in every
+    # bracket and dash spelling the site uses, a numbered part, a language version, a page
+    # without lyrics), a song whose title carries words that do not change it, subtitles,
+    # "ft" and "feat" inside titles, and typography (hyphen, apostrophe).
+    ("Marlowe Finch", 14, [
+        "Lighthouse", "Lighthouse (Acoustic)", "Lighthouse (Demo)", "Lighthouse (Reprise)",
+        "Lighthouse (Part II)", "Lighthouse (Spanish Version)",
+        ("Lighthouse (Instrumental)", "no_block"), "Lighthouse - Radio Edit",
+        "Lighthouse [Extended Mix]", "Lighthouse (Unplugged)",
+        "Lighthouse (Live at the Roundhouse)", "Lighthouse (Remix)",
+        "Low Country (Remastered 2009)"]),
+    ("Grey Heron", 8, [
+        "Intro", "Ten", "Welcome To", "Morning (Harbour Bells)", "Half-Light",
+        "Don&#39;t Wait Up", "Morning Tide (feat. Orla Quinn)"]),
+    ("Ada Ferris", 6, [
+        "Ten ft Tall", "Welcome to Ft. Lauderdale", "Featherweight", "Feat of Clay"]),
 ]
