@@ -70,7 +70,23 @@ bool ParseConfig(const std::string& text, const std::string& name,
       error = where + "not a setting (key = value; the keys: " + KeyNames() + ")";
       return false;
     }
-    values[key] = FileValue{Trimmed(line.substr(equals + 1)), number};
+    // A comment may follow a value after a blank: no value of these keys holds " #".
+    std::string value = line.substr(equals + 1);
+    if (const std::size_t comment = value.find_first_of('#');
+        comment != std::string::npos && comment > 0 &&
+        (value[comment - 1] == ' ' || value[comment - 1] == '\t')) {
+      value.erase(comment);
+    }
+    // Checked for every command alike, used or not: a mistake shows on the first run, not
+    // only on the run of the command that takes it. The last line of a key wins, as in most
+    // tools' files.
+    Options scratch;
+    std::string refused;
+    if (!ApplyOption(scratch, FindKey(key)->name, Trimmed(value), refused)) {
+      error = where + refused;
+      return false;
+    }
+    values[key] = FileValue{Trimmed(value), number};
   }
   return true;
 }

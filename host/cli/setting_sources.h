@@ -1,8 +1,10 @@
-// Settings that need not be typed at every run: a config file (`key = value` lines; `#` starts
-// a comment; keys proxy, delay, max_difference, retries) and, for the proxy, the environment's
-// TUNEWELL_PROXY. The command line wins over both, TUNEWELL_PROXY over the file. A value is
-// checked as the command line's option would be; a setting the command does not take (delay
-// for info) is left unused rather than refused. Pure functions over texts; any thread.
+// Settings that need not be typed at every run: a config file (`key = value` lines, LF or CR LF;
+// `#` starts a comment, at the start of a line or after a blank behind a value; the keys are
+// those of cli/option_table.h: proxy, delay, max_difference, retries; a key given twice: the last
+// line wins) and, for the proxy, the environment's TUNEWELL_PROXY. The command line wins over
+// both, TUNEWELL_PROXY over the file. Every value is checked as the command line's option would
+// be, by every command alike; a setting the command does not take (delay for info) is then left
+// unused. Pure functions over texts; any thread.
 #pragma once
 
 #include <string>

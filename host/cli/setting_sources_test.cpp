@@ -24,8 +24,12 @@ TEST(SettingSources, CommandLineThenEnvironmentThenFile) {
       {{"info"}, full, "e:2", "proxy e:2 (TUNEWELL_PROXY); max_difference 20 (cfg:6)"},
       {{"info"}, "", "", "proxy none (the system's setting) (default); max_difference 1 (default)"},
       {{"demo"}, full, "e:2", "max_difference 20 (cfg:6)"},  // demo names its own proxy
-      {{"info"}, "delay = -3\n", nullptr,                      // not the command's: unused
+      {{"info"}, "delay = 40\n", nullptr,  // not the command's: unused
        "proxy none (the system's setting) (default); max_difference 1 (default)"},
+      {{"info"}, "delay = fast\n", nullptr, "cfg:1: bad value for --delay"},  // checked all the same
+      {{"tag", "m"}, "delay = 100   # a comment\r\nretries = 1\r\nretries = 3\r\n", nullptr,
+       "proxy none (the system's setting) (default); max_difference 1 (default); "
+       "delay 100 ms (cfg:1); retries 3 (cfg:3)"},  // CR LF; the last line of a key wins
       {{"tag", "m"}, "delay = -3\n", nullptr, "cfg:1: bad value for --delay"},
       {{"info"}, "colour = red\n", nullptr, "cfg:1: not a setting"},
       {{"info"}, "proxy\n", nullptr, "cfg:1: not a setting"},

@@ -161,11 +161,12 @@ bool TagPaths(const Options& options, std::vector<std::string>& paths) {
 
 // The --failed list, when asked for; the exit status with a list that could not be written
 // counted as a local problem (nothing else would tell the user it is missing).
-int WriteRetryList(const Options& options, const TagResult& result, int status) {
+int WriteRetryList(const Options& options, const TagResult& result, const MusicFiles& music,
+                   int status) {
   if (!options.failedList) return status;
   int leftOut = 0;
   std::string error;
-  if (!WritePathList(*options.failedList, PathsToRetry(result), leftOut, error)) {
+  if (!WritePathList(*options.failedList, PathsToRetry(result, music), leftOut, error)) {
     Print("tunewell: " + error + "\n", stderr);
     return status == kExitFound || status == kExitNotFound ? kExitLocalProblem : status;
   }
@@ -208,7 +209,7 @@ int RunTagCommand(const Options& options) {
   session.Close();
   Print(options.json ? RenderTagJson(result) : RenderTagSummary(result), stdout);
   if (options.stats) Print(RenderStatistics(result.end.statistics), stderr);
-  return WriteRetryList(options, result, result.ExitStatus());
+  return WriteRetryList(options, result, music, result.ExitStatus());
 }
 
 int RunShowCommand(const Options& options) {

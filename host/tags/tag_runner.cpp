@@ -1,6 +1,7 @@
 #include "tags/tag_runner.h"
 
 #include <filesystem>
+#include <map>
 
 #include "tags/store/file_replacement.h"
 #include "output/json_writer.h"
@@ -86,10 +87,9 @@ TagFileResult Prepare(const FileLocation& where, const TagSettings& settings,
                                 "ARTIST - TITLE.ext");
   }
   one.named = true;
-  if (!settings.dryRun) {
-    error = WhyNotReplaceable(where);
-    if (!error.empty()) return Fail(std::move(one), error);
-  }
+  // A dry run decides as the run it previews does: it only leaves the writing out.
+  error = WhyNotReplaceable(where);
+  if (!error.empty()) return Fail(std::move(one), error);
   searchNeeded = true;
   return one;
 }
@@ -173,7 +173,8 @@ void Count(TagResult& result, const TagFileResult& one) {
 
 std::string Label(const TagFileResult& one) {
   return PrintablePath(one.path) + (one.named ? FileNameNote(one.names) : std::string()) +
-         MatchedAsNote(one.matchedAs);
+         MatchedAsNote(one.matchedAs) +
+         (one.sameFileAs.empty() ? "" : " (another name of " + PrintablePath(one.sameFileAs) + ")");
 }
 
 std::string NamesFrom(const TagFileResult& one) {
@@ -193,12 +194,32 @@ StepEnd Report(TagResult& result, TagFileResult one) {
   return end;
 }
 
+// The files met so far, by device and inode: another name (a hard link) of a file done once
+// is that file again.
+using FilesSeen = std::map<std::pair<std::uint64_t, std::uint64_t>, std::size_t>;
+
+// A later name of a file already done: as the first name came out, and, once that one was
+// (or would be) tagged, as a file that has lyrics, as a real run finds it.
+TagFileResult AsTheFirstName(TagFileResult one, const TagFileResult& first) {
+  const bool tagged = first.status == TagStatus::Tagged || first.status == TagStatus::WouldTag;
+  one.status = tagged ? TagStatus::HadLyrics : first.status;
+  one.error = first.error;
+  one.sameFileAs = first.path;
+  return one;
+}
+
 // One music file: what can be settled without the site, then, when it needs one, its search
 // (paced) and the store.
 StepEnd TagOne(PluginSession& session, SitePacer& pacer, const TagSettings& settings,
-               const RunJournal* journal, const FileLocation& where, TagResult& result) {
+               const RunJournal* journal, const FileLocation& where, FilesSeen& seen,
+               TagResult& result) {
   bool searchNeeded = false;
   TagFileResult one = Prepare(where, settings, searchNeeded);
+  if (one.asRead.inode != 0) {
+    const auto [at, first] = seen.try_emplace({one.asRead.device, one.asRead.inode},
+                                              result.files.size());
+    if (!first) return Report(result, AsTheFirstName(std::move(one), result.files[at->second]));
+  }
   if (searchNeeded) {
     if (pacer.WaitBeforeSearch()) {
       SearchAndStore(session, pacer, settings, journal, where, one);
@@ -229,6 +250,7 @@ void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& 
       std::fputs(("tunewell: " + PrintableText(note) + "\n").c_str(), settings.run.progress);
     }
   }
+  FilesSeen seen;
   // The entries that could not be read come first, each a local problem.
   const auto path = [&](std::size_t i) {
     return PrintablePath(i < music.unreadable.size()
@@ -244,14 +266,28 @@ void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& 
                                                        music.unreadable[i].reason));
                           }
                           const FileLocation& where = music.files[i - music.unreadable.size()];
-                          return TagOne(session, pacer, settings, journal, where, result);
+                          return TagOne(session, pacer, settings, journal, where, seen, result);
                         });
 }
 
-std::vector<std::string> PathsToRetry(const TagResult& result) {
+std::vector<std::string> PathsToRetry(const TagResult& result, const MusicFiles& music) {
+  // Whole paths: the list is read again from wherever the next run starts.
+  const auto whole = [](const std::string& path) {
+    std::error_code ignored;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ignored);
+    return absolute.empty() ? path : absolute.lexically_normal().string();
+  };
   std::vector<std::string> paths;
   for (const TagFileResult& one : result.files) {
-    if (one.status == TagStatus::NotFound || IsFailure(one.status)) paths.push_back(one.path);
+    if (one.status == TagStatus::NotFound || one.status == TagStatus::Stopped ||
+        IsFailure(one.status)) {
+      paths.push_back(whole(one.path));
+    }
+  }
+  // The files a stopped run never reached.
+  const std::size_t reached = result.files.size() - music.unreadable.size();
+  for (std::size_t i = reached; i < music.files.size(); ++i) {
+    paths.push_back(whole(music.files[i].path));
   }
   return paths;
 }

@@ -47,6 +47,7 @@ struct TagFileResult {
   std::string error;  // why it failed, if it did
   std::optional<SongNames> matchedAs;  // the names that found the page, when not those searched
   FileIdentity asRead;  // the file as Prepare read it
+  std::string sameFileAs;  // a hard link's first name met in the run: done as that one
 };
 
 struct TagResult {
@@ -74,8 +75,9 @@ struct TagResult {
 void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& settings,
             const RunJournal* journal, TagResult& result);
 
-// The files to try again: those not found or failed, in walk order.
-std::vector<std::string> PathsToRetry(const TagResult& result);
+// The files to try again, as whole paths (a list read again from any folder finds them): those
+// not found, failed or cut short, and those a stopped run never reached, in walk order.
+std::vector<std::string> PathsToRetry(const TagResult& result, const MusicFiles& music);
 
 // The summary line for stdout ("tagged 61, had lyrics 9, not found 8, failed 2", with
 // " (local problems 1)" after it when some failures were local), and the JSON document with

@@ -385,18 +385,40 @@ TEST_F(HostTag, AFlakySiteIsRetriedAndAnUnreachableOneStopsTheRun) {
                        "made (is the site reachable? see --proxy)"),
             std::string::npos)
       << r.err;
-  // The list of what failed, given back once the site is there, is done.
+  // The list of what was not done (failed, and never reached: 6.flac and 7.flac), as whole
+  // paths whatever the run was given, given back once the site is there, is done.
+  for (const std::string& line : {std::string("/1.flac\n"), std::string("/7.flac\n")}) {
+    EXPECT_NE(testing_support::ReadFileBytes(dir_.File("failed.txt")).find(music + line),
+              std::string::npos);
+  }
   EXPECT_EQ(Tag({"--sidecar", "--from", dir_.File("failed.txt")}).out,
-            "tagged 5, had lyrics 0, not found 0, failed 0\n");
-  EXPECT_EQ(testing_support::ReadFileBytes(music + "/5.txt"), lyricsOf_["5.flac"] + "\n");
-  EXPECT_FALSE(fs::exists(music + "/6.txt"));
-  // What is left, as show reports a folder: 6.flac and 7.flac were never tried.
+            "tagged 7, had lyrics 0, not found 0, failed 0\n");
+  EXPECT_EQ(testing_support::ReadFileBytes(music + "/7.txt"), lyricsOf_["7.flac"] + "\n");
   EXPECT_EQ(RunHost({"show", "--count", music}).out,
-            "with lyrics 6, without 2, could not be read 0\n");
-  EXPECT_EQ(RunHost({"show", "--missing", music}).out,
-            music + "/6.flac\n" + music + "/7.flac\n");
-  EXPECT_EQ(RunHost({"show", "--count", "--exclude", "[67].*", "--include", "*.flac", music}).out,
-            "with lyrics 6, without 0, could not be read 0\n");
+            "with lyrics 8, without 0, could not be read 0\n");
+}
+
+// A dry run decides as the run it previews: a read-only file refused, a second name of one file
+// done as that file; only the writing is left out.
+TEST_F(HostTag, ADryRunDecidesAsTheRunItPreviews) {
+  const std::string music = dir_.File("music");
+  ASSERT_NO_FATAL_FAILURE(Make(music, {{"a.mp3", "mp3", "", "eng"},
+                                       {"b read-only.mp3", "mp3", "", "eng"}}));
+  ASSERT_EQ(::link((music + "/a.mp3").c_str(), (music + "/c another name.mp3").c_str()), 0);
+  ASSERT_EQ(::chmod((music + "/b read-only.mp3").c_str(), 0444), 0);
+  // Relative: the --failed list names them whole all the same.
+  const std::string relative = fs::relative(music).string();
+  const RunResult dry = Tag({"--dry-run", "--failed", dir_.File("dry.txt"), relative});
+  const RunResult real = Tag({"--failed", dir_.File("real.txt"), relative});
+  EXPECT_EQ(dry.status, real.status) << Describe(dry) << Describe(real);
+  EXPECT_EQ(real.out, "tagged 1, had lyrics 1, not found 0, failed 1 (local problems 1)\n");
+  EXPECT_EQ(dry.out, "would tag 1, had lyrics 1, not found 0, failed 1 (local problems 1)\n");
+  EXPECT_NE(real.err.find("(another name of " + relative + "/a.mp3)"), std::string::npos)
+      << real.err;
+  EXPECT_EQ(testing_support::ReadFileBytes(dir_.File("dry.txt")),
+            testing_support::ReadFileBytes(dir_.File("real.txt")));
+  EXPECT_EQ(testing_support::ReadFileBytes(dir_.File("real.txt")),
+            music + "/b read-only.mp3\n");
 }
 
 TEST_F(HostTag, RunsStoppedAtRandomMomentsLeaveEveryFileWholeOrTagged) {
