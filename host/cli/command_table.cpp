@@ -46,11 +46,17 @@ const std::vector<CommandSpec>& CommandTable() {
   static const std::vector<CommandSpec> table = {
       {.name = "get",
        .arguments = {"ARTIST", "TITLE"},
-       .help = "find the song and print its lyrics (FindSong, then GetLyrics);\n"
-       "when the names find no song page, other spellings are tried (a\n"
-       "trailing \"(...)\" or \"- ...\" dropped, no \"feat. ...\", & and \"and\"\n"
-       "swapped, accents removed: get --batch and tag too), and the one\n"
-       "that matched is said",
+       .help = "find the song and print its lyrics (FindSong, then GetLyrics).\n"
+               "The host judges every song the site offers (get --batch, song\n"
+               "and tag too), and says how sure the match is: exact; normalised\n"
+               "(case, blanks, typography, accents, &/and, feat., how a version\n"
+               "is bracketed set aside); variant (words such as \"Remastered\n"
+               "2011\" dropped); doubtful (the site's title names a version the\n"
+               "tag does not, or only the letters agree): taken only with\n"
+               "--accept doubtful. \"Live\", \"Remix\", \"Part 2\" and the like are\n"
+               "part of the song; an instrumental has no lyrics to fetch. When\n"
+               "the names as given find no match, they are searched as the site\n"
+               "spells them, then among the artist's songs, each search paced",
        .run = RunSearchCommand},
       {.name = "get",
        .formOptions = {"--batch", "--out"},

@@ -12,10 +12,11 @@ namespace {
 constexpr std::size_t kTextColumn = 24;  // where the description of an entry starts
 
 constexpr const char* kSettings =
-    "Settings: --proxy, --delay, --max-difference and --retries may also come from the config\n"
-    "file $XDG_CONFIG_HOME/tunewell/config (else ~/.config/tunewell/config), one \"key = value\"\n"
-    "per line (proxy, delay, max_difference, retries), and the proxy from TUNEWELL_PROXY; the\n"
-    "command line wins, then TUNEWELL_PROXY; --verbose says where each setting came from.\n"
+    "Settings: --proxy, --delay, --max-difference, --retries and --accept may also come from the\n"
+    "config file $XDG_CONFIG_HOME/tunewell/config (else ~/.config/tunewell/config), one\n"
+    "\"key = value\" per line (proxy, delay, max_difference, retries, accept), and the proxy\n"
+    "from TUNEWELL_PROXY; the command line wins, then TUNEWELL_PROXY; --verbose says where each\n"
+    "setting came from.\n"
     "\n"
     "Ctrl-C makes QueryCancel answer true: the search stops cleanly with exit status 1.\n";
 

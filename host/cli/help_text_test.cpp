@@ -14,7 +14,7 @@ namespace {
 // A value each placeholder takes.
 const std::map<std::string_view, std::string> kSample = {
     {"MS", "5"},     {"N", "1"},         {"X", "2"},    {"SECONDS", "3"}, {"HOST:PORT", "h:1"},
-    {"CODE", "eng"}, {"NAME", "Warning"}, {"GLOB", "*"}, {"FILE", "f"},   {"PATH", "p"},
+    {"CODE", "eng"}, {"NAME", "Warning"}, {"LEVEL", "doubtful"}, {"GLOB", "*"}, {"FILE", "f"},   {"PATH", "p"},
     {"DIR", "d"},    {"ARTIST", "A"},     {"TITLE", "B"}, {"URL", "u"},   {"PATH...", "p"}};
 
 // The command line that gives the command (its form's options and its arguments) and one

@@ -191,13 +191,15 @@ const std::vector<OptionSpec>& OptionTable() {
          return true;
        },
        .accepts = "a number from 0 to 3.4e38",
-       .help = "the answer to \"MaxMatchDifference\" (default 1.0): the largest name\n"
-       "distance accepted, exclusive; 0.0 is a perfect match. A space\n"
-       "added or dropped costs 5, a digit 20, a punctuation mark 30, a\n"
-       "letter 70, a letter changed 100; inside brackets a tenth. So 1\n"
-       "takes only the same name (case and outer spaces aside), 50 a few\n"
-       "spaces or a punctuation mark, 150 a wrong letter too: from 100 on\n"
-       "a different song may be taken for the one asked (a warning says so)",
+       .help = "the answer to \"MaxMatchDifference\" (default 1.0) for the plug-in's\n"
+               "first search of a song; the host judges the match itself (see get).\n"
+               "The largest name distance accepted, exclusive; 0.0 is a perfect\n"
+               "match. A space added or dropped costs 5, a digit 20, a punctuation\n"
+               "mark 30, a letter 70, a letter changed 100; inside brackets a\n"
+               "tenth. So 1 takes only the same name (case and outer spaces\n"
+               "aside), 50 a few spaces or a punctuation mark, 150 a wrong letter\n"
+               "too: from 100 on a different song may be offered (a warning says\n"
+               "so)",
        .configKey = "max_difference",
        .shown = [](const Options& o) { return FormatNumber(o.maxDifference); }},
       {.name = "--timeout",
@@ -328,6 +330,18 @@ const std::vector<OptionSpec>& OptionTable() {
        .help = "the port to listen on (default 0: a free one, printed when the\nsite is up)",
        .scope = S::Only,
        .commands = {"site"}},
+      {.name = "--accept",
+       .placeholder = "LEVEL",
+       .apply = [](Options& o, const std::string& v) { return v == "doubtful" && (o.acceptDoubtful = true); },
+       .accepts = "doubtful",
+       .help = "take a doubtful match too: one the host is not sure is the song\n"
+               "asked for (the site's title names a version the tag does not,\n"
+               "or only the letters agree); without it a doubtful match is\n"
+               "reported, counted, and neither printed nor stored",
+       .scope = S::Only,
+       .commands = {"get", "get --batch", "song", "tag"},
+       .configKey = "accept",
+       .shown = [](const Options& o) { return std::string(o.acceptDoubtful ? "doubtful" : "none"); }},
       {.name = "--json",
        .apply = Flag(&Options::json),
        .help = "one JSON document on stdout instead of text"},

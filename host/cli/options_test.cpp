@@ -90,8 +90,8 @@ TEST(Options, RefusesWhatCannotWork) {
   const Case cases[] = {
       {{}, "no COMMAND"},
       {Words({"fetch"}), "unknown command fetch"},
-      {Words({"get", "A"}), "get ARTIST TITLE"},
-      {Words({"get", "A", "B", "C"}), "get ARTIST TITLE"},
+      {Words({"get", "A"}), "get [--accept LEVEL] ARTIST TITLE"},
+      {Words({"get", "A", "B", "C"}), "get [--accept LEVEL] ARTIST TITLE"},
       {Words({"get", "A", ""}), "TITLE is empty"},
       {Words({"song", "A", ""}), "TITLE is empty"},
       {Words({"info", "extra"}), "usage"},
@@ -116,7 +116,7 @@ TEST(Options, RefusesWhatCannotWork) {
       {Words({"--proxy", "127.0.0.1:1", "demo"}), "leave out --proxy"},
       {Words({"--no-cache", "--cache-dir", "c", "info"}), "exclude each other"},
       {Words({"song", "A", "B", "--batch", "f", "--out", "d"}), "--batch belongs to get --batch"},
-      {Words({"tag"}), "[--lang CODE] [--sidecar] [--quiet] [--include GLOB] [--exclude GLOB] PATH..."},
+      {Words({"tag"}), "[--include GLOB] [--exclude GLOB] [--accept LEVEL] PATH..."},
       {Words({"show"}), "[--missing | --count] PATH..."},
       {Words({"show", "--count", "--missing", "m"}), "--missing, --count and --json exclude"},
       {Words({"tag", "--count", "m"}), "--count belongs to show"},
@@ -162,7 +162,7 @@ TEST(Options, HelpAndVersionNeedNoCommand) {
 // the options only they take.
 TEST(Options, HelpNamesEveryOptionAndCommandOfThisBuild) {
   const std::vector<const char*> everywhere = {
-      "get ARTIST TITLE", "song ARTIST TITLE", "songs ARTIST", "artist ARTIST", "lyrics URL",
+      "get [--accept LEVEL] ARTIST TITLE", "song [--accept LEVEL] ARTIST TITLE", "songs ARTIST", "artist ARTIST", "lyrics URL",
       "info", "site [--port N]", "demo", "--quiet", "--batch FILE", "--out DIR", "--delay MS",
       "--retries N", "--plugin PATH", "--proxy HOST:PORT", "--cache-dir DIR", "--no-cache",
       "--log-dir DIR", "--trace-level NAME", "--parent-log FILE", "--max-difference X",
@@ -196,7 +196,9 @@ TEST(Options, CommandHelpIsThatCommandsEntry) {
       {"tag", {"usage: tunewell [OPTIONS] tag [--force]", "store lyrics in music files"},
        {"print the best match", "show [--missing"}},
 #endif
-      {"get", {"get ARTIST TITLE      find", "get --batch FILE --out DIR"}, {"store lyrics"}},
+      {"get", {"get [--accept LEVEL] ARTIST TITLE\n                        find",
+               "get --batch FILE --out DIR"},
+       {"store lyrics"}},
       {"song", {"print the best match"}, {"print the artist's songs"}},
       {"nosuch", {}, {"usage"}},
   };

@@ -29,6 +29,7 @@ struct Options {
   bool stats = false;
   bool verbose = false;
   bool quiet = false;  // get --batch, tag: only the problems on stderr
+  bool acceptDoubtful = false;  // --accept doubtful: take a doubtful match too
 
   // get --batch FILE --out DIR [--delay MS]
   std::optional<std::string> batchFile;

@@ -14,6 +14,7 @@ struct OutcomeRow {
 constexpr OutcomeRow kOutcomes[] = {
     {Outcome::Found, kExitFound, "found"},
     {Outcome::NotFound, kExitNotFound, "not found"},
+    {Outcome::Doubtful, kExitNotFound, "doubtful"},
     {Outcome::DownloadFailed, kExitDownloadFailed, "download failed"},
     {Outcome::Interrupted, kExitNotFound, "interrupted"},
     {Outcome::TimedOut, kExitNotFound, "timed out"},

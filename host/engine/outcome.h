@@ -11,7 +11,9 @@
 
 namespace host {
 
-enum class Outcome { Found, NotFound, DownloadFailed, Interrupted, TimedOut };
+// Doubtful: the site has a song the names may mean, but not for certain (matching/match_judge.h):
+// neither printed nor stored unless the user accepts doubtful matches.
+enum class Outcome { Found, NotFound, Doubtful, DownloadFailed, Interrupted, TimedOut };
 
 constexpr int kExitFound = 0;
 constexpr int kExitNotFound = 1;
@@ -22,7 +24,7 @@ constexpr int kExitDownloadFailed = 3;
 constexpr int kExitLocalProblem = 4;
 
 int ExitStatusFor(Outcome outcome);
-// "found", "not found", "download failed", "interrupted", "timed out".
+// "found", "not found", "doubtful", "download failed", "interrupted", "timed out".
 std::string_view OutcomeName(Outcome outcome);
 
 // The exit status of a run over many songs (get --batch, tag): 1 when cancelled; else 3 when

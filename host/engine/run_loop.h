@@ -21,6 +21,7 @@ namespace host {
 struct RunSettings {
   int delayMs = 250;
   int retries = 0;                // more tries for an item whose download failed
+  MatchPolicy match;              // what each song's search takes as a match
   std::FILE* progress = nullptr;  // stderr
   bool progressIsTerminal = false;
   bool quiet = false;  // only the problems' lines

@@ -43,6 +43,19 @@ std::string MatchedAs(const SongNames& names) {
   return "matched as " + names.artist + " \xE2\x80\x93 " + names.title;
 }
 
+// "normalised: accents, brackets or dash".
+std::string LevelAndDifferences(const MatchReport& match) {
+  std::string text = match.level;
+  for (std::size_t i = 0; i < match.differences.size(); ++i) {
+    text += (i == 0 ? ": " : ", ") + match.differences[i];
+  }
+  return text;
+}
+
+bool NamesNoLyrics(const SearchReport& report) {
+  return report.match && report.match->level == "no lyrics";
+}
+
 }  // namespace
 
 std::string RenderText(const SearchReport& report, bool raw) {
@@ -61,7 +74,14 @@ std::string RenderMiss(const SearchReport& report, double timeoutSeconds) {
     case Outcome::Found:
       return {};
     case Outcome::NotFound:
+      if (NamesNoLyrics(report)) {
+        return "tunewell: " + QueryText(report) + " names a recording without words (an "
+               "instrumental, a karaoke or backing track): nothing to fetch\n";
+      }
       return "tunewell: " + std::string(SoughtThing(report.command)) + QueryText(report) + "\n";
+    case Outcome::Doubtful:
+      return "tunewell: only a doubtful match for " + QueryText(report) + MatchNote(report.match) +
+             "; --accept doubtful takes it\n";
     case Outcome::DownloadFailed:
       std::snprintf(buffer, sizeof buffer, "%d of %d downloads failed",
                     report.statistics.attempted - report.statistics.successful,
@@ -103,7 +123,10 @@ std::string RenderJson(const SearchReport& report, bool raw) {
   if (report.command == "get" || report.command == "lyrics") {
     json.FieldOrNull("lyrics", report.lyrics ? LyricsForOutput(*report.lyrics, raw) : "");
   }
-  if (report.command == "get") WriteMatchedAs(json, report.matchedAs);
+  if (report.command == "get" || report.command == "song") {
+    WriteMatchedAs(json, report.matchedAs);
+    WriteMatch(json, report.match);
+  }
   WriteStatistics(json, report.statistics);
   json.EndObject();
   return json.Text() + "\n";
@@ -113,8 +136,34 @@ std::string MatchedAsNote(const std::optional<SongNames>& matchedAs) {
   return matchedAs ? " (" + MatchedAs(*matchedAs) + ")" : std::string();
 }
 
+std::string MatchNote(const std::optional<MatchReport>& match) {
+  if (!match || match->level == "no lyrics") return {};
+  return " (" + MatchedAs(match->foundAs) + ", " + LevelAndDifferences(*match) + ")";
+}
+
 std::string RenderMatchedAs(const SearchReport& report) {
-  return report.matchedAs ? "tunewell: " + MatchedAs(*report.matchedAs) + "\n" : std::string();
+  if (report.outcome != Outcome::Found || !report.match || report.match->level == "exact") {
+    return {};
+  }
+  return "tunewell: " + MatchNote(report.match).substr(2, std::string::npos) + "\n";
+}
+
+std::string DoubtfulCount(int doubtful) {
+  return doubtful > 0 ? ", doubtful " + std::to_string(doubtful) : std::string();
+}
+
+void WriteMatch(JsonWriter& json, const std::optional<MatchReport>& match) {
+  json.Key("match");
+  if (!match) {
+    json.Null();
+    return;
+  }
+  json.BeginObject().Field("level", match->level).Key("differences").BeginArray();
+  for (const std::string& difference : match->differences) json.String(difference);
+  json.EndArray()
+      .Field("artist", match->foundAs.artist)
+      .Field("title", match->foundAs.title)
+      .EndObject();
 }
 
 void WriteMatchedAs(JsonWriter& json, const std::optional<SongNames>& matchedAs) {

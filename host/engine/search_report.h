@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/name_variants.h"
+#include "matching/song_names.h"
 #include "engine/outcome.h"
 #include "session/plugin_session.h"
 
@@ -25,6 +25,14 @@ struct FoundSong {
   std::string sourceId;
 };
 
+// How the song found matched the names asked for (matching/match_judge.h): its level, what
+// differed, and the names the site gives it.
+struct MatchReport {
+  std::string level;                     // "exact", "normalised", "variant", "doubtful", ...
+  std::vector<std::string> differences;  // "accents", "brackets or dash", ...
+  SongNames foundAs;                     // the artist as searched, the title as the site has it
+};
+
 struct SearchReport {
   std::string command;
   std::vector<std::pair<std::string, std::string>> query;  // e.g. {"artist", "..."}
@@ -33,9 +41,10 @@ struct SearchReport {
   std::optional<FoundSong> song;         // song, get
   std::vector<FoundSong> songs;          // songs
   std::optional<std::string> lyrics;     // get, lyrics
-  // get: the names that found the song page when the names asked for found none
-  // (engine/name_variants.h); empty when the query matched as given.
+  // get, song: the names of the song matched when they differ from those asked for; empty when
+  // the query matched as given.
   std::optional<SongNames> matchedAs;
+  std::optional<MatchReport> match;  // get, song: how the song matched; none when none did
   DownloadStatistics statistics;
   DownloadTrouble trouble;  // why, when the outcome is DownloadFailed
 };
@@ -47,10 +56,16 @@ std::string RenderText(const SearchReport& report, bool raw);
 std::string RenderMiss(const SearchReport& report, double timeoutSeconds);
 // One JSON document, LF-terminated.
 std::string RenderJson(const SearchReport& report, bool raw);
-// " (matched as ARTIST – TITLE)", for the line of a song found under other names; else empty.
-std::string MatchedAsNote(const std::optional<SongNames>& matchedAs);
-// The line for stderr that tells the same of a single get; empty when matched as given.
+// " (matched as ARTIST – TITLE, LEVEL: DIFFERENCES)", for the line of every song matched;
+// empty when none matched.
+std::string MatchNote(const std::optional<MatchReport>& match);
+// The line for stderr that tells the same of a single get or song found by other than an
+// exact match; else empty.
 std::string RenderMatchedAs(const SearchReport& report);
+// ", doubtful N" for a run's summary line when some were; else empty.
+std::string DoubtfulCount(int doubtful);
+// The "match" member: null, or the level, what differed, and the names matched.
+void WriteMatch(JsonWriter& json, const std::optional<MatchReport>& match);
 // The "matched_as" member: null, or the artist and title searched.
 void WriteMatchedAs(JsonWriter& json, const std::optional<SongNames>& matchedAs);
 // The --stats line for stderr.

@@ -24,9 +24,13 @@ SessionSettings SessionSettingsFrom(const Options& options) {
   return settings;
 }
 
+MatchPolicy MatchPolicyFrom(const Options& options, bool lyrics) {
+  return MatchPolicy{options.maxDifference, options.acceptDoubtful, lyrics};
+}
+
 RunSettings RunSettingsFrom(const Options& options) {
-  return RunSettings{options.BatchDelayMs(), options.Retries(), stderr, IsTerminal(stderr),
-                     options.quiet};
+  return RunSettings{options.BatchDelayMs(), options.Retries(), MatchPolicyFrom(options, true),
+                     stderr, IsTerminal(stderr), options.quiet};
 }
 
 }  // namespace host

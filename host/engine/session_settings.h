@@ -10,7 +10,9 @@
 namespace host {
 
 SessionSettings SessionSettingsFrom(const Options& options);
-// The pacing and progress of a run over many items (get --batch, tag): on stderr.
+// What a search takes as a match: the user's threshold and --accept; `lyrics` for get.
+MatchPolicy MatchPolicyFrom(const Options& options, bool lyrics);
+// The pacing, matching and progress of a run over many items (get --batch, tag): on stderr.
 RunSettings RunSettingsFrom(const Options& options);
 
 }  // namespace host

@@ -5,6 +5,7 @@
 
 #include "session/cancel_switch.h"
 #include "engine/search_runner.h"
+#include "matching/search_plan.h"
 
 namespace host {
 namespace {
@@ -36,25 +37,105 @@ bool SitePacer::WaitBeforeSearch() {
       std::chrono::milliseconds(PauseMs(delayMs_, failuresInARow_, jitter)));
 }
 
-SearchReport SitePacer::Search(PluginSession& session, const std::string& artist,
-                               const std::string& title) {
-  const SongNames asGiven{artist, title};
-  SearchReport report = SearchWithRetries(session, asGiven);
-  if (report.outcome == Outcome::NotFound && !report.song) {
-    report = SearchVariants(session, asGiven, std::move(report));
+SearchReport SitePacer::Search(PluginSession& session, const SongNames& asked,
+                               const MatchPolicy& policy) {
+  SearchReport report;
+  report.command = policy.lyrics ? "get" : "song";
+  report.query = {{"artist", asked.artist}, {"title", asked.title}};
+  std::vector<matching::Answer> answers;
+  while (const auto next = matching::NextSearch(asked, policy.maxDifference, answers)) {
+    // The first search of a song was paced by the caller; each further one is paced here.
+    if (!answers.empty() && !WaitBeforeSearch()) {
+      report.outcome = Classify(false, {}, {});  // Interrupted or TimedOut
+      return report;
+    }
+    SearchReport step = Ask(session, *next, policy);
+    if (step.outcome != Outcome::Found && step.outcome != Outcome::NotFound) {
+      report.outcome = step.outcome;
+      report.trouble = std::move(step.trouble);
+      report.statistics = session.Statistics();
+      Tally(report);
+      return report;
+    }
+    matching::Answer answer{*next, {}};
+    if (step.song) step.songs.push_back(*step.song);
+    for (const FoundSong& song : step.songs) {
+      answer.songs.push_back({song.title, song.url});
+      offered_[song.url] = song;  // the site's whole entry, for the report
+    }
+    answers.push_back(std::move(answer));
   }
+  Decide(session, asked, policy, answers, report);
+  report.statistics = session.Statistics();
   Tally(report);
   return report;
 }
 
-SearchReport SitePacer::SearchWithRetries(PluginSession& session, const SongNames& names) {
+SearchReport SitePacer::Ask(PluginSession& session, const matching::Search& search,
+                            const MatchPolicy& policy) {
+  const bool songList = search.ask == matching::Ask::kArtistSongs;
+  // An artist's songs are asked once a run: several files of one artist share the answer.
+  if (songList) {
+    if (const auto known = artistSongs_.find(search.names.artist); known != artistSongs_.end()) {
+      SearchReport cached;
+      cached.songs = known->second;
+      cached.outcome = cached.songs.empty() ? Outcome::NotFound : Outcome::Found;
+      return cached;
+    }
+  }
+  session.SetMaxDifference(search.maxDifference);
+  SearchReport report =
+      songList ? SearchWithRetries(session, "songs", {search.names.artist})
+               : SearchWithRetries(session, "song", {search.names.artist, search.names.title});
+  session.SetMaxDifference(policy.maxDifference);
+  if (songList && (report.outcome == Outcome::Found || report.outcome == Outcome::NotFound)) {
+    artistSongs_[search.names.artist] = report.songs;
+  }
+  return report;
+}
+
+// The song the answers come to: judged, and, when it may be taken, its lyrics fetched.
+void SitePacer::Decide(PluginSession& session, const SongNames& asked, const MatchPolicy& policy,
+                       const std::vector<matching::Answer>& answers, SearchReport& report) {
+  const matching::Choice choice = matching::ChooseFromAnswers(asked, answers);
+  const matching::Judgement& judged = choice.judgement;
+  report.outcome = Outcome::NotFound;
+  if (!choice.chosen) {
+    if (judged.level == matching::MatchLevel::kNoLyrics) {
+      report.match = MatchReport{std::string(matching::LevelName(judged.level)), {}, asked};
+    }
+    return;
+  }
+  const matching::Candidate chosen = matching::CandidatesOf(asked, answers)[*choice.chosen];
+  const SongNames foundAs{asked.artist, chosen.title};
+  report.match = MatchReport{std::string(matching::LevelName(judged.level)),
+                             matching::DifferenceNames(judged.artist | judged.title), foundAs};
+  report.song = offered_[chosen.address];
+  if (!(foundAs == asked)) report.matchedAs = foundAs;
+  const bool doubtful = judged.level == matching::MatchLevel::kDoubtful;
+  if (!matching::IsTrusted(judged.level) && !(doubtful && policy.acceptDoubtful)) {
+    report.outcome = doubtful ? Outcome::Doubtful : Outcome::NotFound;
+    return;
+  }
+  if (!policy.lyrics) {
+    report.outcome = Outcome::Found;
+    return;
+  }
+  SearchReport lyrics = SearchWithRetries(session, "lyrics", {chosen.address});
+  report.lyrics = std::move(lyrics.lyrics);
+  report.outcome = lyrics.outcome;
+  report.trouble = std::move(lyrics.trouble);
+}
+
+SearchReport SitePacer::SearchWithRetries(PluginSession& session, const std::string& command,
+                                          const std::vector<std::string>& arguments) {
   SearchReport report;
   for (int attempt = 0; attempt <= retries_; ++attempt) {
     if (attempt > 0 && !WaitBeforeSearch()) {
       report.outcome = Classify(false, {}, {});  // Interrupted or TimedOut
       return report;
     }
-    report = RunSearch(session, "get", {names.artist, names.title});
+    report = RunSearch(session, command, arguments);
     searched_ = true;
     if (report.outcome != Outcome::DownloadFailed) break;
     ++failuresInARow_;
@@ -62,27 +143,9 @@ SearchReport SitePacer::SearchWithRetries(PluginSession& session, const SongName
   return report;
 }
 
-// A variant that finds the song page ends the search, whether its lyrics are there or not; so
-// does one whose download failed, which says nothing of the names.
-SearchReport SitePacer::SearchVariants(PluginSession& session, const SongNames& asGiven,
-                                       SearchReport missed) {
-  for (const SongNames& variant : NameVariants(asGiven)) {
-    if (!WaitBeforeSearch()) {
-      missed.outcome = Classify(false, {}, {});  // Interrupted or TimedOut
-      return missed;
-    }
-    SearchReport report = SearchWithRetries(session, variant);
-    if (report.outcome == Outcome::NotFound && !report.song) continue;
-    report.query = missed.query;
-    if (report.song) report.matchedAs = variant;
-    return report;
-  }
-  return missed;
-}
-
 void SitePacer::Tally(const SearchReport& report) {
   const Outcome outcome = report.outcome;
-  if (outcome == Outcome::Found || outcome == Outcome::NotFound) {
+  if (outcome == Outcome::Found || outcome == Outcome::NotFound || outcome == Outcome::Doubtful) {
     anySuccess_ = true;  // the site answered
     failuresInARow_ = 0;
     failedSongsInARow_ = 0;

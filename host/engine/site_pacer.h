@@ -5,18 +5,31 @@
 // `retries` times after such a pause. And when no download has succeeded in the whole run and
 // kGiveUpAfter songs in a row failed, the site is taken to be unreachable (a wrong --proxy, no
 // network): the run stops instead of walking the rest of a library to fail each song alike.
-// When the names as given find no song page, the song is searched again under the spellings of
-// engine/name_variants.h, each search paced like any other.
+// A song is searched by the host's own plan (matching/search_plan.h): the names as given
+// first, and only when that finds no trusted match, the names spelled for the site under a
+// wider threshold and then the artist's songs, each search paced like any other; the songs
+// offered are judged by the host (matching/match_judge.h), and a doubtful match is taken only
+// when the user accepts those.
 // Runs on the thread that drives the plug-in.
 #pragma once
 
+#include <map>
 #include <random>
 #include <string>
 
 #include "engine/search_report.h"
+#include "matching/search_plan.h"
 #include "session/plugin_session.h"
 
 namespace host {
+
+// What a search takes as a match: the user's threshold for the plug-in's first search, whether
+// a doubtful match is accepted, and whether its lyrics are wanted (get) or only the song (song).
+struct MatchPolicy {
+  float maxDifference = 1.0f;
+  bool acceptDoubtful = false;
+  bool lyrics = true;
+};
 
 class SitePacer {
  public:
@@ -28,13 +41,12 @@ class SitePacer {
   // when the run was cancelled meanwhile.
   bool WaitBeforeSearch();
 
-  // FindSong, then GetLyrics, for the song; after a failed download, tried again (each time
-  // after its pause) while retries are left. When no song page was found, the same under each
-  // name variant in turn, after its pause, up to the first that finds one or fails; the report
-  // keeps the query as given and says in matchedAs which names found the page. A cancellation
-  // during a pause gives the report Interrupted or TimedOut.
-  SearchReport Search(PluginSession& session, const std::string& artist,
-                      const std::string& title);
+  // The song's searches by the plan, then, for a match that may be taken (and `lyrics`), its
+  // lyrics; each download that failed is tried again (each time after its pause) while retries
+  // are left. The report keeps the query as given, says how the song matched (match) and under
+  // which names (matchedAs, when they differ), and is Doubtful for a doubtful match the user
+  // does not accept. A cancellation during a pause gives it Interrupted or TimedOut.
+  SearchReport Search(PluginSession& session, const SongNames& asked, const MatchPolicy& policy);
 
   // True once the run should stop: see above.
   bool GaveUp() const { return !anySuccess_ && failedSongsInARow_ >= kGiveUpAfter; }
@@ -47,9 +59,12 @@ class SitePacer {
   static int PauseMs(int delayMs, int failuresInARow, double jitter);
 
  private:
-  SearchReport SearchWithRetries(PluginSession& session, const SongNames& names);
-  SearchReport SearchVariants(PluginSession& session, const SongNames& asGiven,
-                              SearchReport missed);
+  SearchReport Ask(PluginSession& session, const matching::Search& search,
+                   const MatchPolicy& policy);
+  void Decide(PluginSession& session, const SongNames& asked, const MatchPolicy& policy,
+              const std::vector<matching::Answer>& answers, SearchReport& report);
+  SearchReport SearchWithRetries(PluginSession& session, const std::string& command,
+                                 const std::vector<std::string>& arguments);
   void Tally(const SearchReport& report);
 
   int delayMs_;
@@ -59,6 +74,8 @@ class SitePacer {
   int failuresInARow_ = 0;  // downloads, retries included: they set the pause
   int failedSongsInARow_ = 0;
   DownloadTrouble lastTrouble_;
+  std::map<std::string, std::vector<FoundSong>> artistSongs_;  // by the artist as asked
+  std::map<std::string, FoundSong> offered_;  // every song offered in the run, by its address
   std::minstd_rand random_;
 };
 

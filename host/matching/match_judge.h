@@ -26,15 +26,12 @@
 #include <vector>
 
 #include "matching/folded_text.h"
+#include "matching/song_names.h"
 
 namespace host::matching {
 
-// The names a tag gives, UTF-8.
-struct Names {
-  std::string artist;
-  std::string title;
-  bool operator==(const Names&) const = default;
-};
+// The names a tag gives, UTF-8: the host's one type for a song's names.
+using Names = SongNames;
 
 // A song the plug-in offered: the title as the site names it and the song page's address.
 // artistAsAsked: the plug-in compared the artist as given under a threshold of at most 1

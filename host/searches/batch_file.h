@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/song_names.h"
+#include "matching/song_names.h"
 
 namespace host {
 

@@ -44,6 +44,9 @@ void Count(BatchResult& result, Outcome outcome) {
     case Outcome::NotFound:
       ++result.notFound;
       break;
+    case Outcome::Doubtful:
+      ++result.doubtful;
+      break;
     case Outcome::DownloadFailed:
       ++result.failed;
       break;
@@ -55,11 +58,12 @@ void Count(BatchResult& result, Outcome outcome) {
 
 BatchSongResult RunOne(PluginSession& session, SitePacer& pacer, const BatchSong& song,
                        const BatchSettings& settings, std::set<std::string>& used) {
-  BatchSongResult one{song, Outcome::NotFound, {}, {}, {}, {}};
-  const SearchReport report = pacer.Search(session, song.artist, song.title);
+  BatchSongResult one{song, Outcome::NotFound, {}, {}, {}, {}, {}};
+  const SearchReport report = pacer.Search(session, song, settings.run.match);
   one.outcome = report.outcome;
   if (report.song) one.url = report.song->url;
   one.matchedAs = report.matchedAs;
+  one.match = report.match;
   if (report.outcome == Outcome::DownloadFailed) one.error = "download failed" + TroubleNote(report.trouble);
   if (report.outcome != Outcome::Found) return one;
   const std::string name = UnusedFileName(song, used);
@@ -77,7 +81,7 @@ std::string Label(const BatchSong& song) { return song.artist + " - " + song.tit
 }  // namespace
 
 int BatchResult::ExitStatus() const {
-  return RunExitStatus(end.Cancelled(), failed, 0, notFound);
+  return RunExitStatus(end.Cancelled(), failed, 0, notFound + doubtful);
 }
 
 bool RunBatch(PluginSession& session, const std::vector<BatchSong>& songs,
@@ -97,7 +101,7 @@ bool RunBatch(PluginSession& session, const std::vector<BatchSong>& songs,
         BatchSongResult one = RunOne(session, pacer, songs[i], settings, used);
         Count(result, one.outcome);
         end.status = one.error.empty() ? std::string(OutcomeName(one.outcome)) : one.error;
-        end.label += MatchedAsNote(one.matchedAs);
+        end.label += MatchNote(one.match);
         end.problem = one.outcome != Outcome::Found;
         if (one.outcome == Outcome::Interrupted || one.outcome == Outcome::TimedOut) {
           end.stoppedBy = one.outcome;
@@ -110,7 +114,8 @@ bool RunBatch(PluginSession& session, const std::vector<BatchSong>& songs,
 
 std::string RenderBatchSummary(const BatchResult& result) {
   std::string text = "found " + std::to_string(result.found) + ", not found " +
-                     std::to_string(result.notFound) + ", failed " + std::to_string(result.failed);
+                     std::to_string(result.notFound) + DoubtfulCount(result.doubtful) +
+                     ", failed " + std::to_string(result.failed);
   return text + StoppedNote(result.end.stoppedBy, result.end.gaveUp, result.NotDone()) + "\n";
 }
 
@@ -131,6 +136,7 @@ std::string RenderBatchJson(const BatchResult& result, const BatchSettings& sett
         .FieldOrNull("file", one.file)
         .FieldOrNull("error", one.error);
     WriteMatchedAs(json, one.matchedAs);
+    WriteMatch(json, one.match);
     json.EndObject();
   }
   json.EndArray();
@@ -139,6 +145,7 @@ std::string RenderBatchJson(const BatchResult& result, const BatchSettings& sett
       .Field("total", result.total)
       .Field("found", result.found)
       .Field("not_found", result.notFound)
+      .Field("doubtful", result.doubtful)
       .Field("failed", result.failed);
   WriteRunEnd(json, result.end, result.NotDone());
   json.EndObject();

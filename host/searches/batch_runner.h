@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "searches/batch_file.h"
-#include "engine/name_variants.h"
 #include "engine/outcome.h"
+#include "engine/search_report.h"
 #include "engine/run_loop.h"
 #include "session/plugin_session.h"
 
@@ -35,6 +35,7 @@ struct BatchSongResult {
   std::string file;   // the file written (name only), if any
   std::string error;  // why writing failed, if it did
   std::optional<SongNames> matchedAs;  // the names that found the page, when not those asked
+  std::optional<MatchReport> match;    // how the song matched, when one did
 };
 
 struct BatchResult {
@@ -42,10 +43,11 @@ struct BatchResult {
   int total = 0;
   int found = 0;
   int notFound = 0;
-  int failed = 0;  // a download failed, or the file could not be written
+  int doubtful = 0;  // only a doubtful match, not written (engine/site_pacer.h MatchPolicy)
+  int failed = 0;    // a download failed, or the file could not be written
   RunEnd end;
 
-  int NotDone() const { return total - found - notFound - failed; }
+  int NotDone() const { return total - found - notFound - doubtful - failed; }
   // 1 when cancelled; else 3 when any song failed; else 1 when any was not found; else 0.
   int ExitStatus() const;
 };

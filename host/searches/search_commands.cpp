@@ -45,14 +45,16 @@ std::string InfoJson(PluginSession& session) {
   return json.Text() + "\n";
 }
 
-// get goes through the pacer, as each song of a batch does, so that a song tagged with other
-// names than the site's is found alike (engine/name_variants.h).
+// get and song go through the pacer, as each song of a batch and each music file does, so that
+// one matching decides what a song is for every command (engine/site_pacer.h).
 SearchReport Search(PluginSession& session, const Options& options) {
-  if (options.command != "get" || options.arguments.size() != 2) {
+  const bool get = options.command == "get";
+  if ((!get && options.command != "song") || options.arguments.size() != 2) {
     return RunSearch(session, options.command, options.arguments);
   }
   SitePacer pacer(options.BatchDelayMs(), options.Retries());
-  return pacer.Search(session, options.arguments[0], options.arguments[1]);
+  return pacer.Search(session, {options.arguments[0], options.arguments[1]},
+                      MatchPolicyFrom(options, get));
 }
 
 }  // namespace

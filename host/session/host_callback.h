@@ -27,6 +27,9 @@ class HostCallback : public CHostCallback {
   // Writes the named setting through value and returns 1; returns 0 and leaves value alone for
   // a setting the host does not supply, a null value pointer or an unknown name.
   int QueryValue(const WString& name, void* value) override;
+  // The threshold answered from now on: the host widens it for a search whose answers it
+  // judges itself (matching/search_plan.h), and puts the user's back after.
+  void SetMaxDifference(float maxDifference) { settings_.maxDifference = maxDifference; }
   void Notify() override;
   bool QueryCancel() override;
 

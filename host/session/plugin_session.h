@@ -63,6 +63,8 @@ class PluginSession {
   void Abandon() { abandoned_ = true; }
 
   CLyricsDllInterface& Plugin() { return *object_; }
+  // What "MaxMatchDifference" answers from now on (host_callback.h).
+  void SetMaxDifference(float maxDifference) { callback_->SetMaxDifference(maxDifference); }
   const PluginInfo& Info() const { return library_.Info(); }
   const HostIgnoreList& IgnoreList() const { return *ignore_; }
 

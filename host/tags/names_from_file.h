@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/song_names.h"
+#include "matching/song_names.h"
 
 namespace host {
 

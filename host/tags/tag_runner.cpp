@@ -27,6 +27,7 @@ constexpr StatusRow kStatuses[] = {
     {TagStatus::WouldTag, "would tag", "would tag"},
     {TagStatus::HadLyrics, "skipped (has lyrics)", "had lyrics"},
     {TagStatus::NotFound, "not found", "not found"},
+    {TagStatus::Doubtful, "doubtful, not stored", "doubtful"},
     {TagStatus::Failed, "failed", "failed"},
     {TagStatus::DownloadFailed, "failed", "failed"},
 };
@@ -101,15 +102,19 @@ std::string SidecarName(const std::string& musicPath) {
 
 void SearchAndStore(PluginSession& session, SitePacer& pacer, const TagSettings& settings,
                     const RunJournal* journal, const FileLocation& where, TagFileResult& one) {
-  const SearchReport report = pacer.Search(session, one.names.artist, one.names.title);
+  const SearchReport report = pacer.Search(session, one.names, settings.run.match);
   if (report.song) one.url = report.song->url;
   one.matchedAs = report.matchedAs;
+  one.match = report.match;
   const std::string lyrics = report.lyrics ? LyricsForTag(*report.lyrics) : std::string();
   switch (report.outcome) {
     case Outcome::Found:
       break;
     case Outcome::NotFound:
       one.status = TagStatus::NotFound;
+      return;
+    case Outcome::Doubtful:
+      one.status = TagStatus::Doubtful;
       return;
     case Outcome::DownloadFailed:
       one = Fail(std::move(one), "download failed" + TroubleNote(report.trouble));
@@ -158,6 +163,9 @@ void Count(TagResult& result, const TagFileResult& one) {
     case TagStatus::NotFound:
       ++result.notFound;
       break;
+    case TagStatus::Doubtful:
+      ++result.doubtful;
+      break;
     case TagStatus::Failed:
       ++result.failed;
       ++result.localProblems;
@@ -173,7 +181,7 @@ void Count(TagResult& result, const TagFileResult& one) {
 
 std::string Label(const TagFileResult& one) {
   return PrintablePath(one.path) + (one.named ? FileNameNote(one.names) : std::string()) +
-         MatchedAsNote(one.matchedAs) +
+         MatchNote(one.match) +
          (one.sameFileAs.empty() ? "" : " (another name of " + PrintablePath(one.sameFileAs) + ")");
 }
 
@@ -188,7 +196,8 @@ std::string NamesFrom(const TagFileResult& one) {
 StepEnd Report(TagResult& result, TagFileResult one) {
   Count(result, one);
   StepEnd end{StatusText(one, false), Label(one),
-              one.status == TagStatus::NotFound || IsFailure(one.status)};
+              one.status == TagStatus::NotFound || one.status == TagStatus::Doubtful ||
+                  IsFailure(one.status)};
   if (one.status == TagStatus::Stopped) end.stoppedBy = one.stoppedBy;
   result.files.push_back(std::move(one));
   return end;
@@ -234,7 +243,7 @@ StepEnd TagOne(PluginSession& session, SitePacer& pacer, const TagSettings& sett
 }  // namespace
 
 int TagResult::ExitStatus() const {
-  return RunExitStatus(end.Cancelled(), downloadFailed, localProblems, notFound);
+  return RunExitStatus(end.Cancelled(), downloadFailed, localProblems, notFound + doubtful);
 }
 
 void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& settings,
@@ -279,7 +288,8 @@ std::vector<std::string> PathsToRetry(const TagResult& result, const MusicFiles&
   };
   std::vector<std::string> paths;
   for (const TagFileResult& one : result.files) {
-    if (one.status == TagStatus::NotFound || one.status == TagStatus::Stopped ||
+    if (one.status == TagStatus::NotFound || one.status == TagStatus::Doubtful ||
+        one.status == TagStatus::Stopped ||
         IsFailure(one.status)) {
       paths.push_back(whole(one.path));
     }
@@ -296,7 +306,8 @@ std::string RenderTagSummary(const TagResult& result) {
   std::string text = std::string(result.dryRun ? "would tag " : "tagged ") +
                      std::to_string(result.tagged) + ", had lyrics " +
                      std::to_string(result.hadLyrics) + ", not found " +
-                     std::to_string(result.notFound) + ", failed " +
+                     std::to_string(result.notFound) + DoubtfulCount(result.doubtful) +
+                     ", failed " +
                      std::to_string(result.failed);
   if (result.localProblems > 0) {
     text += " (local problems " + std::to_string(result.localProblems) + ")";
@@ -322,6 +333,7 @@ std::string RenderTagJson(const TagResult& result) {
         .FieldOrNull("error", one.error)
         .FieldOrNull("failure", failure);
     WriteMatchedAs(json, one.matchedAs);
+    WriteMatch(json, one.match);
     json.EndObject();
   }
   json.EndArray();
@@ -331,6 +343,7 @@ std::string RenderTagJson(const TagResult& result) {
       .Field("tagged", result.tagged)
       .Field("had_lyrics", result.hadLyrics)
       .Field("not_found", result.notFound)
+      .Field("doubtful", result.doubtful)
       .Field("failed", result.failed)
       .Field("download_failed", result.downloadFailed)
       .Field("local_problems", result.localProblems);

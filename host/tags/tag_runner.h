@@ -16,8 +16,8 @@
 
 #include "tags/store/file_identity.h"
 #include "tags/store/posix/run_journal.h"
-#include "engine/name_variants.h"
 #include "engine/outcome.h"
+#include "engine/search_report.h"
 #include "engine/run_loop.h"
 #include "tags/names_from_file.h"
 #include "session/plugin_session.h"
@@ -35,7 +35,10 @@ struct TagSettings {
 
 // Failed is a local problem: any failure but a download's (the file or folder could not be read
 // or written, it has no names, ...), so that a reason added later needs no case of its own.
-enum class TagStatus { Tagged, WouldTag, HadLyrics, NotFound, Failed, DownloadFailed, Stopped };
+// Doubtful: only a doubtful match, not stored without --accept doubtful.
+enum class TagStatus {
+  Tagged, WouldTag, HadLyrics, NotFound, Doubtful, Failed, DownloadFailed, Stopped
+};
 
 struct TagFileResult {
   std::string path;
@@ -46,6 +49,7 @@ struct TagFileResult {
   std::string url;    // the song page found, if any
   std::string error;  // why it failed, if it did
   std::optional<SongNames> matchedAs;  // the names that found the page, when not those searched
+  std::optional<MatchReport> match;    // how the song matched, when one did
   FileIdentity asRead;  // the file as Prepare read it
   std::string sameFileAs;  // a hard link's first name met in the run: done as that one
 };
@@ -57,12 +61,13 @@ struct TagResult {
   int tagged = 0;  // or, in a dry run, would be tagged
   int hadLyrics = 0;
   int notFound = 0;
+  int doubtful = 0;       // only a doubtful match: not stored
   int failed = 0;         // every failure: downloadFailed + localProblems
   int downloadFailed = 0;
   int localProblems = 0;  // files and folders that failed for a reason on this machine
   RunEnd end;
 
-  int NotDone() const { return total - tagged - hadLyrics - notFound - failed; }
+  int NotDone() const { return total - tagged - hadLyrics - notFound - doubtful - failed; }
   // As for get --batch (engine/outcome.h RunExitStatus): 1 when cancelled; else 3 when any
   // download failed; else 4 when any local problem; else 1 when any was not found; else 0.
   int ExitStatus() const;

@@ -89,8 +89,10 @@ TEST_F(HostBatch, WritesOneFilePerFoundSongAndSumsUp) {
   std::sort(expectedFiles.begin(), expectedFiles.end());
   EXPECT_EQ(testing_support::ListFiles(dir_.File("out")), expectedFiles);
 
-  // stderr is not a terminal here: one plain line per song, in file order.
-  EXPECT_NE(r.err.find("1/20 found: " + known_[0].artist + " - " + known_[0].title + "\n"),
+  // stderr is not a terminal here: one plain line per song, in file order, saying how it matched.
+  const std::string exact = known_[0].artist + " \xE2\x80\x93 " + known_[0].title + ", exact)\n";
+  EXPECT_NE(r.err.find("1/20 found: " + known_[0].artist + " - " + known_[0].title +
+                       " (matched as " + exact),
             std::string::npos)
       << r.err;
   EXPECT_NE(r.err.find("4/20 not found: Zzyzx Nobody - No Such Song\n"), std::string::npos)
@@ -134,7 +136,7 @@ TEST_F(HostBatch, AllFoundExitsZeroAndUnreachableSiteExitsThree) {
                 "'}])");
   EXPECT_NE(ok.err.find("2/2 found: " + suffixed.artist + " - " + suffixed.title +
                         " (Remastered 2011) (matched as " + suffixed.artist + " \xE2\x80\x93 " +
-                        suffixed.title + ")\n"),
+                        suffixed.title + ", variant: harmless words, artist by address)\n"),
             std::string::npos)
       << Describe(ok);
 
@@ -180,7 +182,7 @@ TEST_F(HostBatch, SiteGoneMidBatchFailsThoseSongsAndFindsTheRestAfterwards) {
   for (std::size_t i = 0; i < kSongs; ++i) {
     const std::string name = known_[i].artist + " - " + known_[i].title;
     const std::string line = std::to_string(i + 1) + "/12 ";
-    const bool found = r.err.find(line + "found: " + name + "\n") != std::string::npos;
+    const bool found = r.err.find(line + "found: " + name + " (matched as ") != std::string::npos;
     const bool failed = r.err.find(line + "download failed: no connection could be made (is the "
                                    "site reachable? see --proxy): " + name + "\n") != std::string::npos;
     // Song 6 may have been under way when the host was held; every other one is certain.

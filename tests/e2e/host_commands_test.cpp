@@ -107,7 +107,8 @@ TEST(HostUsage, MistakesExitTwoAndHelpTellsEveryCommand) {
   }
   const RunResult help = RunHost({"--help"});
   EXPECT_EQ(help.status, 0);
-  for (const char* word : {"get ARTIST TITLE", "songs ARTIST", "lyrics URL", "demo", "--json"}) {
+  for (const char* word : {"get [--accept LEVEL] ARTIST TITLE", "songs ARTIST", "lyrics URL",
+                           "demo", "--json"}) {
     EXPECT_NE(help.out.find(word), std::string::npos) << word;
   }
   const RunResult version = RunHost({"--version"});

@@ -159,7 +159,8 @@ TEST_F(HostTag, EveryFormatGetsItsLyricsAndKeepsItsAudioAndTags) {
   EXPECT_NE(first.err.find("9/13 skipped (has lyrics): " + music + "/old.m4a\n"),
             std::string::npos)
       << first.err;
-  EXPECT_NE(first.err.find(" (artist and title from the file name)\n"), std::string::npos)
+  EXPECT_NE(first.err.find(" (artist and title from the file name) (matched as "),
+            std::string::npos)
       << first.err;
   for (const char* kept : {"/old deu.mp3", "/old unsynced.flac", "/old.m4a", "/translated.mp3"}) {
     EXPECT_EQ(testing_support::ReadFileBytes(music + kept), original.at(music + kept)) << kept;
@@ -284,12 +285,12 @@ TEST_F(HostTag, FilesThatCannotBeTaggedAreReportedAndTheRunGoesOn) {
       n(unread) + "failed: cannot read: Too many levels of symbolic links: " + cycle + "\n",
       n(unread + 1) + "failed: read-only file (",
       music + "/a read-only.mp3\n",
-      n(unread + 2) + "tagged: " + music + "/caf\\xE9.flac\n",
+      n(unread + 2) + "tagged: " + music + "/caf\\xE9.flac (matched as ",
       n(unread + 3) + "failed: folder not writable (",
       music + "/locked/in a read-only folder.mp3\n",
       n(unread + 4) + "failed: not a valid MP3 file: " + music + "/not audio.mp3\n",
       n(unread + 5) + "failed: not a valid Ogg Vorbis file: " + music + "/truncated.ogg\n",
-      n(unread + 6) + "tagged: " + music + "/z last.opus\n",
+      n(unread + 6) + "tagged: " + music + "/z last.opus (matched as ",
       n(unread + 7) + "failed: not a regular file (a FIFO): " + fifo + "\n",
       n(unread + 8) + "failed: not a regular file (a device): " + zero + "\n",
       n(unread + 9) + "failed: cannot open the file: Too many levels of symbolic links: " + odd +
