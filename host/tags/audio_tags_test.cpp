@@ -6,6 +6,7 @@
 #include <taglib/unsynchronizedlyricsframe.h>
 #include <taglib/wavfile.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ namespace {
 struct Frame {
   std::string language, description, text;
   bool operator==(const Frame&) const = default;
+  friend std::ostream& operator<<(std::ostream& out, const Frame& f) {
+    return out << f.language << " \"" << f.description << "\" " << f.text;
+  }
 };
 
 void PutLE(TagLib::ByteVector& bytes, unsigned value, int size) {
@@ -73,26 +77,38 @@ std::vector<Frame> FramesOf(TagLib::ByteVector bytes) {
 
 // Which frames are a file's lyrics, and which a store replaces: the frame without a
 // description (in its own language, or the one asked for when there is none) is the song's own
-// and is replaced; a described one (a translation) is another text and stays.
+// and is replaced, and is then the one read; a described one (a translation) is another text:
+// it stays, and alone it is no lyrics.
 TEST(AudioTags, TheSongsOwnFrameIsReadAndReplacedAndOthersStay) {
   struct Case {
     const char* what;
     std::vector<Frame> before;
     std::string read;
-    std::vector<Frame> after;  // having stored "new" with the language "spa" for a new frame
+    std::vector<Frame> frames;  // as listed: the song's own first, none empty
+    std::vector<Frame> after;   // having stored "new" with the language "spa" for a new frame
   };
   const Case cases[] = {
-      {"none", {}, "", {{"spa", "", "new"}}},
+      {"none", {}, "", {}, {{"spa", "", "new"}}},
       {"its own and a translation",
        {{"eng", "", "own"}, {"deu", "Übersetzung", "trans"}},
        "own",
-       {{"deu", "Übersetzung", "trans"}, {"eng", "", "new"}}},
+       {{"eng", "", "own"}, {"deu", "Übersetzung", "trans"}},
+       {{"eng", "", "new"}, {"deu", "Übersetzung", "trans"}}},
       {"two languages without a description: the first is replaced",
        {{"eng", "", "a"}, {"fra", "", "b"}},
        "a",
-       {{"fra", "", "b"}, {"eng", "", "new"}}},
-      {"an empty frame is no lyrics", {{"eng", "", ""}, {"fra", "", "b"}}, "b",
-       {{"fra", "", "b"}, {"eng", "", "new"}}},
+       {{"eng", "", "a"}, {"fra", "", "b"}},
+       {{"eng", "", "new"}, {"fra", "", "b"}}},
+      {"an empty frame is no lyrics",
+       {{"eng", "", ""}, {"fra", "", "b"}},
+       "b",
+       {{"fra", "", "b"}},
+       {{"eng", "", "new"}, {"fra", "", "b"}}},
+      {"a translation alone is not the song's lyrics",
+       {{"deu", "Übersetzung", "trans"}, {"eng", "Kommentar", "note"}},
+       "",
+       {{"deu", "Übersetzung", "trans"}, {"eng", "Kommentar", "note"}},
+       {{"spa", "", "new"}, {"deu", "Übersetzung", "trans"}, {"eng", "Kommentar", "note"}}},
   };
   for (const Case& c : cases) {
     TagLib::ByteVectorStream stream(WavWith(c.before));
@@ -100,9 +116,19 @@ TEST(AudioTags, TheSongsOwnFrameIsReadAndReplacedAndOthersStay) {
     std::string error;
     ASSERT_TRUE(tags.Open(stream, AudioFormat::Wav, error)) << c.what << ": " << error;
     EXPECT_EQ(tags.Lyrics(), c.read) << c.what;
+    std::vector<Frame> listed;
+    for (const LyricsFrame& frame : tags.Frames()) {
+      EXPECT_EQ(frame.field, "USLT") << c.what;
+      listed.push_back({frame.language, frame.description, frame.text});
+    }
+    EXPECT_EQ(listed, c.frames) << c.what;
     tags.SetLyrics("new", "spa");
     ASSERT_TRUE(tags.Save()) << c.what;
     EXPECT_EQ(FramesOf(*stream.data()), c.after) << c.what;
+    TagLib::ByteVectorStream stored(*stream.data());
+    AudioTags again;
+    ASSERT_TRUE(again.Open(stored, AudioFormat::Wav, error)) << c.what;
+    EXPECT_EQ(again.Lyrics(), "new") << c.what;  // what the store's read-back check asks
   }
 }
 
