@@ -2,6 +2,7 @@
 
 #include <taglib/aifffile.h>
 #include <taglib/flacfile.h>
+#include <taglib/id3v1tag.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mp4file.h>
@@ -105,6 +106,21 @@ void SetId3v2Lyrics(TagLib::ID3v2::Tag& tag, const String& text, const std::stri
   frame->setText(text);
   tag.addFrame(frame);  // the tag owns it, and each of the others again
   for (auto* other : others) tag.addFrame(other);
+}
+
+// An MP3 whose only tag was ID3v1 is about to get an ID3v2 tag: it carries what v1 says, as
+// a player that finds v2 reads v1 no more. Not TagLib's own duplication, which would also fill
+// the gaps of an existing v2 tag from v1 and copy v1's comment, often an encoder's note.
+void FillFromId3v1(TagLib::MPEG::File& mp3) {
+  if (mp3.hasID3v2Tag() || !mp3.hasID3v1Tag()) return;
+  const TagLib::ID3v1::Tag& v1 = *mp3.ID3v1Tag();
+  TagLib::ID3v2::Tag& v2 = *mp3.ID3v2Tag(true);
+  v2.setTitle(v1.title());
+  v2.setArtist(v1.artist());
+  v2.setAlbum(v1.album());
+  v2.setYear(v1.year());
+  v2.setTrack(v1.track());
+  v2.setGenre(v1.genre());
 }
 
 // --- Vorbis comments (FLAC, Ogg Vorbis, Ogg Opus) ---
@@ -250,6 +266,7 @@ bool AudioTags::Save() {
     case AudioFormat::Mp3: {
       // Only the ID3v2 tag: no ID3v1 or APE tag is added, stripped or copied into.
       auto& mp3 = static_cast<TagLib::MPEG::File&>(*file_);
+      FillFromId3v1(mp3);
       return mp3.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone,
                       VersionToWrite(*mp3.ID3v2Tag(true)), TagLib::File::DoNotDuplicate);
     }

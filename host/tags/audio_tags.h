@@ -46,7 +46,10 @@ class AudioTags {
   // the one read); the tag keeps its version (2.3 or 2.4; a new tag is 2.4). Vorbis comments:
   // LYRICS, and UNSYNCEDLYRICS removed. MP4: ©lyr.
   void SetLyrics(const std::string& text, const std::string& newLanguage = "eng");
-  // Writes the tags into the stream, leaving the other tag kinds of the file as they are.
+  // Writes the tags into the stream, leaving the other tag kinds of the file as they are. An
+  // MP3 that had an ID3v1 tag and no ID3v2 tag gets the v1 tag's title, artist, album, year,
+  // track and genre in its new v2 tag too: a player that reads v2 once there is one would
+  // otherwise show none of them. The v1 tag stays as it was.
   bool Save();
 
  private:

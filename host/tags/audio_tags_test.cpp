@@ -1,7 +1,9 @@
 #include "tags/audio_tags.h"
 
 #include <gtest/gtest.h>
+#include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
 #include <taglib/tbytevectorstream.h>
 #include <taglib/unsynchronizedlyricsframe.h>
 #include <taglib/wavfile.h>
@@ -129,6 +131,88 @@ TEST(AudioTags, TheSongsOwnFrameIsReadAndReplacedAndOthersStay) {
     AudioTags again;
     ASSERT_TRUE(again.Open(stored, AudioFormat::Wav, error)) << c.what;
     EXPECT_EQ(again.Lyrics(), "new") << c.what;  // what the store's read-back check asks
+  }
+}
+
+// The tags of an MP3 that ID3v1 and ID3v2 can both hold.
+struct Mp3Tags {
+  std::string title, artist, album;
+  unsigned year = 0, track = 0;
+  std::string genre;
+  bool operator==(const Mp3Tags&) const = default;
+  friend std::ostream& operator<<(std::ostream& out, const Mp3Tags& t) {
+    return out << t.title << " / " << t.artist << " / " << t.album << " / " << t.year << " / "
+               << t.track << " / " << t.genre;
+  }
+};
+
+TagLib::ByteVector Padded(const std::string& text, unsigned size) {
+  std::string field = text;
+  field.resize(size, '\0');
+  return TagLib::ByteVector(field.data(), size);
+}
+
+// An MP3 in memory: silent MPEG-1 Layer III frames (128 kbit/s, 44.1 kHz), with an ID3v1.1
+// tag (Latin-1) after them and, when `v2Title` is given, an ID3v2 tag holding that title.
+TagLib::ByteVector Mp3(const Mp3Tags& v1, const std::string& v2Title) {
+  TagLib::ByteVector data;
+  for (int i = 0; i < 20; ++i) {
+    data.append(TagLib::ByteVector("\xFF\xFB\x90\x64", 4));
+    data.append(TagLib::ByteVector(413, '\0'));
+  }
+  data.append(TagLib::ByteVector("TAG", 3));
+  data.append(Padded(v1.title, 30));
+  data.append(Padded(v1.artist, 30));
+  data.append(Padded(v1.album, 30));
+  data.append(Padded(std::to_string(v1.year), 4));
+  data.append(Padded("", 29));  // the comment, and the zero byte before the track
+  data.append(static_cast<char>(v1.track));
+  data.append(static_cast<char>(17));  // Rock
+  if (v2Title.empty()) return data;
+  TagLib::ByteVectorStream stream(data);
+  {
+    TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance());
+    file.ID3v2Tag(true)->setTitle(TagLib::String(v2Title, TagLib::String::UTF8));
+    file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v4,
+              TagLib::File::DoNotDuplicate);
+  }
+  return *stream.data();
+}
+
+// An MP3 tagged only in ID3v1 gets an ID3v2 tag with its lyrics: a player reads v2 alone once
+// there is one, so the new tag carries what v1 said (v1 stays, byte for byte). A v2 tag the
+// file had is its own: nothing of v1 is copied into it.
+TEST(AudioTags, AnMp3TaggedOnlyInId3v1KeepsItsTagsInTheNewId3v2Tag) {
+  const Mp3Tags v1{"Whistle Stop \xE9t\xE9", "Kestrel", "Rain", 1999, 7, "Rock"};
+  struct Case {
+    std::string v2Title;
+    Mp3Tags v2After;
+  };
+  const Case cases[] = {
+      {"", {"Whistle Stop été", "Kestrel", "Rain", 1999, 7, "Rock"}},
+      {"Its own", {"Its own", "", "", 0, 0, ""}},
+  };
+  for (const Case& c : cases) {
+    const TagLib::ByteVector before = Mp3(v1, c.v2Title);
+    TagLib::ByteVectorStream stream(before);
+    AudioTags tags;
+    std::string error;
+    ASSERT_TRUE(tags.Open(stream, AudioFormat::Mp3, error)) << error;
+    tags.SetLyrics("new");
+    ASSERT_TRUE(tags.Save());
+    const TagLib::ByteVector after = *stream.data();
+    EXPECT_EQ(after.mid(after.size() - 128), before.mid(before.size() - 128)) << c.v2Title;
+    TagLib::ByteVectorStream saved(after);
+    TagLib::MPEG::File file(&saved, TagLib::ID3v2::FrameFactory::instance());
+    ASSERT_TRUE(file.hasID3v2Tag());
+    const TagLib::ID3v2::Tag& v2 = *file.ID3v2Tag();
+    EXPECT_EQ((Mp3Tags{v2.title().to8Bit(true), v2.artist().to8Bit(true),
+                       v2.album().to8Bit(true), v2.year(), v2.track(), v2.genre().to8Bit(true)}),
+              c.v2After)
+        << c.v2Title;
+    AudioTags again;
+    ASSERT_TRUE(again.Open(saved, AudioFormat::Mp3, error)) << error;
+    EXPECT_EQ(again.Lyrics(), "new");
   }
 }
 
