@@ -45,8 +45,11 @@ std::string ExitStatusText() {
          "      stops by itself\n"
          "  any command: 2 a usage error (tag: also a PATH that does not exist or is not a "
          "music\n"
-         "      file, each such PATH named), a plug-in that cannot be used, or (site, demo) a\n"
-         "      bundled site that cannot be found or run\n";
+         "      file, each such PATH named; tag and show: --include and --exclude leaving no "
+         "music\n"
+         "      file), a plug-in that cannot be used, or (site, demo) a bundled site that "
+         "cannot\n"
+         "      be found or run\n";
 }
 
 // Wraps a synopsis at the help's width after `prefix`, its continuation lines `indent` columns

@@ -35,6 +35,12 @@ struct ShownFile {
 
 ShownFile ReadShownFile(const FileLocation& where) {
   ShownFile shown{where.path, false, {}, {}, {}};
+  std::error_code ignored;
+  if (std::filesystem::status(where.path, ignored).type() ==
+      std::filesystem::file_type::not_found) {
+    shown.error = "no such file or folder";
+    return shown;
+  }
   const auto format = AudioFormatOf(where.path);
   if (!format) {
     shown.error = "not a music file of a known kind (" + AudioExtensions() + ")";
@@ -199,6 +205,34 @@ bool TagPaths(const Options& options, std::vector<std::string>& paths) {
   return true;
 }
 
+// Leaves out the files --include and --exclude do not take. Each --include that matches no
+// file is named (a folder's name alone matches no file's name); false, said on stderr, when
+// the patterns leave no file at all: a run over nothing is a mistake on the command line.
+bool KeepFilesChosen(const Options& options, std::vector<FileLocation>& files) {
+  const NameFilter filter{options.include, options.exclude};
+  if (filter.include.empty() && filter.exclude.empty()) return true;
+  std::vector<std::string> paths;
+  for (const FileLocation& file : files) paths.push_back(file.path);
+  for (const std::string& pattern : filter.IncludesMatchingNone(paths)) {
+    const std::string shown = PrintableText(pattern);
+    std::string hint;
+    if (pattern.find('/') == std::string::npos) {
+      hint = " (it is matched against each file's name";
+      if (pattern.find_first_of("*?[") == std::string::npos) {
+        hint += "; '*/" + shown + "/*' takes the files under a folder of that name";
+      }
+      hint += ")";
+    }
+    Print("tunewell: --include '" + shown + "' matches no music file" + hint + "\n", stderr);
+  }
+  std::erase_if(files, [&](const FileLocation& file) { return !filter.Takes(file.path); });
+  if (!files.empty()) return true;
+  Print("tunewell: no music file matched --include and --exclude (of " +
+            std::to_string(paths.size()) + " found)\n",
+        stderr);
+  return false;
+}
+
 // The --failed list, when asked for; the exit status with a list that could not be written
 // counted as a local problem (nothing else would tell the user it is missing).
 int WriteRetryList(const Options& options, const TagResult& result, const MusicFiles& music,
@@ -229,8 +263,7 @@ int RunTagCommand(const Options& options) {
     for (const std::string& pathError : pathErrors) Print("tunewell: " + pathError + "\n", stderr);
     return kExitUsage;
   }
-  const NameFilter filter{options.include, options.exclude};
-  std::erase_if(music.files, [&](const FileLocation& file) { return !filter.Takes(file.path); });
+  if (!KeepFilesChosen(options, music.files)) return kExitUsage;
   std::string error;
   RunJournal journal;
   if (!options.dryRun && !OpenJournal(journal, error)) {
@@ -255,10 +288,9 @@ int RunTagCommand(const Options& options) {
 int RunShowCommand(const Options& options) {
   std::vector<ShownFile> files;
   bool allHaveLyrics = true;
-  const NameFilter filter{options.include, options.exclude};
-  for (const FileLocation& where : ShowPaths(options.arguments, files)) {
-    if (filter.Takes(where.path)) files.push_back(ReadShownFile(where));
-  }
+  std::vector<FileLocation> chosen = ShowPaths(options.arguments, files);
+  if (!KeepFilesChosen(options, chosen)) return kExitUsage;
+  for (const FileLocation& where : chosen) files.push_back(ReadShownFile(where));
   for (const ShownFile& file : files) allHaveLyrics = allHaveLyrics && !file.lyrics.empty();
   if (options.json) {
     Print(ShowJson(files), stdout);

@@ -379,6 +379,50 @@ TEST_F(HostTag, AFileThatKillsTheTagReaderFailsAlone) {
   EXPECT_EQ(shown.err.substr(shown.err.size() - std::min(shown.err.size(), said.size())), said);
 }
 
+// What a run takes: --include and --exclude on tag (as on show), the extension in any case, a
+// folder chosen by a GLOB with a /; a run over nothing is refused, saying why; so is an empty
+// --from list; and a PATH that is not there is called so.
+TEST_F(HostTag, TheFilesARunTakes) {
+  const std::string music = dir_.File("music");
+  ASSERT_NO_FATAL_FAILURE(Make(music, {{"a.mp3", "mp3", "", "eng"},
+                                       {"WHISTLE STOP.MP3", "mp3", "", "eng"},
+                                       {"Kestrel/b.flac", "flac", "", ""}}));
+  std::ofstream(dir_.File("empty.txt"), std::ios::binary) << "\r\n\n";
+  const std::string dry = "would tag 1, had lyrics 0, not found 0, failed 0\n";
+  const std::string none = "tunewell: no music file matched --include and --exclude (of 3 found)\n";
+  struct Case {
+    std::vector<std::string> args;  // after "tag --dry-run", or a show command
+    int status;
+    std::string out, err;  // err: a part of it
+  };
+  const Case cases[] = {
+      {{"--include", "*.mp3", "--exclude", "a*", music}, 0, dry, "WHISTLE STOP.MP3\n"},
+      {{"--include", "*/Kestrel/*", music}, 0, dry, "/Kestrel/b.flac\n"},
+      {{"--include", "Kestrel", music},
+       2,
+       "",
+       "tunewell: --include 'Kestrel' matches no music file (it is matched against each file's "
+       "name; '*/Kestrel/*' takes the files under a folder of that name)\n" + none},
+      {{"--exclude", "*", music}, 2, "", none},
+      {{"show", "--count", "--include", "*.mp3", "--exclude", "a*", music},
+       1,
+       "with lyrics 0, without 1, could not be read 0\n",
+       ""},
+      {{"show", "--include", "*.ogg", music}, 2, "", none},
+      {{"--from", dir_.File("empty.txt")}, 2, "", dir_.File("empty.txt") + " lists no PATH\n"},
+      {{"show", dir_.File("gone")}, 1, "", dir_.File("gone") + ": no such file or folder\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.args;
+    if (args[0] != "show") args.insert(args.begin(), "--dry-run");
+    const RunResult r = args[0] == "show" ? RunHost(args) : Tag(args);
+    const std::string what = args[0] + " " + args[1];
+    EXPECT_EQ(r.status, c.status) << what << "\n" << Describe(r);
+    EXPECT_EQ(r.out, c.out) << what;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << what << "\n" << r.err;
+  }
+}
+
 // A site that fails one request is tried again with --retries; one that never answers ends the
 // run after five songs in a row, with the --proxy hint, instead of walking the whole library.
 TEST_F(HostTag, AFlakySiteIsRetriedAndAnUnreachableOneStopsTheRun) {
