@@ -27,7 +27,8 @@ constexpr const char* kTagExit =
     "  tag: 1 interrupted or timed out; else 3 when any download failed; else 4 when any file\n"
     "      or folder met a local problem (could not be read or written, no artist and title);\n"
     "      else 1 when any song was not found; else 0 (a file that had lyrics counts as found)\n"
-    "  show: 0 when every file holds lyrics, 1 otherwise\n";
+    "  show: 0 when every file holds lyrics, 1 otherwise\n"
+    "  tag, show: 2 (as a usage error) when --include and --exclude leave no music file\n";
 #endif
 
 std::string ExitStatusText() {
@@ -45,11 +46,8 @@ std::string ExitStatusText() {
          "      stops by itself\n"
          "  any command: 2 a usage error (tag: also a PATH that does not exist or is not a "
          "music\n"
-         "      file, each such PATH named; tag and show: --include and --exclude leaving no "
-         "music\n"
-         "      file), a plug-in that cannot be used, or (site, demo) a bundled site that "
-         "cannot\n"
-         "      be found or run\n";
+         "      file, each such PATH named), a plug-in that cannot be used, or (site, demo) a\n"
+         "      bundled site that cannot be found or run\n";
 }
 
 // Wraps a synopsis at the help's width after `prefix`, its continuation lines `indent` columns
