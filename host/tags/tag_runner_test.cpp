@@ -19,8 +19,8 @@ TEST(TagRunner, JsonKeysDoNotDependOnTheMode) {
 }
 
 // --failed lists what a later run may still do: a song not found (the site may have it by
-// then), every failure, a file cut short and those a stopped run never reached; not what is
-// done.
+// then) or matched only doubtfully, every failure, a file cut short and those a stopped run
+// never reached; not what is done.
 TEST(TagRunner, TheRetryListHoldsEveryFileNotDone) {
   struct Row {
     TagStatus status;
@@ -31,6 +31,7 @@ TEST(TagRunner, TheRetryListHoldsEveryFileNotDone) {
       {TagStatus::Tagged, "/m/tagged.mp3", false},
       {TagStatus::NotFound, "/m/not found.mp3", true},
       {TagStatus::HadLyrics, "/m/had lyrics.mp3", false},
+      {TagStatus::Doubtful, "/m/doubtful.mp3", true},
       {TagStatus::Failed, "/m/failed here.mp3", true},
       {TagStatus::WouldTag, "/m/would tag.mp3", false},
       {TagStatus::DownloadFailed, "/m/download failed.mp3", true},

@@ -396,8 +396,11 @@ TEST_F(HostTag, TheFilesARunTakes) {
     std::string out, err;  // err: a part of it
   };
   const Case cases[] = {
-      {{"--include", "*.mp3", "--exclude", "a*", music}, 0, dry, "WHISTLE STOP.MP3\n"},
-      {{"--include", "*/Kestrel/*", music}, 0, dry, "/Kestrel/b.flac\n"},
+      {{"--include", "*.mp3", "--exclude", "a*", music},
+       0,
+       dry,
+       "1/1 would tag: " + music + "/WHISTLE STOP.MP3"},
+      {{"--include", "*/Kestrel/*", music}, 0, dry, "1/1 would tag: " + music + "/Kestrel/b.flac"},
       {{"--include", "Kestrel", music},
        2,
        "",
