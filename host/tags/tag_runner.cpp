@@ -79,6 +79,7 @@ TagFileResult Prepare(const FileLocation& where, const TagSettings& settings,
   const TagsEnd read = ReadFileTags(where, format, tags, error);
   if (read != TagsEnd::Done) return NotDone(std::move(one), read, error);
   one.asRead = tags.identity;
+  // The song's own lyrics (tags/lyrics_frame.h): a translation alone gets them beside it.
   if (!tags.lyrics.empty() && !settings.force) {
     one.status = TagStatus::HadLyrics;
     return one;
