@@ -1,8 +1,9 @@
 // Progress of a batch on stderr: on a terminal one bar redrawn in place
-// ("[#######.............] 7/20 found: ARTIST - TITLE"), fitted to the terminal's width, with
-// every problem (not found, failed) left on its own line above the bar and listed again when the
-// run ends; elsewhere (a log file, a pipe) one plain line per finished song
-// ("7/20 found: ARTIST - TITLE"). Writes to a stream it does not own. One thread.
+// ("[#######.............] 7/20 found: ARTIST - TITLE"), fitted to the terminal's width in
+// display columns (a CJK character takes two), with every problem (not found, failed) left on
+// its own line above the bar and listed again when the run ends; elsewhere (a log file, a
+// pipe, a dumb terminal) one plain line per finished song ("7/20 found: ARTIST - TITLE").
+// Writes to a stream it does not own. One thread.
 #pragma once
 
 #include <cstdio>
@@ -31,7 +32,7 @@ class ProgressDisplay {
 
   // The bar for `done` of `total` songs, `width` cells wide.
   static std::string Bar(int done, int total, int width);
-  // The label in at most `width` columns (UTF-8 characters): a path loses the middle of its
+  // The label (UTF-8) in at most `width` display columns: a path loses the middle of its
   // folders first, never its file name unless that alone is too wide.
   static std::string FitLabel(const std::string& label, std::size_t width);
 

@@ -34,6 +34,16 @@ TEST(ProgressDisplay, FitLabelKeepsTheFileName) {
       {"Music/Kestrel/Rain/01 Kestrel - Rain.mp3", 16, "01 Kest...in.mp3"},
       {"Músic/Ünïcode/01 Ñame.flac", 20, "Mú...de/01 Ñame.flac"},
       {"A very long artist - And title", 12, "A ver...itle"},
+      // Display columns: a CJK character takes two, a combining mark none and never starts
+      // a cut end on its own.
+      {"\xE9\x9F\xB3\xE6\xA5\xBD/\xE6\xAD\x8C\xE6\x89\x8B/01 \xE6\xAD\x8C\xE6\x89\x8B - "
+       "\xE6\xAD\x8C.mp3",
+       24, "\xE9\x9F\xB3...\xE6\x89\x8B/01 \xE6\xAD\x8C\xE6\x89\x8B - \xE6\xAD\x8C.mp3"},
+      {"\xE6\xBC\xA2\xE5\xAD\x97\xE6\xBC\xA2\xE5\xAD\x97\xE6\xBC\xA2\xE5\xAD\x97"
+       "\xE6\xBC\xA2\xE5\xAD\x97\xE6\xBC\xA2\xE5\xAD\x97",
+       9, "\xE6\xBC\xA2...\xE5\xAD\x97"},
+      {"Cafe\xCC\x81", 4, "Cafe\xCC\x81"},
+      {"wxyzAB\xCC\x81" "C", 5, "w...C"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ProgressDisplay::FitLabel(c.label, c.width), c.fitted) << c.label;

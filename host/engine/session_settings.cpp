@@ -25,7 +25,7 @@ SessionSettings SessionSettingsFrom(const Options& options) {
 }
 
 RunSettings RunSettingsFrom(const Options& options) {
-  return RunSettings{options.BatchDelayMs(), options.Retries(), stderr, IsTerminal(stderr),
+  return RunSettings{options.BatchDelayMs(), options.Retries(), stderr, RedrawsInPlace(stderr),
                      options.quiet};
 }
 
