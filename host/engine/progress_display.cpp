@@ -123,7 +123,27 @@ void ProgressDisplay::Redraw(int done, const std::string& status, const std::str
 // Labels and statuses carry names from files and texts from the site: escaped here, where
 // every line of the display passes, so that none of them can drive the terminal.
 void ProgressDisplay::Started(int index, const std::string& label) {
-  if (terminal_) Redraw(index, "searching", PrintableText(label));
+  started_ = index;
+  startedLabel_ = PrintableText(label);
+  if (terminal_) Redraw(index, "searching", startedLabel_);
+}
+
+void ProgressDisplay::Waiting(int seconds, const std::string& rawWhy) {
+  // A log gets one line for a wait long enough to look like a hang; a shorter one is not news.
+  constexpr int kWaitWorthALine = 10;
+  const std::string status =
+      "waiting " + std::to_string(seconds) + " s (" + PrintableText(rawWhy) + ")";
+  if (terminal_) {
+    Redraw(started_, seconds > 0 ? status : "searching", startedLabel_);
+  } else if (seconds > 0 && !waitAnnounced_ && !quiet_) {
+    if (seconds >= kWaitWorthALine) {
+      std::fprintf(stream_, "%d/%d %s: %s\n", started_ + 1, total_, status.c_str(),
+                   startedLabel_.c_str());
+      std::fflush(stream_);
+    }
+    waitAnnounced_ = true;
+  }
+  if (seconds <= 0) waitAnnounced_ = false;
 }
 
 void ProgressDisplay::Finished(int index, const std::string& rawStatus,
