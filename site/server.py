@@ -19,6 +19,7 @@ under a lock, one flushed line per request.
 """
 
 import argparse
+import http
 import json
 import os
 import sys
@@ -130,7 +131,8 @@ class SiteHandler(BaseHTTPRequestHandler):
         if delay:
             time.sleep(delay / 1000.0)
         if self.server.next_fails():
-            self.send_error(503, "Service Unavailable", "Try again later")
+            status = self.server.fail_status
+            self.send_error(status, http.HTTPStatus(status).phrase, "Try again later")
             return
         proxy_form, host, path, query = split_target(self.raw_target())
         if proxy_form and not is_site_host(host, self.server.host_name):
@@ -175,7 +177,7 @@ class SiteServer(ThreadingHTTPServer):
     daemon_threads = True
 
     def __init__(self, address, host_name, request_log, delay_ms=0, verbose=False,
-                 fail_every=0):
+                 fail_every=0, fail_status=503):
         super().__init__(address, SiteHandler)
         self.pages = site_pages.SitePages()
         self.host_name = host_name
@@ -183,6 +185,7 @@ class SiteServer(ThreadingHTTPServer):
         self.delay_ms = delay_ms
         self.verbose = verbose
         self.fail_every = fail_every
+        self.fail_status = fail_status
         self.requests = 0
         self.count_lock = threading.Lock()
 
@@ -212,7 +215,11 @@ def parse_args(argv):
     parser.add_argument("--delay-ms", type=int, default=0, help="hold every answer back")
     parser.add_argument("--verbose", action="store_true", help="log requests to stderr")
     parser.add_argument("--fail-every", type=int, default=0, metavar="N",
-                        help="answer the 1st, N+1st, 2N+1st ... request with 503 (0: never)")
+                        help="answer the 1st, N+1st, 2N+1st ... request with an error (0: never)")
+    parser.add_argument("--fail-status", type=int, default=503, metavar="CODE",
+                        choices=[429, 500, 502, 503, 504],
+                        help="the error of --fail-every: 503 (the default) or 429 ask the "
+                        "client to wait; 500, 502 and 504 do not")
     parser.add_argument("--port-file", help="also write the PORT line to this new file, and "
                         "stop once the file is gone (for a parent that cannot read stdout)")
     return parser.parse_args(argv)
@@ -245,7 +252,7 @@ def main(argv):
     args = parse_args(argv)
     try:
         server = SiteServer((args.bind, args.port), args.host_name, RequestLog(args.log),
-                            args.delay_ms, args.verbose, args.fail_every)
+                            args.delay_ms, args.verbose, args.fail_every, args.fail_status)
     except OSError as error:
         # A port in use, an address not to be had: one line for the parent to pass on.
         reason = (error.strerror or str(error)).lower()

@@ -65,10 +65,12 @@ const std::vector<CommandSpec>& CommandTable() {
        "(default 250); a progress bar on stderr when it is a terminal, a\n"
        "line per song otherwise, and a summary at the end. After failed\n"
        "downloads in a row the waits grow (4 x MS, at least 0.1 s,\n"
-       "doubling up to 60 s, with jitter); --retries N tries a song whose\n"
-       "download failed N more times (default 0, at most 10); when 5\n"
-       "songs in a row failed and none has succeeded, the run stops:\n"
-       "the site is not reachable (see --proxy)",
+       "doubling up to 60 s, with jitter; from 30 s up to 5 min when the\n"
+       "site asked to wait: Too Many Requests, Service Unavailable);\n"
+       "--retries N tries a song whose download failed N more times\n"
+       "(default 0, at most 10). When 5 songs in a row failed and none\n"
+       "has succeeded, or the site has answered no song for 3 minutes,\n"
+       "the run stops: the site is not reachable (see --proxy) or refused",
        .run = RunBatchCommand},
       {.name = "tag",
        .arguments = {"PATH..."},

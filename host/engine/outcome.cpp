@@ -40,12 +40,13 @@ int RunExitStatus(bool cancelled, int downloadFailed, int localProblems, int not
   return notFound > 0 ? kExitNotFound : kExitFound;
 }
 
-std::string_view StoppedReason(Outcome stoppedBy, bool gaveUp) {
-  if (gaveUp) return "site not reachable";
+std::string_view StoppedReason(Outcome stoppedBy, SiteStop gaveUp) {
+  if (gaveUp == SiteStop::NotReachable) return "site not reachable";
+  if (gaveUp == SiteStop::Refused) return "site refused";
   return stoppedBy == Outcome::Found ? std::string_view() : OutcomeName(stoppedBy);
 }
 
-std::string StoppedNote(Outcome stoppedBy, bool gaveUp, int notDone) {
+std::string StoppedNote(Outcome stoppedBy, SiteStop gaveUp, int notDone) {
   const std::string_view why = StoppedReason(stoppedBy, gaveUp);
   if (why.empty()) return {};
   return "; " + std::string(why) + ", " + std::to_string(notDone) + " not done";

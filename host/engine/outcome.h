@@ -15,6 +15,10 @@ namespace host {
 // neither printed nor stored unless the user accepts doubtful matches.
 enum class Outcome { Found, NotFound, Doubtful, DownloadFailed, Interrupted, TimedOut };
 
+// Why a run over many songs gave up on the site (engine/site_pacer.h): it never answered (no
+// connection, a wrong --proxy, no network), or it answered with refusals.
+enum class SiteStop { None, NotReachable, Refused };
+
 constexpr int kExitFound = 0;
 constexpr int kExitNotFound = 1;
 constexpr int kExitUsage = 2;
@@ -34,13 +38,13 @@ std::string_view OutcomeName(Outcome outcome);
 // both.
 int RunExitStatus(bool cancelled, int downloadFailed, int localProblems, int notFound);
 
-// Why a run over many songs stopped early: "interrupted", "timed out", "site not reachable"
-// when it gave up (engine/site_pacer.h); empty when it did not stop.
-std::string_view StoppedReason(Outcome stoppedBy, bool gaveUp);
+// Why a run over many songs stopped early: "interrupted", "timed out", or when it gave up on
+// the site "site not reachable" or "site refused"; empty when it did not stop.
+std::string_view StoppedReason(Outcome stoppedBy, SiteStop gaveUp);
 
 // The end of a run's summary line when it stopped early: "; interrupted, 12 not done", or
-// "; site not reachable, 12 not done" when it gave up (engine/site_pacer.h); empty otherwise.
-std::string StoppedNote(Outcome stoppedBy, bool gaveUp, int notDone);
+// "; site refused, 12 not done" when it gave up on the site; empty otherwise.
+std::string StoppedNote(Outcome stoppedBy, SiteStop gaveUp, int notDone);
 
 // What a finished plug-in call amounts to: found wins; then a cancellation (read from the
 // CancelSwitch); then a failed download, when the statistics gathered during the call show

@@ -58,6 +58,22 @@ TEST_F(OutcomeTest, ARunsStatusRanksCancelThenDownloadThenLocalThenNotFound) {
   }
 }
 
+// A site that answered is not called unreachable: it refused.
+TEST_F(OutcomeTest, AStoppedRunSaysWhyAndWhatIsLeft) {
+  struct Case {
+    Outcome stoppedBy;
+    SiteStop gaveUp;
+    std::string note;
+  };
+  const Case cases[] = {
+      {Outcome::Found, SiteStop::None, ""},
+      {Outcome::Found, SiteStop::NotReachable, "; site not reachable, 7 not done"},
+      {Outcome::Found, SiteStop::Refused, "; site refused, 7 not done"},
+      {Outcome::TimedOut, SiteStop::None, "; timed out, 7 not done"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(StoppedNote(c.stoppedBy, c.gaveUp, 7), c.note);
+}
+
 TEST_F(OutcomeTest, TimeOutOutranksAFailedDownload) {
   CancelSwitch::Install(1e-9);
   EXPECT_EQ(Classify(false, {0, 0, 0}, {1, 0, 5}), Outcome::TimedOut);

@@ -1,5 +1,7 @@
 #include "engine/progress_display.h"
 
+#include <vector>
+
 #include "os/terminal.h"
 #include "output/text_output.h"
 
@@ -12,26 +14,60 @@ constexpr std::string_view kCut = "...";
 
 bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
+// The character that starts at `at`: its byte length and its display columns. A stray byte
+// counts as one character of one column (the text has passed PrintableText, which leaves none).
+struct Character {
+  std::size_t size;
+  std::size_t columns;
+};
+
+Character CharacterAt(std::string_view text, std::size_t at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  const std::size_t size = lead < 0xC0 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+  if (size == 1 || at + size > text.size()) return {1, 1};
+  char32_t code = lead & (0x7F >> size);
+  for (std::size_t i = 1; i < size; ++i) {
+    if (!IsContinuation(text[at + i])) return {1, 1};
+    code = (code << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3F);
+  }
+  return {size, static_cast<std::size_t>(CharacterColumns(code))};
+}
+
 std::size_t TextColumns(std::string_view text) {
   std::size_t n = 0;
-  for (const char c : text) n += IsContinuation(c) ? 0 : 1;
+  for (std::size_t at = 0; at < text.size();) {
+    const Character c = CharacterAt(text, at);
+    n += c.columns;
+    at += c.size;
+  }
   return n;
 }
 
-// The first (or last) `columns` characters of text, cut at character boundaries.
+// The most of the text's start that fits in `columns`, cut between characters.
 std::string_view Head(std::string_view text, std::size_t columns) {
   std::size_t end = 0;
-  for (std::size_t seen = 0; end < text.size(); ++end) {
-    if (!IsContinuation(text[end]) && seen++ == columns) break;
+  for (std::size_t used = 0; end < text.size();) {
+    const Character c = CharacterAt(text, end);
+    if (used + c.columns > columns) break;
+    used += c.columns;
+    end += c.size;
   }
   return text.substr(0, end);
 }
 
+// The most of the text's end that fits in `columns`, without a mark whose letter was cut.
 std::string_view Tail(std::string_view text, std::size_t columns) {
+  std::vector<std::size_t> starts;
+  for (std::size_t at = 0; at < text.size(); at += CharacterAt(text, at).size) starts.push_back(at);
   std::size_t begin = text.size();
-  for (std::size_t seen = 0; begin > 0 && seen < columns;) {
-    --begin;
-    if (!IsContinuation(text[begin])) ++seen;
+  for (std::size_t used = 0, i = starts.size(); i > 0; --i) {
+    const std::size_t width = CharacterAt(text, starts[i - 1]).columns;
+    if (used + width > columns) break;
+    used += width;
+    begin = starts[i - 1];
+  }
+  while (begin < text.size() && CharacterAt(text, begin).columns == 0) {
+    begin += CharacterAt(text, begin).size;
   }
   return text.substr(begin);
 }
@@ -87,7 +123,27 @@ void ProgressDisplay::Redraw(int done, const std::string& status, const std::str
 // Labels and statuses carry names from files and texts from the site: escaped here, where
 // every line of the display passes, so that none of them can drive the terminal.
 void ProgressDisplay::Started(int index, const std::string& label) {
-  if (terminal_) Redraw(index, "searching", PrintableText(label));
+  started_ = index;
+  startedLabel_ = PrintableText(label);
+  if (terminal_) Redraw(index, "searching", startedLabel_);
+}
+
+void ProgressDisplay::Waiting(int seconds, const std::string& rawWhy) {
+  // A log gets one line for a wait long enough to look like a hang; a shorter one is not news.
+  constexpr int kWaitWorthALine = 10;
+  const std::string status =
+      "waiting " + std::to_string(seconds) + " s (" + PrintableText(rawWhy) + ")";
+  if (terminal_) {
+    Redraw(started_, seconds > 0 ? status : "searching", startedLabel_);
+  } else if (seconds > 0 && !waitAnnounced_ && !quiet_) {
+    if (seconds >= kWaitWorthALine) {
+      std::fprintf(stream_, "%d/%d %s: %s\n", started_ + 1, total_, status.c_str(),
+                   startedLabel_.c_str());
+      std::fflush(stream_);
+    }
+    waitAnnounced_ = true;
+  }
+  if (seconds <= 0) waitAnnounced_ = false;
 }
 
 void ProgressDisplay::Finished(int index, const std::string& rawStatus,

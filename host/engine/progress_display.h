@@ -1,8 +1,11 @@
 // Progress of a batch on stderr: on a terminal one bar redrawn in place
-// ("[#######.............] 7/20 found: ARTIST - TITLE"), fitted to the terminal's width, with
-// every problem (not found, failed) left on its own line above the bar and listed again when the
-// run ends; elsewhere (a log file, a pipe) one plain line per finished song
-// ("7/20 found: ARTIST - TITLE"). Writes to a stream it does not own. One thread.
+// ("[#######.............] 7/20 found: ARTIST - TITLE"), fitted to the terminal's width in
+// display columns (a CJK character takes two), with every problem (not found, failed) left on
+// its own line above the bar and listed again when the run ends, and a wait after failures
+// counted down on the bar ("7/20 waiting 42 s (the site asked to wait): ARTIST - TITLE");
+// elsewhere (a log file, a pipe, a dumb terminal) one plain line per finished song
+// ("7/20 found: ARTIST - TITLE") and one per long wait. Writes to a stream it does not own.
+// One thread.
 #pragma once
 
 #include <cstdio>
@@ -26,12 +29,15 @@ class ProgressDisplay {
   // found, failed) stays on screen.
   void Finished(int index, const std::string& status, const std::string& label,
                 bool problem = false);
+  // The run waits before the search of the song last started: `seconds` left (rounded up),
+  // `why` what for ("the site asked to wait"); 0 when the wait is over.
+  void Waiting(int seconds, const std::string& why);
   // Ends the bar's line on a terminal and lists the problems again; nothing otherwise.
   void Close();
 
   // The bar for `done` of `total` songs, `width` cells wide.
   static std::string Bar(int done, int total, int width);
-  // The label in at most `width` columns (UTF-8 characters): a path loses the middle of its
+  // The label (UTF-8) in at most `width` display columns: a path loses the middle of its
   // folders first, never its file name unless that alone is too wide.
   static std::string FitLabel(const std::string& label, std::size_t width);
 
@@ -45,6 +51,9 @@ class ProgressDisplay {
   int total_;
   int columns_;
   bool drawn_ = false;
+  int started_ = 0;            // the song last started, and its label
+  std::string startedLabel_;
+  bool waitAnnounced_ = false;  // the plain line of the wait under way is written
   std::vector<std::string> problems_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "engine/progress_display.h"
 #include "engine/search_report.h"
+#include "engine/shown_waits.h"
 #include "session/cancel_switch.h"
 
 namespace host {
@@ -16,7 +17,8 @@ RunEnd RunItems(PluginSession& session, const RunSettings& settings, std::size_t
   RunEnd end;
   ProgressDisplay progress(settings.progress, settings.progressIsTerminal,
                            static_cast<int>(count), 0, settings.quiet);
-  SitePacer pacer(settings.delayMs, settings.retries);
+  ShownWaits clock(progress);
+  SitePacer pacer(settings.delayMs, settings.retries, clock);
   for (std::size_t item = 0; item < count; ++item) {
     const int index = static_cast<int>(item);
     if (CancelSwitch::Cancelled()) {
@@ -31,13 +33,11 @@ RunEnd RunItems(PluginSession& session, const RunSettings& settings, std::size_t
       end.stoppedBy = one.stoppedBy;
       break;
     }
-    if (pacer.GaveUp()) {
-      end.gaveUp = true;
-      break;
-    }
+    end.gaveUp = pacer.GaveUp();
+    if (end.gaveUp != SiteStop::None) break;
   }
   progress.Close();
-  if (end.gaveUp) std::fputs(GaveUpMessage(pacer).c_str(), settings.progress);
+  if (end.gaveUp != SiteStop::None) std::fputs(pacer.GaveUpMessage().c_str(), settings.progress);
   end.statistics = session.Statistics();
   return end;
 }

@@ -1,8 +1,9 @@
 // The loop of a run over many items, which get --batch (songs) and tag (files) share: before
 // each item, a stop when the run was cancelled (Ctrl-C, --timeout); its progress line started,
 // the item done by the caller's step (which searches through the run's pacer when it must), its
-// line finished, kept above the bar when it is a problem; a stop when the step was cut short or
-// when the site has stopped answering (engine/site_pacer.h), with the give-up line then; and
+// line finished, kept above the bar when it is a problem; the pacer's waits after failures
+// shown on the bar, counted down; a stop when the step was cut short or when the site has
+// stopped answering (engine/site_pacer.h), with the give-up line then; and
 // the end of the run's summary and JSON that both print alike. Runs on the thread that drives
 // the plug-in.
 #pragma once
@@ -38,7 +39,7 @@ struct StepEnd {
 // How the run ended: cut short, or given up, with the plug-in's statistics.
 struct RunEnd {
   Outcome stoppedBy = Outcome::Found;  // Interrupted or TimedOut when cancelled; else Found
-  bool gaveUp = false;                 // stopped: the site has stopped answering
+  SiteStop gaveUp = SiteStop::None;    // stopped: the site has stopped answering
   DownloadStatistics statistics;
 
   bool Cancelled() const { return stoppedBy != Outcome::Found; }

@@ -30,7 +30,7 @@ MatchPolicy MatchPolicyFrom(const Options& options, bool lyrics) {
 
 RunSettings RunSettingsFrom(const Options& options) {
   return RunSettings{options.BatchDelayMs(), options.Retries(), MatchPolicyFrom(options, true),
-                     stderr, IsTerminal(stderr), options.quiet};
+                     stderr, RedrawsInPlace(stderr), options.quiet};
 }
 
 }  // namespace host

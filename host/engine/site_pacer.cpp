@@ -1,43 +1,91 @@
 #include "engine/site_pacer.h"
 
 #include <algorithm>
-#include <chrono>
 
-#include "session/cancel_switch.h"
 #include "engine/search_runner.h"
 #include "matching/search_plan.h"
+#include "session/cancel_switch.h"
 
 namespace host {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // A pause after failures starts at four delays, at least this, and doubles up to kLongest.
 constexpr int kShortestBackOffMs = 100;
 constexpr int kLongestBackOffMs = 60000;
+// A site that asked to wait gets these instead: Retry-After values run from seconds to a few
+// minutes, and the host cannot read the one sent.
+constexpr int kAskedWaitMs = 30000;
+constexpr int kLongestAskedWaitMs = 300000;
+
+class RealClock : public PacerClock {
+ public:
+  Clock::time_point Now() const override { return Clock::now(); }
+  bool Wait(std::chrono::milliseconds pause, const std::string&) override {
+    return CancelSwitch::SleepUnlessCancelled(pause);
+  }
+};
+
+// What a pause after failures is for, for the user.
+std::string WhyPause(int failuresInARow, bool askedToWait) {
+  if (failuresInARow <= 0) return {};
+  if (askedToWait) return "the site asked to wait";
+  return std::to_string(failuresInARow) + (failuresInARow == 1 ? " download" : " downloads") +
+         " failed";
+}
 
 }  // namespace
 
-SitePacer::SitePacer(int delayMs, int retries)
+PacerClock& RealTime() {
+  static RealClock clock;
+  return clock;
+}
+
+SitePacer::SitePacer(int delayMs, int retries, PacerClock& clock)
     : delayMs_(delayMs),
       retries_(retries),
-      random_(static_cast<unsigned>(
-          std::chrono::steady_clock::now().time_since_epoch().count())) {}
+      clock_(clock),
+      random_(static_cast<unsigned>(Clock::now().time_since_epoch().count())) {}
 
-int SitePacer::PauseMs(int delayMs, int failuresInARow, double jitter) {
+int SitePacer::PauseMs(int delayMs, int failuresInARow, bool askedToWait, double jitter) {
   if (failuresInARow <= 0) return delayMs;
-  double pause = std::max(4.0 * delayMs, static_cast<double>(kShortestBackOffMs));
-  for (int i = 1; i < failuresInARow && pause < kLongestBackOffMs; ++i) pause *= 2;
-  pause = std::min(pause, static_cast<double>(kLongestBackOffMs));
+  const double longest = askedToWait ? kLongestAskedWaitMs : kLongestBackOffMs;
+  double pause = askedToWait ? kAskedWaitMs
+                             : std::max(4.0 * delayMs, static_cast<double>(kShortestBackOffMs));
+  for (int i = 1; i < failuresInARow && pause < longest; ++i) pause *= 2;
+  pause = std::min(pause, longest);
   return static_cast<int>(pause * (0.75 + 0.5 * jitter));
+}
+
+bool SitePacer::Pause() {
+  const double jitter = std::uniform_real_distribution<double>(0.0, 1.0)(random_);
+  return clock_.Wait(
+      std::chrono::milliseconds(PauseMs(delayMs_, failuresInARow_, askedToWait_, jitter)),
+      WhyPause(failuresInARow_, askedToWait_));
 }
 
 bool SitePacer::WaitBeforeSearch() {
   if (!searched_) return !CancelSwitch::Cancelled();
-  const double jitter = std::uniform_real_distribution<double>(0.0, 1.0)(random_);
-  return CancelSwitch::SleepUnlessCancelled(
-      std::chrono::milliseconds(PauseMs(delayMs_, failuresInARow_, jitter)));
+  return Pause();
 }
 
 SearchReport SitePacer::Search(PluginSession& session, const SongNames& asked,
+                               const MatchPolicy& policy) {
+  const SiteAsk site = [&session, &policy](const std::string& command,
+                                           const std::vector<std::string>& arguments,
+                                           float maxDifference) {
+    session.SetMaxDifference(maxDifference);
+    SearchReport report = RunSearch(session, command, arguments);
+    session.SetMaxDifference(policy.maxDifference);
+    return report;
+  };
+  SearchReport report = Search(site, asked, policy);
+  report.statistics = session.Statistics();
+  return report;
+}
+
+SearchReport SitePacer::Search(const SiteAsk& site, const SongNames& asked,
                                const MatchPolicy& policy) {
   SearchReport report;
   report.command = policy.lyrics ? "get" : "song";
@@ -49,11 +97,10 @@ SearchReport SitePacer::Search(PluginSession& session, const SongNames& asked,
       report.outcome = Classify(false, {}, {});  // Interrupted or TimedOut
       return report;
     }
-    SearchReport step = Ask(session, *next, policy);
+    SearchReport step = Ask(site, *next);
     if (step.outcome != Outcome::Found && step.outcome != Outcome::NotFound) {
       report.outcome = step.outcome;
       report.trouble = std::move(step.trouble);
-      report.statistics = session.Statistics();
       Tally(report);
       return report;
     }
@@ -65,14 +112,12 @@ SearchReport SitePacer::Search(PluginSession& session, const SongNames& asked,
     }
     answers.push_back(std::move(answer));
   }
-  Decide(session, asked, policy, answers, report);
-  report.statistics = session.Statistics();
+  Decide(site, asked, policy, answers, report);
   Tally(report);
   return report;
 }
 
-SearchReport SitePacer::Ask(PluginSession& session, const matching::Search& search,
-                            const MatchPolicy& policy) {
+SearchReport SitePacer::Ask(const SiteAsk& site, const matching::Search& search) {
   const bool songList = search.ask == matching::Ask::kArtistSongs;
   // An artist's songs are asked once a run: several files of one artist share the answer.
   if (songList) {
@@ -83,11 +128,10 @@ SearchReport SitePacer::Ask(PluginSession& session, const matching::Search& sear
       return cached;
     }
   }
-  session.SetMaxDifference(search.maxDifference);
   SearchReport report =
-      songList ? SearchWithRetries(session, "songs", {search.names.artist})
-               : SearchWithRetries(session, "song", {search.names.artist, search.names.title});
-  session.SetMaxDifference(policy.maxDifference);
+      songList ? SearchWithRetries(site, "songs", {search.names.artist}, search.maxDifference)
+               : SearchWithRetries(site, "song", {search.names.artist, search.names.title},
+                                   search.maxDifference);
   if (songList && (report.outcome == Outcome::Found || report.outcome == Outcome::NotFound)) {
     artistSongs_[search.names.artist] = report.songs;
   }
@@ -95,7 +139,7 @@ SearchReport SitePacer::Ask(PluginSession& session, const matching::Search& sear
 }
 
 // The song the answers come to: judged, and, when it may be taken, its lyrics fetched.
-void SitePacer::Decide(PluginSession& session, const SongNames& asked, const MatchPolicy& policy,
+void SitePacer::Decide(const SiteAsk& site, const SongNames& asked, const MatchPolicy& policy,
                        const std::vector<matching::Answer>& answers, SearchReport& report) {
   const matching::Choice choice = matching::ChooseFromAnswers(asked, answers);
   const matching::Judgement& judged = choice.judgement;
@@ -121,24 +165,27 @@ void SitePacer::Decide(PluginSession& session, const SongNames& asked, const Mat
     report.outcome = Outcome::Found;
     return;
   }
-  SearchReport lyrics = SearchWithRetries(session, "lyrics", {chosen.address});
+  SearchReport lyrics = SearchWithRetries(site, "lyrics", {chosen.address}, policy.maxDifference);
   report.lyrics = std::move(lyrics.lyrics);
   report.outcome = lyrics.outcome;
   report.trouble = std::move(lyrics.trouble);
 }
 
-SearchReport SitePacer::SearchWithRetries(PluginSession& session, const std::string& command,
-                                          const std::vector<std::string>& arguments) {
+SearchReport SitePacer::SearchWithRetries(const SiteAsk& site, const std::string& command,
+                                          const std::vector<std::string>& arguments,
+                                          float maxDifference) {
   SearchReport report;
   for (int attempt = 0; attempt <= retries_; ++attempt) {
-    if (attempt > 0 && !WaitBeforeSearch()) {
+    if (attempt > 0 && !Pause()) {
       report.outcome = Classify(false, {}, {});  // Interrupted or TimedOut
       return report;
     }
-    report = RunSearch(session, command, arguments);
+    if (!searched_) lastAnswer_ = clock_.Now();  // the silence counts from the first search
     searched_ = true;
+    report = site(command, arguments, maxDifference);
     if (report.outcome != Outcome::DownloadFailed) break;
     ++failuresInARow_;
+    askedToWait_ = report.trouble.askedToWait;
   }
   return report;
 }
@@ -147,7 +194,9 @@ void SitePacer::Tally(const SearchReport& report) {
   const Outcome outcome = report.outcome;
   if (outcome == Outcome::Found || outcome == Outcome::NotFound || outcome == Outcome::Doubtful) {
     anySuccess_ = true;  // the site answered
+    lastAnswer_ = clock_.Now();
     failuresInARow_ = 0;
+    askedToWait_ = false;
     failedSongsInARow_ = 0;
   } else if (outcome == Outcome::DownloadFailed) {
     ++failedSongsInARow_;
@@ -155,9 +204,22 @@ void SitePacer::Tally(const SearchReport& report) {
   }
 }
 
-std::string GaveUpMessage(const SitePacer& pacer) {
-  return "tunewell: stopped: the downloads of " + std::to_string(pacer.FailedSongsInARow()) +
-         " songs in a row failed and none has succeeded" + TroubleNote(pacer.LastTrouble()) + "\n";
+SiteStop SitePacer::GaveUp() const {
+  if (failedSongsInARow_ < kGiveUpAfter) return SiteStop::None;
+  if (anySuccess_ && clock_.Now() - lastAnswer_ < kGiveUpAfterSilence) return SiteStop::None;
+  return lastTrouble_.answered ? SiteStop::Refused : SiteStop::NotReachable;
+}
+
+std::string SitePacer::GaveUpMessage() const {
+  const std::string songs = std::to_string(failedSongsInARow_) + " songs in a row";
+  if (!anySuccess_) {
+    return "tunewell: stopped: the downloads of " + songs + " failed and none has succeeded" +
+           TroubleNote(lastTrouble_) + "\n";
+  }
+  const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(clock_.Now() - lastAnswer_);
+  return "tunewell: stopped: the site has answered no song for " +
+         std::to_string(minutes.count()) + " minutes (the downloads of " + songs + " failed)" +
+         TroubleNote(lastTrouble_) + "\n";
 }
 
 }  // namespace host

@@ -13,5 +13,12 @@ namespace host {
 bool IsTerminal(std::FILE* stream);
 // The width in columns of the terminal behind stream; 0 when it is none or cannot say.
 int TerminalColumns(std::FILE* stream);
+// Whether the progress bar may redraw itself on stream: a terminal (above) that is not a dumb
+// one (on POSIX TERM unset or "dumb", as an editor's shell buffer says), which would show the
+// carriage returns and escapes as they are.
+bool RedrawsInPlace(std::FILE* stream);
+// The columns a terminal gives the character: 2 for a wide one (CJK, most emoji), 0 for one
+// that joins the one before (a combining mark), else 1.
+int CharacterColumns(char32_t character);
 
 }  // namespace host

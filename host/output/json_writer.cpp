@@ -1,5 +1,6 @@
 #include "output/json_writer.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -147,9 +148,10 @@ JsonWriter& JsonWriter::Number(double number) {
     text_ += "null";  // JSON has no spelling for infinities or NaN
     return *this;
   }
+  // The shortest text that reads back as the same number: every digit it needs, no more.
   char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.9g", number);
-  text_ += buffer;
+  const auto written = std::to_chars(buffer, buffer + sizeof buffer, number);
+  text_.append(buffer, written.ptr);
   return *this;
 }
 

@@ -91,12 +91,20 @@ TEST(JsonWriter, WritesNumbersThatParseBack) {
                         {0.25, "0.25"},
                         {-3.5, "-3.5"},
                         {1e30, "1e+30"},
+                        {0.1, "0.1"},  // no digits the number does not need
+                        // every digit it does need
+                        {1234567890.125, "1234567890.125"},
+                        {9007199254740992.0, "9007199254740992"},
                         {std::numeric_limits<double>::infinity(), "null"}};
   for (const Case& c : cases) {
     JsonWriter json;
     json.Number(c.number);
     EXPECT_EQ(json.Text(), c.text);
   }
+  // A count beyond 32 bits, beyond what a double holds exactly, stays whole.
+  JsonWriter json;
+  json.BeginArray().Number(std::int64_t{9007199254740993}).Number(std::int64_t{-4294967297});
+  EXPECT_EQ(json.EndArray().Text(), "[9007199254740993,-4294967297]");
 }
 
 }  // namespace

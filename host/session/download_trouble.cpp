@@ -1,5 +1,7 @@
 #include "session/download_trouble.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
@@ -54,6 +56,19 @@ std::optional<KnownError> ErrorByText(const std::string& text) {
   return std::nullopt;
 }
 
+bool SameLetters(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// The standard texts of 429 and 503.
+bool AsksToWait(std::string_view status) {
+  return SameLetters(status, "Too Many Requests") || SameLetters(status, "Service Unavailable");
+}
+
 // The response and error parts, found from the end: the URL before them may hold anything.
 DownloadTrouble FromFailureLine(std::string_view line, const std::string& tooLarge) {
   const auto error = line.rfind(kErrorMarker);
@@ -63,9 +78,15 @@ DownloadTrouble FromFailureLine(std::string_view line, const std::string& tooLar
       Trimmed(line.substr(response + kResponseMarker.size(),
                           error - response - kResponseMarker.size()));
   const std::string errorText = Trimmed(line.substr(error + kErrorMarker.size()));
-  if (!tooLarge.empty()) return {"the page is larger than the " + tooLarge + " a download may take", false};
+  if (!tooLarge.empty()) {
+    return {"the page is larger than the " + tooLarge + " a download may take", false,
+            !status.empty()};
+  }
   if (const auto known = ErrorByText(errorText)) return {known->what, known->noConnection};
-  if (!status.empty()) return {"the server answered \xE2\x80\x9C" + status + "\xE2\x80\x9D", false};
+  if (!status.empty()) {
+    return {"the server answered \xE2\x80\x9C" + status + "\xE2\x80\x9D", false, true,
+            AsksToWait(status)};
+  }
   return {UnexplainedDownloadError(errorText), false};
 }
 

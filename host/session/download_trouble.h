@@ -14,6 +14,11 @@ namespace host {
 struct DownloadTrouble {
   std::string what;           // "the server answered “Not Found”"; empty: the log told nothing
   bool noConnection = false;  // the server (or the proxy) could not be reached
+  bool answered = false;      // the server answered, with a status that refused the page
+  // The status was one a site sends to be left alone for a while: "Too Many Requests" (429) or
+  // "Service Unavailable" (503). The log holds only the status text (no code, no header), so
+  // these are known by their standard texts, and the Retry-After a site sends is never seen.
+  bool askedToWait = false;
 };
 
 // The reason for the last failed download among the plug-in's log lines of one search.

@@ -48,15 +48,19 @@ inline RunResult RunHost(const std::vector<std::string>& args) {
 class BundledSite {
  public:
   // delayMs: every answer held back that long; logFile: one JSON line per request; port: the
-  // one to listen on (0: any free one); failEvery: the 1st, N+1st, ... request answered 503.
+  // one to listen on (0: any free one); failEvery: the 1st, N+1st, ... request answered with
+  // failStatus.
   explicit BundledSite(int delayMs = 0, const std::string& logFile = "", int port = 0,
-                       int failEvery = 0) {
+                       int failEvery = 0, int failStatus = 503) {
     std::vector<std::string> argv = {"python3",     TUNEWELL_SOURCE_DIR "/site/server.py",
                                      "--port",      std::to_string(port),
                                      "--host-name", TUNEWELL_SITE_HOST_NAME};
     if (delayMs > 0) argv.insert(argv.end(), {"--delay-ms", std::to_string(delayMs)});
     if (!logFile.empty()) argv.insert(argv.end(), {"--log", logFile});
-    if (failEvery > 0) argv.insert(argv.end(), {"--fail-every", std::to_string(failEvery)});
+    if (failEvery > 0) {
+      argv.insert(argv.end(), {"--fail-every", std::to_string(failEvery), "--fail-status",
+                               std::to_string(failStatus)});
+    }
 #ifdef _WIN32
     try {
       process_ = std::make_unique<test_servers::ChildProcess>(argv);

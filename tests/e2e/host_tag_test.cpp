@@ -440,7 +440,8 @@ TEST_F(HostTag, AFlakySiteIsRetriedAndAnUnreachableOneStopsTheRun) {
   const Case flaky[] = {{{}, "tagged 0, had lyrics 0, not found 0, failed 1\n"},
                         {{"--retries", "1"}, "tagged 1, had lyrics 0, not found 0, failed 0\n"}};
   for (const Case& c : flaky) {
-    e2e::BundledSite site(0, "", 0, 1000);  // the first request fails
+    // The first request fails, with a status that does not ask to wait (that wait is long).
+    e2e::BundledSite site(0, "", 0, 1000, 500);
     std::vector<std::string> args = {"--proxy", site.proxy(), "--no-cache", "tag", "--delay", "0"};
     args.insert(args.end(), c.retries.begin(), c.retries.end());
     args.push_back(music + "/0.flac");
@@ -490,6 +491,21 @@ TEST_F(HostTag, ADryRunDecidesAsTheRunItPreviews) {
             testing_support::ReadFileBytes(dir_.File("real.txt")));
   EXPECT_EQ(testing_support::ReadFileBytes(dir_.File("real.txt")),
             music + "/b read-only.mp3\n");
+}
+
+// --timeout is a hard limit on the run: a file whose tags are still being read when it passes
+// is not done (not failed), and the run ends as timed out. An MP3 of 64 GiB of zeros (sparse:
+// no disk space) keeps the tag reader looking for its first frame far longer than that.
+TEST_F(HostTag, ATimeoutCutsAReadShortAndTheFileIsNotDone) {
+  const std::string music = dir_.File("music");
+  fs::create_directory(music);
+  const std::string huge = music + "/Kestrel - Rain.mp3";
+  { std::ofstream(huge).flush(); }
+  ASSERT_EQ(truncate(huge.c_str(), 64ll << 30), 0) << "no sparse files here";
+  const RunResult r = Tag({"--timeout", "2", music});
+  EXPECT_EQ(r.status, 1) << Describe(r);
+  EXPECT_EQ(r.out, "tagged 0, had lyrics 0, not found 0, failed 0; timed out, 1 not done\n");
+  EXPECT_NE(r.err.find("1/1 timed out: " + huge + "\n"), std::string::npos) << r.err;
 }
 
 TEST_F(HostTag, RunsStoppedAtRandomMomentsLeaveEveryFileWholeOrTagged) {

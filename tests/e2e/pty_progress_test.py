@@ -1,6 +1,7 @@
 """`tunewell tag` on a pseudo-terminal 50 columns wide, against the bundled site: the progress
 bar is drawn and redrawn in place, no redrawn line is wider than the terminal, and the line of a file
-not found stays on screen above the bar and in the recap at the end."""
+not found stays on screen above the bar and in the recap at the end; a dumb terminal gets plain
+lines."""
 import os
 import pty
 import re
@@ -31,11 +32,13 @@ def corpus_songs(count):
     return songs[:count]
 
 
-def run_on_terminal(argv):
-    """Everything the program wrote to a terminal of COLUMNS columns, and its exit status."""
+def run_on_terminal(argv, term="xterm"):
+    """Everything the program wrote to a terminal of COLUMNS columns that says it is `term`,
+    and its exit status."""
     leader, follower = pty.openpty()
     fcntl.ioctl(follower, termios.TIOCSWINSZ, struct.pack("HHHH", 24, COLUMNS, 0, 0))
-    child = subprocess.Popen(argv, stdin=follower, stdout=subprocess.PIPE, stderr=follower)
+    child = subprocess.Popen(argv, stdin=follower, stdout=subprocess.PIPE, stderr=follower,
+                             env=dict(os.environ, TERM=term))
     os.close(follower)
     screen = b""
     while True:
@@ -95,6 +98,16 @@ class ProgressOnATerminal(unittest.TestCase):
         missing = "4/4 not found: %s/9 missing.mp3" % music
         self.assertIn("\r\x1b[K" + missing + "\r\n", screen, "not kept above the bar")
         self.assertIn("\r\nnot found or failed: 1\r\n  " + missing + "\r\n", screen)
+
+    def test_a_dumb_terminal_gets_plain_lines(self):
+        music = os.path.join(self.scratch, "music")
+        screen, _, status = run_on_terminal(
+            [HOST, "--proxy", "127.0.0.1:%d" % self.port, "--no-cache", "tag", "--delay", "0",
+             music], term="dumb")
+        self.assertEqual(1, status, screen)
+        self.assertNotIn("\x1b", screen)
+        self.assertNotIn("\r[", screen, "a bar was drawn")
+        self.assertIn("4/4 not found: %s/9 missing.mp3\r\n" % music, screen)
 
 
 if __name__ == "__main__":

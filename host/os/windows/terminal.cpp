@@ -21,4 +21,26 @@ int TerminalColumns(std::FILE* stream) {
   return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
+// A console that handles VT sequences redraws; there is no dumb one among them.
+bool RedrawsInPlace(std::FILE* stream) { return IsTerminal(stream); }
+
+// The system's character types: full-width and ideographic characters take two cells,
+// non-spacing marks none.
+int CharacterColumns(char32_t character) {
+  wchar_t units[2];
+  int count = 1;
+  if (character >= 0x10000) {
+    const char32_t rest = character - 0x10000;
+    units[0] = static_cast<wchar_t>(0xD800 + (rest >> 10));
+    units[1] = static_cast<wchar_t>(0xDC00 + (rest & 0x3FF));
+    count = 2;
+  } else {
+    units[0] = static_cast<wchar_t>(character);
+  }
+  WORD types[2] = {};
+  if (!::GetStringTypeW(CT_CTYPE3, units, count, types)) return 1;
+  if ((types[0] & C3_NONSPACING) != 0) return 0;
+  return (types[0] & (C3_FULLWIDTH | C3_IDEOGRAPH)) != 0 ? 2 : 1;
+}
+
 }  // namespace host

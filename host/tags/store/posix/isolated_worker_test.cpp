@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "session/cancel_switch.h"
 #include "tags/store/posix/worker_confinement.h"
 
 namespace host {
@@ -40,9 +41,17 @@ std::string Reach() {
 }
 
 // The worker's requests: "echo X", "crash", "sleep", "eat" (allocates without end), "reach",
-// "read" (the handed file's first bytes).
+// "read" (the handed file's first bytes), "pid", "handshake" (a byte written to the first
+// handed file, then one read from the second, so that the test acts while the request runs).
 std::string Serve(const std::string& request, std::vector<int>& files) {
   if (request == "crash") std::abort();
+  if (request == "handshake" && files.size() == 2) {
+    char byte = 's';
+    const bool done = write(files[0], &byte, 1) == 1 && read(files[1], &byte, 1) == 1;
+    close(files[0]);
+    close(files[1]);
+    return done ? "finished" : "cut short";
+  }
   if (request == "sleep") sleep(30);
   if (request == "eat") {
     static std::vector<std::string> kept;  // kept, so that no allocation can be left out
@@ -105,6 +114,62 @@ TEST(IsolatedWorker, TheWorkerKeepsOnlyWhatItIsHanded) {
   EXPECT_EQ(answer, std::string(kFiltered ? "refused" : "opened") + " inherited 0 null uid " + uid);
   close(file);
   close(held);
+}
+
+// An idle worker that something else killed (the OOM killer, a user) costs nothing: the next
+// request starts a new one.
+TEST(IsolatedWorker, AnIdleWorkerKilledFromOutsideIsReplacedAtTheNextRequest) {
+  IsolatedWorker worker(Serve);
+  std::string first, answer, second;
+  ASSERT_EQ(worker.Call("pid", {}, {}, first), IsolatedEnd::Returned);
+  const pid_t killed = std::atoi(first.c_str());
+  ASSERT_EQ(kill(killed, SIGKILL), 0);
+  siginfo_t info{};
+  ASSERT_EQ(waitid(P_PID, static_cast<id_t>(killed), &info, WEXITED | WNOWAIT), 0);  // not reaped
+  EXPECT_EQ(worker.Call("echo 3", {}, {}, answer), IsolatedEnd::Returned);
+  EXPECT_EQ(answer, "echo 3");
+  ASSERT_EQ(worker.Call("pid", {}, {}, second), IsolatedEnd::Returned);
+  EXPECT_NE(second, first);
+}
+
+// A terminal's Ctrl-C goes to the whole foreground process group, the worker included: the
+// worker ignores it, and the host, which notes it (the run stops after this file), gets the
+// answer of the request under way.
+TEST(IsolatedWorker, CtrlCToTheProcessGroupLetsTheRequestUnderWayFinish) {
+  int started[2], go[2], report[2];
+  ASSERT_EQ(pipe(started), 0);
+  ASSERT_EQ(pipe(go), 0);
+  ASSERT_EQ(pipe(report), 0);
+  const pid_t host = fork();
+  if (host == 0) {
+    setpgid(0, 0);  // a group of its own, as a terminal's foreground job
+    IsolatedWorker worker(Serve);
+    std::string answer;
+    // Started before the host's own handler: the worker's indifference is its own, not the
+    // handler it would inherit.
+    worker.Call("echo", {}, {}, answer);
+    CancelSwitch::Install(std::nullopt);
+    const IsolatedEnd end = worker.Call("handshake", {started[1], go[0]}, {}, answer);
+    const std::string said = (end == IsolatedEnd::Returned ? "returned " : "lost ") + answer +
+                             (CancelSwitch::Cancelled() ? ", interrupted" : "");
+    write(report[1], said.data(), said.size());
+    _exit(0);
+  }
+  close(started[1]);
+  close(go[0]);
+  close(report[1]);
+  char byte = 0;
+  ASSERT_EQ(read(started[0], &byte, 1), 1);  // the request is under way
+  ASSERT_EQ(kill(-host, SIGINT), 0);
+  ASSERT_EQ(write(go[1], "g", 1), 1);
+  char text[64] = {};
+  const ssize_t n = read(report[0], text, sizeof text - 1);
+  int status = 0;
+  waitpid(host, &status, 0);
+  EXPECT_EQ(std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0),
+            "returned finished, interrupted");
+  EXPECT_TRUE(WIFEXITED(status)) << "the host was ended by the signal";
+  for (const int fd : {started[0], go[1], report[0]}) close(fd);
 }
 
 // A worker whose host is killed ends with it.
