@@ -205,6 +205,8 @@ TEST(CloseAndMergeLog, DestructionMerges) {
 // parent log is held denying other writers while a section is appended, so sections never
 // overwrite or interleave each other: every section is whole and in one piece, and every
 // child is either merged (and deleted) or, when the parent stays taken too long, kept whole.
+// The test itself holds the parent until every child has begun its merge, so that each one
+// meets a taken parent and waits its turn, however idle the machine.
 constexpr int kMergingProcesses = 8;
 constexpr int kMergedLines = 2000;
 
@@ -221,6 +223,7 @@ int MergingChild(const std::vector<std::string>& arguments) {
   while (!std::filesystem::exists(signals / "go")) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
+  std::ofstream(signals / ("merging" + std::to_string(k)));
   log.CloseAndMergeLog();
   return 0;
 }
@@ -239,10 +242,21 @@ TEST(CloseAndMergeLog, EightProcessesMergingAtOnceLoseNothing) {
           std::vector<std::string>{folder.path(), parent, signals.path(), std::to_string(k)}));
       ASSERT_TRUE(children.back()->Started());
     }
-    while (ListFiles(signals.path()).size() < static_cast<std::size_t>(kProcesses)) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    const auto signalled = [&](std::size_t count) {
+      while (ListFiles(signals.path()).size() < count) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    };
+    signalled(kProcesses);  // every child ready
+    auto holder = std::make_unique<platform::File>();
+    ASSERT_TRUE(holder->Open(platform::PathFromNative(parent),
+                             platform::File::modeCreate | platform::File::modeWrite |
+                                 platform::File::shareDenyWrite));
     std::ofstream(signals.File("go"));
+    signalled(2 * kProcesses + 1);  // ready, go, and every child merging
+    // Well past a retry, well within the wait: each child has found the parent taken.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    holder.reset();
     for (auto& child : children) EXPECT_EQ(child->Wait(), 0);
   }
 

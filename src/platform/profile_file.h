@@ -32,6 +32,17 @@ struct ProfileStamp {
 // The stamp of the file a path names now; false when it cannot be found.
 bool StampProfilePath(const WString& path, ProfileStamp& stamp);
 
+// How long after its last change a file's stamp proves that it is unchanged. File systems stamp
+// a change with a coarse clock (a tick of 1 to 16 ms), so a program that rewrites a file in
+// place twice within one tick, to the same size, leaves the same stamp: a version read within
+// that tick may be gone although the stamp says it is there. A version read this long after
+// its change is the one its stamp names.
+inline constexpr std::int64_t kStampSettledAfterMs = 100;
+
+// True when the stamp's change is at least kStampSettledAfterMs old now (or in the future:
+// never). Ask before reading the bytes that the stamp is to stand for.
+bool StampIsSettled(const ProfileStamp& stamp);
+
 // The longest a writer waits for another's lock before it gives up (32, the sharing
 // violation): a lock held for ever must not hold the caller for ever.
 inline constexpr std::uint32_t kProfileLockWaitMs = 3000;

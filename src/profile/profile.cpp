@@ -77,11 +77,13 @@ DocumentPtr LoadForRead(const WString& path) {
   const std::unique_ptr<platform::ProfileFile> file = platform::ProfileFile::OpenForRead(path);
   if (file == nullptr) return nullptr;
   if (DocumentPtr known = Parsed().Find(path, file->Stamp())) return known;
+  const bool settled = platform::StampIsSettled(file->Stamp());
   std::string bytes;
   if (!file->ReadAll(bytes)) return nullptr;
   DocumentPtr document =
       std::make_shared<ProfileDocument>(ProfileDocument::Parse(std::move(bytes)));
-  Parsed().Store(path, file->Stamp(), document);
+  // A version read within its change's tick is not kept: its stamp may name another one too.
+  if (settled) Parsed().Store(path, file->Stamp(), document);
   return document;
 }
 
@@ -149,17 +151,20 @@ bool EditLocked(const WString& path, const std::vector<Edit>& edits,
     // Nothing to delete from a file that does not exist.
     return !creates && platform::GetLastErrorCode() == platform::error::kFileNotFound;
   }
+  const bool settled = platform::StampIsSettled(file->Stamp());
   const EditablePtr edited = LoadForEdit(path, *file);
   if (edited == nullptr) return false;
   bool changed = false;
   for (const Edit& edit : edits) changed = Apply(*edited, edit) || changed;
   if (!changed) {
-    Parsed().Store(path, file->Stamp(), edited);
+    if (settled) Parsed().Store(path, file->Stamp(), edited);
     return true;
   }
   platform::ProfileStamp replaced;
   if (!file->Replace(edited->ByteRuns(), replaced)) return false;
-  Parsed().Store(path, replaced, edited);
+  // The file just made is as new as a file gets: the next reader parses it again, unless it
+  // comes after its tick.
+  if (platform::StampIsSettled(replaced)) Parsed().Store(path, replaced, edited);
   return true;
 }
 

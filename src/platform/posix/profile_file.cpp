@@ -156,6 +156,13 @@ bool StampProfilePath(const WString& path, ProfileStamp& stamp) {
   return true;
 }
 
+// The change time, not the modification time: a program can set the latter at will.
+bool StampIsSettled(const ProfileStamp& stamp) {
+  timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return Nanoseconds(now) - stamp.changed >= kStampSettledAfterMs * 1000000;
+}
+
 std::unique_ptr<ProfileFile> ProfileFile::OpenForRead(const WString& path) {
   auto impl = std::make_unique<Impl>();
   impl->native = PathToNative(path);

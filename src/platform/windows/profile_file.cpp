@@ -128,6 +128,15 @@ ProfileFile::ProfileFile(std::unique_ptr<Impl> impl, const ProfileStamp& stamp)
     : impl_(std::move(impl)), stamp_(stamp) {}
 ProfileFile::~ProfileFile() = default;
 
+
+// The last write time (the creation time never moves when a file is rewritten in place),
+// against the system time, both in 100 ns ticks.
+bool StampIsSettled(const ProfileStamp& stamp) {
+  FILETIME now{};
+  ::GetSystemTimeAsFileTime(&now);
+  return Ticks(now) - stamp.modified >= kStampSettledAfterMs * 10000;
+}
+
 bool StampProfilePath(const WString& path, ProfileStamp& stamp) {
   // No access asked: only the file's information is read.
   const win::Handle file(OpenShared(path, 0, OPEN_EXISTING));

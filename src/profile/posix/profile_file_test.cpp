@@ -7,12 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "platform/profile_file.h"
 #include "platform/system_error.h"
 #include "support/profile_files.h"
 #include "support/temp_dir.h"
@@ -39,9 +38,9 @@ TEST(Profile, SeesChangesMadeByOtherPrograms) {
   const timespec later[2] = {{2000000000, 0}, {2000000000, 0}};
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), later, 0), 0);
   EXPECT_EQ(Read(path, u"S", u"K").text, u"seven");
-  // Same inode, size and time again (a second rewrite within one tick of the clock that stamps
-  // it): only the change time tells. A pause lets that time move on coarse clocks too.
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  // Same inode, size and time again, at once: within one tick of the coarse clock that stamps
+  // changes, so that even the change time may be the same. A version read that young is not
+  // taken for the one its stamp names.
   WriteBytes(path, "[S]\r\nK=sixty\r\n");
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), later, 0), 0);
   EXPECT_EQ(Read(path, u"S", u"K").text, u"sixty");
@@ -49,6 +48,28 @@ TEST(Profile, SeesChangesMadeByOtherPrograms) {
   WriteBytes(other, "[S]\r\nK=eight\r\n");
   ASSERT_EQ(::rename(other.c_str(), path.c_str()), 0);  // a new inode
   EXPECT_EQ(Read(path, u"S", u"K").text, u"eight");
+}
+
+// A stamp stands for one version only once the coarse clock has moved past its change: rows of
+// the change's age now, in milliseconds (negative: in the future).
+TEST(Profile, AStampProvesAVersionOnlyOnceItsChangeHasSettled) {
+  TempDir dir;
+  const std::string path = dir.File("s.ini");
+  WriteBytes(path, "[S]\r\n");
+  platform::ProfileStamp stamp;
+  ASSERT_TRUE(platform::StampProfilePath(Wide(path), stamp));
+  EXPECT_FALSE(platform::StampIsSettled(stamp)) << "just written";
+  const struct {
+    std::int64_t ageMs;
+    bool settled;
+  } rows[] = {{0, false}, {platform::kStampSettledAfterMs / 2, false},
+              {platform::kStampSettledAfterMs * 2, true}, {60000, true}, {-60000, false}};
+  for (const auto& row : rows) {
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    stamp.changed = (now.tv_sec * std::int64_t{1000000000} + now.tv_nsec) - row.ageMs * 1000000;
+    EXPECT_EQ(platform::StampIsSettled(stamp), row.settled) << row.ageMs << " ms";
+  }
 }
 
 TEST(Profile, UnchangedValueLeavesFileAlone) {
