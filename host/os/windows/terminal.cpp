@@ -25,7 +25,8 @@ int TerminalColumns(std::FILE* stream) {
 bool RedrawsInPlace(std::FILE* stream) { return IsTerminal(stream); }
 
 // The system's character types: full-width and ideographic characters take two cells,
-// non-spacing marks none.
+// non-spacing marks none. A letter is never one of those marks, though some systems' tables
+// also call letters with a diacritic ("ú", "Ñ") non-spacing.
 int CharacterColumns(char32_t character) {
   wchar_t units[2];
   int count = 1;
@@ -39,7 +40,7 @@ int CharacterColumns(char32_t character) {
   }
   WORD types[2] = {};
   if (!::GetStringTypeW(CT_CTYPE3, units, count, types)) return 1;
-  if ((types[0] & C3_NONSPACING) != 0) return 0;
+  if ((types[0] & C3_NONSPACING) != 0 && (types[0] & C3_ALPHA) == 0) return 0;
   return (types[0] & (C3_FULLWIDTH | C3_IDEOGRAPH)) != 0 ? 2 : 1;
 }
 
