@@ -306,7 +306,9 @@ bool WriteProfileStrings(const std::vector<ProfileValue>& values, const WString&
       platform::SetLastErrorCode(platform::error::kInvalidParameter);
       return false;
     }
-    edits.push_back({EditKind::Set, entry.section, entry.key, entry.value});
+    // Each text is the C string it holds, as WriteProfileString takes it: what follows a NUL
+    // was never checked above, and could carry a line break into the file.
+    edits.push_back({EditKind::Set, entry.section.c_str(), entry.key.c_str(), entry.value.c_str()});
   }
   return edits.empty() || EditLocked(path, edits, giveUp);
 }

@@ -325,6 +325,11 @@ TEST(Profile, RefusesTextThatWouldNotReadBack) {
     }
   }
   EXPECT_EQ(ReadFileBytes(path), "[S]\r\nK=keep\r\n");
+  // A text holding a NUL ends there, as the C string a single write takes: what follows it
+  // never reaches the file.
+  const WString hidden(u"v\0\r\n[Evil]\r\nK=w", 15);
+  ASSERT_TRUE(profile::WriteProfileStrings({{u"S", u"K", hidden}}, Wide(path)));
+  EXPECT_EQ(ReadFileBytes(path), "[S]\r\nK=v\r\n");
 }
 
 TEST(Profile, MissingFolderFails) {
