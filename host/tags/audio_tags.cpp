@@ -12,6 +12,7 @@
 #include <taglib/wavfile.h>
 #include <taglib/xiphcomment.h>
 
+#include <utility>
 #include <vector>
 
 namespace host {
@@ -53,12 +54,26 @@ std::vector<TagLib::ID3v2::UnsynchronizedLyricsFrame*> LyricsFrames(TagLib::ID3v
   return plain;
 }
 
-std::string Id3v2Lyrics(TagLib::ID3v2::Tag& tag) {
+// The frame whose text is the file's lyrics: the first that holds any.
+const TagLib::ID3v2::UnsynchronizedLyricsFrame* Id3v2LyricsFrame(TagLib::ID3v2::Tag& tag) {
   for (const auto* frame : LyricsFrames(tag)) {
-    const std::string text = Utf8(frame->text());
-    if (!text.empty()) return text;
+    if (!frame->text().isEmpty()) return frame;
   }
-  return {};
+  return nullptr;
+}
+
+std::string Id3v2Lyrics(TagLib::ID3v2::Tag& tag) {
+  const auto* frame = Id3v2LyricsFrame(tag);
+  return frame != nullptr ? Utf8(frame->text()) : std::string();
+}
+
+// A frame's language as letters alone: its three bytes may be anything.
+std::string LanguageText(const TagLib::ByteVector& language) {
+  std::string text;
+  for (const char c : language) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) text += c;
+  }
+  return text;
 }
 
 // The language of the frame the lyrics replace: the first without a description; for a new
@@ -107,14 +122,19 @@ TagLib::Ogg::XiphComment* XiphOf(TagLib::File& file, AudioFormat format) {
   }
 }
 
-std::string XiphLyrics(TagLib::Ogg::XiphComment& comment) {
+// The lyrics and the field they are in; empty when none.
+std::pair<std::string, const char*> XiphLyricsField(TagLib::Ogg::XiphComment& comment) {
   for (const char* field : {"LYRICS", "UNSYNCEDLYRICS"}) {
     const TagLib::StringList values = comment.fieldListMap()[field];
     for (const String& value : values) {
-      if (!value.isEmpty()) return Utf8(value);
+      if (!value.isEmpty()) return {Utf8(value), field};
     }
   }
   return {};
+}
+
+std::string XiphLyrics(TagLib::Ogg::XiphComment& comment) {
+  return XiphLyricsField(comment).first;
 }
 
 void SetXiphLyrics(TagLib::Ogg::XiphComment& comment, const String& text) {
@@ -209,6 +229,20 @@ std::string AudioTags::Lyrics() const {
     return values.isEmpty() ? std::string() : Utf8(values.front());
   }
   return {};
+}
+
+LyricsPlace AudioTags::WhereLyrics() const {
+  if (!file_) return {};
+  if (TagLib::ID3v2::Tag* tag = Id3v2Of(*file_, format_)) {
+    const auto* frame = Id3v2LyricsFrame(*tag);
+    if (frame == nullptr) return {};
+    return {"USLT", LanguageText(frame->language()), Utf8(frame->description())};
+  }
+  if (TagLib::Ogg::XiphComment* comment = XiphOf(*file_, format_)) {
+    const char* field = XiphLyricsField(*comment).second;
+    return field != nullptr ? LyricsPlace{field, {}, {}} : LyricsPlace{};
+  }
+  return Lyrics().empty() ? LyricsPlace{} : LyricsPlace{"\xC2\xA9lyr", {}, {}};
 }
 
 void AudioTags::SetLyrics(const std::string& text, const std::string& newLanguage) {

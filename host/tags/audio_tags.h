@@ -17,6 +17,14 @@ class IOStream;
 
 namespace host {
 
+// Where a file's lyrics sit, for a person to see: the field ("USLT", "LYRICS", "UNSYNCEDLYRICS",
+// "\xC2\xA9lyr") and, for an ID3v2 frame, its language and description. All empty without lyrics.
+struct LyricsPlace {
+  std::string field;
+  std::string language;
+  std::string description;
+};
+
 class AudioTags {
  public:
   AudioTags();
@@ -34,6 +42,8 @@ class AudioTags {
   // The stored lyrics: the first USLT frame without a description, else the first with one;
   // LYRICS, else UNSYNCEDLYRICS; ©lyr.
   std::string Lyrics() const;
+  // Where the lyrics Lyrics() returns are.
+  LyricsPlace WhereLyrics() const;
 
   // Stores the text as the file's lyrics. ID3v2: the USLT frame with an empty description in
   // the language of the first such frame, else `newLanguage`, replaces that one alone (frames of other

@@ -71,28 +71,40 @@ std::vector<Frame> FramesOf(TagLib::ByteVector bytes) {
   return frames;
 }
 
-// Which frames are a file's lyrics, and which a store replaces: the frame without a
-// description (in its own language, or the one asked for when there is none) is the song's own
-// and is replaced; a described one (a translation) is another text and stays.
+// Which frames are a file's lyrics (and where they were read: language, description), and
+// which a store replaces: the frame without a description (in its own language, or the one
+// asked for when there is none) is the song's own and is replaced; a described one (a
+// translation) is another text and stays.
 TEST(AudioTags, TheSongsOwnFrameIsReadAndReplacedAndOthersStay) {
   struct Case {
     const char* what;
     std::vector<Frame> before;
     std::string read;
+    Frame where;               // language, description, field of the lyrics read
     std::vector<Frame> after;  // having stored "new" with the language "spa" for a new frame
   };
   const Case cases[] = {
-      {"none", {}, "", {{"spa", "", "new"}}},
+      {"none", {}, "", {}, {{"spa", "", "new"}}},
       {"its own and a translation",
        {{"eng", "", "own"}, {"deu", "Übersetzung", "trans"}},
        "own",
+       {"eng", "", "USLT"},
        {{"deu", "Übersetzung", "trans"}, {"eng", "", "new"}}},
+      {"only a translation: read, and kept beside the new frame",
+       {{"deu", "Übersetzung", "trans"}},
+       "trans",
+       {"deu", "Übersetzung", "USLT"},
+       {{"deu", "Übersetzung", "trans"}, {"spa", "", "new"}}},
       {"two languages without a description: the first is replaced",
        {{"eng", "", "a"}, {"fra", "", "b"}},
        "a",
+       {"eng", "", "USLT"},
        {{"fra", "", "b"}, {"eng", "", "new"}}},
       {"an empty frame is no lyrics", {{"eng", "", ""}, {"fra", "", "b"}}, "b",
+       {"fra", "", "USLT"},
        {{"fra", "", "b"}, {"eng", "", "new"}}},
+      {"a language of no letters is shown as none", {{"\x01\x02\x03", "", "x"}}, "x",
+       {"", "", "USLT"}, {{"\x01\x02\x03", "", "new"}}},
   };
   for (const Case& c : cases) {
     TagLib::ByteVectorStream stream(WavWith(c.before));
@@ -100,6 +112,8 @@ TEST(AudioTags, TheSongsOwnFrameIsReadAndReplacedAndOthersStay) {
     std::string error;
     ASSERT_TRUE(tags.Open(stream, AudioFormat::Wav, error)) << c.what << ": " << error;
     EXPECT_EQ(tags.Lyrics(), c.read) << c.what;
+    const LyricsPlace place = tags.WhereLyrics();
+    EXPECT_EQ((Frame{place.language, place.description, place.field}), c.where) << c.what;
     tags.SetLyrics("new", "spa");
     ASSERT_TRUE(tags.Save()) << c.what;
     EXPECT_EQ(FramesOf(*stream.data()), c.after) << c.what;

@@ -16,6 +16,7 @@
 #include "tags/store/isolated_worker.h"
 #include "tags/store/posix/run_journal.h"
 #include "tags/audio_format.h"
+#include "tags/audio_tags.h"
 
 namespace host {
 
@@ -23,6 +24,7 @@ struct FileTags {
   std::string artist;  // UTF-8, empty when the tag has none
   std::string title;
   std::string lyrics;  // empty when the file holds none
+  LyricsPlace lyricsPlace;  // where they are
   FileIdentity identity;  // the file as it was when read, for StoreLyrics
 };
 
