@@ -89,8 +89,11 @@ const std::vector<CommandSpec>& CommandTable() {
        "hidden entries are skipped). MP3, WAV, AIFF: ID3v2 USLT; FLAC,\n"
        "Ogg Vorbis, Opus: Vorbis comment LYRICS; M4A/MP4: \xC2\xA9lyr.\n"
        "Artist and title come from the tags, else from a file name\n"
-       "ARTIST - TITLE.ext. A file holding lyrics is skipped unless\n"
-       "--force. Each file is replaced through a flushed copy, so a killed\n"
+       "ARTIST - TITLE.ext. A file holding the song's own lyrics is skipped\n"
+       "unless --force: a USLT frame without a description (any language),\n"
+       "a LYRICS or UNSYNCEDLYRICS comment, or \xC2\xA9lyr; a described USLT\n"
+       "frame (a translation, say) is another text, kept beside the song's\n"
+       "own. Each file is replaced through a flushed copy, so a killed\n"
        "run damages none; each change is first recorded in a private\n"
        "journal ($XDG_STATE_HOME/tunewell, else ~/.local/state/tunewell),\n"
        "from which the next run puts back what a killed one left. Nothing\n"
@@ -121,8 +124,12 @@ const std::vector<CommandSpec>& CommandTable() {
        .missing = kNoTags},
       {.name = "show",
        .arguments = {"PATH..."},
-       .help = "print the lyrics stored in music files (or say there are none);\n"
-       "a FOLDER shows every music file under it, as tag walks it",
+       .help = "print the lyrics texts stored in music files: a file holding only\n"
+       "the song's own lyrics shows them alone (for > FILE); else each\n"
+       "text comes under a heading with its place, language and\n"
+       "description (--- USLT deu \"Translation\" ---). A file has lyrics\n"
+       "as tag counts them; one without says so on stderr. A FOLDER shows\n"
+       "every music file under it, as tag walks it",
        .run = RunShowCommand,
        .missing = kNoTags},
       {.name = "song",

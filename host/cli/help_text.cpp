@@ -27,7 +27,8 @@ constexpr const char* kTagExit =
     "  tag: 1 interrupted or timed out; else 3 when any download failed; else 4 when any file\n"
     "      or folder met a local problem (could not be read or written, no artist and title);\n"
     "      else 1 when any song was not found; else 0 (a file that had lyrics counts as found)\n"
-    "  show: 0 when every file holds lyrics, 1 otherwise\n";
+    "  show: 0 when every file holds lyrics, 1 otherwise\n"
+    "  tag, show: 2 (as a usage error) when --include and --exclude leave no music file\n";
 #endif
 
 std::string ExitStatusText() {

@@ -300,8 +300,11 @@ const std::vector<OptionSpec>& OptionTable() {
        },
        .help = "take only the music files whose name matches an --include (if\n"
        "any is given); a GLOB holding a / is matched against the whole\n"
-       "path. * any run, ? one character, [abc] [a-z] [!abc] one of a\n"
-       "set. May be repeated",
+       "path, so '*/Kestrel/*' takes the files under a folder Kestrel.\n"
+       "* any run, ? one character, [abc] [a-z] [!abc] one of a set; case\n"
+       "counts but in the extension (*.mp3 takes SONG.MP3). An --include\n"
+       "that matches no file is named; when none is left, the run stops\n"
+       "with status 2. May be repeated",
        .scope = S::Only,
        .commands = {"tag", "review", "show"}},
       {.name = "--exclude",

@@ -19,25 +19,18 @@ bool IsFeaturingWord(const std::string& word, bool inBracket) {
   return inBracket && word == "ft";
 }
 
-std::u32string Trimmed(std::u32string_view text) {
-  std::size_t start = 0;
-  std::size_t end = text.size();
-  while (start < end && IsBlank(text[start])) ++start;
-  while (end > start && IsBlank(text[end - 1])) --end;
-  return std::u32string(text.substr(start, end - start));
-}
 
 }  // namespace
 
 std::string WithoutFeaturedArtist(std::string_view artist) {
-  const std::u32string name = Trimmed(CodePoints(artist));
+  const std::u32string name = TrimmedBlanks(CodePoints(artist));
   bool firstWord = true;
   for (std::size_t at = 0; at < name.size(); ++at) {
     if (IsBlank(name[at])) continue;
     const bool bracket = name[at] == '(' || name[at] == '[';
     const std::size_t wordStart = bracket ? at + 1 : at;
     if (!firstWord && IsFeaturingWord(LowerWordAt(name, wordStart), bracket)) {
-      return Utf8(Trimmed(std::u32string_view(name).substr(0, at)));
+      return Utf8(TrimmedBlanks(std::u32string_view(name).substr(0, at)));
     }
     firstWord = false;
     while (at < name.size() && !IsBlank(name[at])) ++at;

@@ -1,5 +1,7 @@
 #include "matching/characters.h"
 
+#include "os/utf.h"
+
 namespace host::matching {
 namespace {
 
@@ -39,23 +41,6 @@ bool IsLatinExtendedCapital(char32_t c) {
   return (Between(c, 0x100, 0x137) || Between(c, 0x14A, 0x177)) && c % 2 == 0;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 // The length of the well-formed sequence at `at` and its code point; 0 when ill-formed.
 std::size_t DecodeOne(std::string_view text, std::size_t at, char32_t& c) {
@@ -153,6 +138,14 @@ bool IsBlank(char32_t c) {
   return c == ' ' || Between(c, '\t', '\r') || c == 0xA0 || c == 0x1680 ||
          Between(c, 0x2000, 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
          c == 0x205F || c == 0x3000;
+}
+
+std::u32string TrimmedBlanks(std::u32string_view text) {
+  std::size_t start = 0;
+  std::size_t end = text.size();
+  while (start < end && IsBlank(text[start])) ++start;
+  while (end > start && IsBlank(text[end - 1])) --end;
+  return std::u32string(text.substr(start, end - start));
 }
 
 bool IsLetterOrDigit(char32_t c) {

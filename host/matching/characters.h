@@ -30,6 +30,8 @@ bool IsInvisible(char32_t c);
 
 // Space, tab, line ends, the no-break spaces and the other Unicode spaces.
 bool IsBlank(char32_t c);
+// The text without blanks (IsBlank) at either end.
+std::u32string TrimmedBlanks(std::u32string_view text);
 
 // ASCII letters and digits, and every character above ASCII that is not a blank, a
 // typographic stand-in or invisible (letters of other scripts count as letters).

@@ -14,13 +14,6 @@ struct Peeled {
   std::u32string text;
 };
 
-std::u32string Trimmed(std::u32string_view text) {
-  std::size_t start = 0;
-  std::size_t end = text.size();
-  while (start < end && IsBlank(text[start])) ++start;
-  while (end > start && IsBlank(text[end - 1])) --end;
-  return std::u32string(text.substr(start, end - start));
-}
 
 char32_t OpeningOf(char32_t closing) {
   return closing == ')' ? '(' : closing == ']' ? '[' : closing == '}' ? '{' : 0;
@@ -31,11 +24,11 @@ bool IsDash(char32_t c) { return c == '-' || TypographicStandIn(c) == '-'; }
 // Takes the part that `text` now ends with off it, when what is left is not empty.
 std::optional<Peeled> TakeEnd(std::u32string& text, std::size_t partStart,
                               std::size_t restEnd, char opening, std::size_t partEnd) {
-  std::u32string rest = Trimmed(std::u32string_view(text).substr(0, restEnd));
+  std::u32string rest = TrimmedBlanks(std::u32string_view(text).substr(0, restEnd));
   while (!rest.empty() && (rest.back() == ',' || rest.back() == ':')) {
-    rest = Trimmed(std::u32string_view(rest).substr(0, rest.size() - 1));
+    rest = TrimmedBlanks(std::u32string_view(rest).substr(0, rest.size() - 1));
   }
-  std::u32string part = Trimmed(std::u32string_view(text).substr(partStart, partEnd - partStart));
+  std::u32string part = TrimmedBlanks(std::u32string_view(text).substr(partStart, partEnd - partStart));
   if (rest.empty()) return std::nullopt;
   text = std::move(rest);
   return Peeled{opening, std::move(part)};
@@ -139,7 +132,7 @@ void SortUnique(std::vector<std::string>& words) {
 }  // namespace
 
 SongTitle ParseTitle(std::string_view title) {
-  std::u32string rest = Trimmed(CodePoints(title));
+  std::u32string rest = TrimmedBlanks(CodePoints(title));
   std::vector<TitlePart> parts;
   for (;;) {
     std::optional<Peeled> peeled = PeelBracket(rest);

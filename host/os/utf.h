@@ -9,6 +9,8 @@
 namespace host {
 
 std::string ToUtf8(const WString& text);
+// Appends one code point (not a surrogate) in UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
 WString FromUtf8(const std::string& text);
 // Whether text is well-formed UTF-8 (it then comes back from FromUtf8 unchanged).
 inline bool IsUtf8(const std::string& text) { return ToUtf8(FromUtf8(text)) == text; }

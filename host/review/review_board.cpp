@@ -79,6 +79,14 @@ std::vector<CoverageRow> Coverage(const std::vector<ReviewFile>& files, GroupOf 
   return list;
 }
 
+// The frame the song's own lyrics were read from (tags/lyrics_frame.h); none found, an empty one.
+LyricsFrame SongsOwnFrame(const std::vector<LyricsFrame>& frames) {
+  for (const LyricsFrame& frame : frames) {
+    if (IsSongsOwn(frame)) return frame;
+  }
+  return {};
+}
+
 // The first lines of lyrics, and how many lines there are.
 void WriteLyricsPreview(JsonWriter& json, const std::string& lyrics) {
   int lines = 1;
@@ -121,9 +129,10 @@ void WriteFile(JsonWriter& json, std::size_t number, const ReviewFile& file) {
   if (!result.heldLyrics.empty()) {
     json.BeginObject();
     WriteLyricsPreview(json, result.heldLyrics);
-    json.Field("field", result.heldPlace.field)
-        .Field("language", result.heldPlace.language)
-        .Field("description", result.heldPlace.description)
+    const LyricsFrame where = SongsOwnFrame(result.heldFrames);
+    json.Field("field", where.field)
+        .Field("language", PrintableText(where.language))
+        .Field("description", where.description)
         .EndObject();
   } else {
     json.Null();

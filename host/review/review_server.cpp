@@ -33,7 +33,7 @@ void Refuse(httplib::Response& res, int status, const std::string& why) {
 }
 
 // What a POST came to: {"ok": true} or {"ok": false, "error": WHY} (409: the board said no).
-void Outcome(httplib::Response& res, const std::string& why) {
+void AnswerPost(httplib::Response& res, const std::string& why) {
   JsonWriter json;
   json.BeginObject().Field("ok", why.empty()).FieldOrNull("error", why).EndObject();
   Answer(res, why.empty() ? 200 : 409, json.Text());
@@ -120,7 +120,7 @@ void ReviewServer::Running::Serve(ReviewBoard& board, const Routing& routing,
       const auto number = file();
       const auto decision = DecisionNamed(req.get_param_value("decision"));
       if (!number || !decision) return Refuse(res, 400, "file and decision, please");
-      return Outcome(res, board.Decide(*number, *decision));
+      return AnswerPost(res, board.Decide(*number, *decision));
     }
     case Route::Search: {
       const auto number = file();
@@ -128,14 +128,14 @@ void ReviewServer::Running::Serve(ReviewBoard& board, const Routing& routing,
       const std::string title = req.get_param_value("title");
       if (!number) return Refuse(res, 400, "file: a file's number");
       if (const std::string why = NamesProblem(artist, title); !why.empty()) {
-        return Outcome(res, why);
+        return AnswerPost(res, why);
       }
-      return Outcome(res, board.Post({ReviewJob::Kind::Search, *number, {artist, title}}));
+      return AnswerPost(res, board.Post({ReviewJob::Kind::Search, *number, {artist, title}}));
     }
     case Route::Write:
-      return Outcome(res, board.Post({ReviewJob::Kind::Write, 0, {}}));
+      return AnswerPost(res, board.Post({ReviewJob::Kind::Write, 0, {}}));
     case Route::Finish:
-      return Outcome(res, board.Post({ReviewJob::Kind::Finish, 0, {}}));
+      return AnswerPost(res, board.Post({ReviewJob::Kind::Finish, 0, {}}));
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <taglib/aifffile.h>
 #include <taglib/flacfile.h>
+#include <taglib/id3v1tag.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mp4file.h>
@@ -12,7 +13,6 @@
 #include <taglib/wavfile.h>
 #include <taglib/xiphcomment.h>
 
-#include <utility>
 #include <vector>
 
 namespace host {
@@ -21,7 +21,8 @@ namespace {
 using TagLib::String;
 
 constexpr auto kReadStyle = TagLib::AudioProperties::Fast;
-const char* const kMp4Lyrics = "\251lyr";
+const char* const kMp4Lyrics = "\251lyr";  // the key, in TagLib's Latin-1
+const char* const kMp4Lyrics8 = "\xC2\xA9lyr";  // its name in UTF-8, for show
 
 std::string Utf8(const String& text) { return text.to8Bit(true); }
 String FromUtf8(const std::string& text) { return String(text, String::UTF8); }
@@ -54,26 +55,20 @@ std::vector<TagLib::ID3v2::UnsynchronizedLyricsFrame*> LyricsFrames(TagLib::ID3v
   return plain;
 }
 
-// The frame whose text is the file's lyrics: the first that holds any.
-const TagLib::ID3v2::UnsynchronizedLyricsFrame* Id3v2LyricsFrame(TagLib::ID3v2::Tag& tag) {
-  for (const auto* frame : LyricsFrames(tag)) {
-    if (!frame->text().isEmpty()) return frame;
-  }
-  return nullptr;
-}
-
-std::string Id3v2Lyrics(TagLib::ID3v2::Tag& tag) {
-  const auto* frame = Id3v2LyricsFrame(tag);
-  return frame != nullptr ? Utf8(frame->text()) : std::string();
-}
-
-// A frame's language as letters alone: its three bytes may be anything.
+// A language code as stored: three bytes, which a careless writer leaves as NULs.
 std::string LanguageText(const TagLib::ByteVector& language) {
-  std::string text;
-  for (const char c : language) {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) text += c;
-  }
+  std::string text(language.data(), language.size());
+  while (!text.empty() && text.back() == '\0') text.pop_back();
   return text;
+}
+
+void AddId3v2Frames(TagLib::ID3v2::Tag& tag, std::vector<LyricsFrame>& frames) {
+  for (const auto* frame : LyricsFrames(tag)) {
+    const std::string text = Utf8(frame->text());
+    if (!text.empty()) {
+      frames.push_back({"USLT", LanguageText(frame->language()), Utf8(frame->description()), text});
+    }
+  }
 }
 
 // The language of the frame the lyrics replace: the first without a description; for a new
@@ -94,9 +89,14 @@ TagLib::ID3v2::Version VersionToWrite(TagLib::ID3v2::Tag& tag) {
 void SetId3v2Lyrics(TagLib::ID3v2::Tag& tag, const String& text, const std::string& newLanguage) {
   const TagLib::ByteVector language = LyricsLanguage(tag, newLanguage);
   // Only the frame of this language without a description is replaced: a translation or any
-  // other described text beside it is the user's and stays.
+  // other described text beside it is the user's and stays. The others are taken out and put
+  // back after the new frame, in their order, so that the lyrics stored are the ones read
+  // first (an undescribed frame in another language would be otherwise).
+  std::vector<TagLib::ID3v2::UnsynchronizedLyricsFrame*> others;
   for (auto* frame : LyricsFrames(tag)) {
-    if (frame->description().isEmpty() && frame->language() == language) tag.removeFrame(frame);
+    const bool replaced = frame->description().isEmpty() && frame->language() == language;
+    tag.removeFrame(frame, replaced);
+    if (!replaced) others.push_back(frame);
   }
   // ID3v2.3 knows no UTF-8.
   auto* frame = new TagLib::ID3v2::UnsynchronizedLyricsFrame(IsId3v23(tag) ? String::UTF16
@@ -104,7 +104,23 @@ void SetId3v2Lyrics(TagLib::ID3v2::Tag& tag, const String& text, const std::stri
   frame->setLanguage(language);
   frame->setDescription(String());
   frame->setText(text);
-  tag.addFrame(frame);  // the tag owns it
+  tag.addFrame(frame);  // the tag owns it, and each of the others again
+  for (auto* other : others) tag.addFrame(other);
+}
+
+// An MP3 whose only tag was ID3v1 is about to get an ID3v2 tag: it carries what v1 says, as
+// a player that finds v2 reads v1 no more. Not TagLib's own duplication, which would also fill
+// the gaps of an existing v2 tag from v1 and copy v1's comment, often an encoder's note.
+void FillFromId3v1(TagLib::MPEG::File& mp3) {
+  if (mp3.hasID3v2Tag() || !mp3.hasID3v1Tag()) return;
+  const TagLib::ID3v1::Tag& v1 = *mp3.ID3v1Tag();
+  TagLib::ID3v2::Tag& v2 = *mp3.ID3v2Tag(true);
+  v2.setTitle(v1.title());
+  v2.setArtist(v1.artist());
+  v2.setAlbum(v1.album());
+  v2.setYear(v1.year());
+  v2.setTrack(v1.track());
+  v2.setGenre(v1.genre());
 }
 
 // --- Vorbis comments (FLAC, Ogg Vorbis, Ogg Opus) ---
@@ -122,19 +138,13 @@ TagLib::Ogg::XiphComment* XiphOf(TagLib::File& file, AudioFormat format) {
   }
 }
 
-// The lyrics and the field they are in; empty when none.
-std::pair<std::string, const char*> XiphLyricsField(TagLib::Ogg::XiphComment& comment) {
+void AddXiphFrames(TagLib::Ogg::XiphComment& comment, std::vector<LyricsFrame>& frames) {
   for (const char* field : {"LYRICS", "UNSYNCEDLYRICS"}) {
     const TagLib::StringList values = comment.fieldListMap()[field];
     for (const String& value : values) {
-      if (!value.isEmpty()) return {Utf8(value), field};
+      if (!value.isEmpty()) frames.push_back({field, "", "", Utf8(value)});
     }
   }
-  return {};
-}
-
-std::string XiphLyrics(TagLib::Ogg::XiphComment& comment) {
-  return XiphLyricsField(comment).first;
 }
 
 void SetXiphLyrics(TagLib::Ogg::XiphComment& comment, const String& text) {
@@ -218,32 +228,24 @@ std::string AudioTags::Title() const {
   return file_ && file_->tag() ? Utf8(file_->tag()->title()) : std::string();
 }
 
-std::string AudioTags::Lyrics() const {
-  if (!file_) return {};
-  if (TagLib::ID3v2::Tag* tag = Id3v2Of(*file_, format_)) return Id3v2Lyrics(*tag);
-  if (TagLib::Ogg::XiphComment* comment = XiphOf(*file_, format_)) return XiphLyrics(*comment);
-  if (format_ == AudioFormat::Mp4) {
+std::vector<LyricsFrame> AudioTags::Frames() const {
+  std::vector<LyricsFrame> frames;
+  if (!file_) return frames;
+  if (TagLib::ID3v2::Tag* tag = Id3v2Of(*file_, format_)) {
+    AddId3v2Frames(*tag, frames);
+  } else if (TagLib::Ogg::XiphComment* comment = XiphOf(*file_, format_)) {
+    AddXiphFrames(*comment, frames);
+  } else if (format_ == AudioFormat::Mp4) {
     auto& mp4 = static_cast<TagLib::MP4::File&>(*file_);
-    if (mp4.tag() == nullptr || !mp4.tag()->contains(kMp4Lyrics)) return {};
-    const TagLib::StringList values = mp4.tag()->item(kMp4Lyrics).toStringList();
-    return values.isEmpty() ? std::string() : Utf8(values.front());
+    if (mp4.tag() == nullptr || !mp4.tag()->contains(kMp4Lyrics)) return frames;
+    for (const String& value : mp4.tag()->item(kMp4Lyrics).toStringList()) {
+      if (!value.isEmpty()) frames.push_back({kMp4Lyrics8, "", "", Utf8(value)});
+    }
   }
-  return {};
+  return frames;
 }
 
-LyricsPlace AudioTags::WhereLyrics() const {
-  if (!file_) return {};
-  if (TagLib::ID3v2::Tag* tag = Id3v2Of(*file_, format_)) {
-    const auto* frame = Id3v2LyricsFrame(*tag);
-    if (frame == nullptr) return {};
-    return {"USLT", LanguageText(frame->language()), Utf8(frame->description())};
-  }
-  if (TagLib::Ogg::XiphComment* comment = XiphOf(*file_, format_)) {
-    const char* field = XiphLyricsField(*comment).second;
-    return field != nullptr ? LyricsPlace{field, {}, {}} : LyricsPlace{};
-  }
-  return Lyrics().empty() ? LyricsPlace{} : LyricsPlace{"\xC2\xA9lyr", {}, {}};
-}
+std::string AudioTags::Lyrics() const { return SongsOwnLyrics(Frames()); }
 
 void AudioTags::SetLyrics(const std::string& text, const std::string& newLanguage) {
   if (!file_) return;
@@ -264,6 +266,7 @@ bool AudioTags::Save() {
     case AudioFormat::Mp3: {
       // Only the ID3v2 tag: no ID3v1 or APE tag is added, stripped or copied into.
       auto& mp3 = static_cast<TagLib::MPEG::File&>(*file_);
+      FillFromId3v1(mp3);
       return mp3.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone,
                       VersionToWrite(*mp3.ID3v2Tag(true)), TagLib::File::DoNotDuplicate);
     }

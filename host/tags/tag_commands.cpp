@@ -15,6 +15,7 @@
 #include "output/text_output.h"
 #include "engine/search_report.h"
 #include "tags/audio_format.h"
+#include "tags/lyrics_frame.h"
 #include "tags/store/lyrics_store.h"
 #include "tags/music_files.h"
 #include "tags/name_filter.h"
@@ -27,12 +28,19 @@ namespace {
 struct ShownFile {
   std::string path;
   bool read = false;
-  std::string lyrics;
+  std::string lyrics;  // the song's own (tags/lyrics_frame.h)
+  std::vector<LyricsFrame> frames;
   std::string error;
 };
 
 ShownFile ReadShownFile(const FileLocation& where) {
-  ShownFile shown{where.path, false, {}, {}};
+  ShownFile shown{where.path, false, {}, {}, {}};
+  std::error_code ignored;
+  if (std::filesystem::status(where.path, ignored).type() ==
+      std::filesystem::file_type::not_found) {
+    shown.error = "no such file or folder";
+    return shown;
+  }
   const auto format = AudioFormatOf(where.path);
   if (!format) {
     shown.error = "not a music file of a known kind (" + AudioExtensions() + ")";
@@ -41,6 +49,7 @@ ShownFile ReadShownFile(const FileLocation& where) {
   FileTags tags;
   shown.read = ReadFileTags(where, *format, tags, shown.error) == TagsEnd::Done;
   shown.lyrics = tags.lyrics;
+  shown.frames = tags.frames;
   return shown;
 }
 
@@ -51,27 +60,64 @@ std::string ShowJson(const std::vector<ShownFile>& files) {
     json.BeginObject()
         .PathField("path", file.path)
         .FieldOrNull("lyrics", file.lyrics)
-        .FieldOrNull("error", file.error)
-        .EndObject();
+        .Key("frames")
+        .BeginArray();
+    for (const LyricsFrame& frame : file.frames) {
+      json.BeginObject()
+          .Field("field", frame.field)
+          .FieldOrNull("language", frame.language)
+          .FieldOrNull("description", frame.description)
+          .Field("text", frame.text)
+          .EndObject();
+    }
+    json.EndArray().FieldOrNull("error", file.error).EndObject();
   }
   json.EndArray().EndObject();
   return json.Text() + "\n";
 }
 
-// One file: its lyrics alone, so that they can be redirected to a file. Several: each under a
-// "==> PATH <==" line, as head and tail do.
+// A frame's heading: "--- USLT deu "Übersetzung" ---", "--- LYRICS ---".
+std::string FrameHeading(const LyricsFrame& frame) {
+  std::string heading = "--- " + frame.field;
+  if (!frame.language.empty()) heading += " " + PrintableText(frame.language);
+  if (!frame.description.empty()) heading += " \"" + PrintableText(frame.description) + "\"";
+  return heading + " ---\n";
+}
+
+// A file's lyrics texts: the song's own alone when that is all it holds, so that
+// `show FILE > lyrics.txt` gives the lyrics; else each text under its heading.
+void PrintFrames(const ShownFile& file) {
+  if (file.frames.size() == 1 && IsSongsOwn(file.frames[0])) {
+    Print(file.frames[0].text + "\n", stdout);
+    return;
+  }
+  for (std::size_t i = 0; i < file.frames.size(); ++i) {
+    Print(std::string(i > 0 ? "\n" : "") + FrameHeading(file.frames[i]) + file.frames[i].text +
+              "\n",
+          stdout);
+  }
+}
+
+// Why a file has no lyrics, for its line on stderr.
+std::string WhyNoLyrics(const ShownFile& file) {
+  if (!file.read) return file.error;
+  return file.frames.empty() ? "no lyrics"
+                             : "no lyrics of the song's own (a text with a description, such as "
+                               "a translation, is not)";
+}
+
+// One file: its texts alone. Several: each file's under a "==> PATH <==" line, as head and
+// tail do.
 void PrintShowText(const std::vector<ShownFile>& files) {
   const bool headers = files.size() > 1;
   for (std::size_t i = 0; i < files.size(); ++i) {
     const ShownFile& file = files[i];
     const std::string path = PrintablePath(file.path);
     if (headers) Print(std::string(i > 0 ? "\n" : "") + "==> " + path + " <==\n", stdout);
-    if (!file.lyrics.empty()) {
-      Print(file.lyrics + "\n", stdout);
-    } else {
-      const std::string why = file.read ? "no lyrics" : file.error;
-      if (headers) Print("(" + why + ")\n", stdout);
-      Print("tunewell: " + path + ": " + why + "\n", stderr);
+    PrintFrames(file);
+    if (file.lyrics.empty()) {
+      if (headers && file.frames.empty()) Print("(" + WhyNoLyrics(file) + ")\n", stdout);
+      Print("tunewell: " + path + ": " + WhyNoLyrics(file) + "\n", stderr);
     }
   }
 }
@@ -91,7 +137,7 @@ std::vector<FileLocation> ShowPaths(const std::vector<std::string>& arguments,
     std::vector<std::string> errors;
     CollectMusicFiles({path}, music, errors);
     for (const UnreadableEntry& entry : music.unreadable) {
-      shown.push_back(ShownFile{entry.path, false, {}, entry.reason});
+      shown.push_back(ShownFile{entry.path, false, {}, {}, entry.reason});
     }
     paths.insert(paths.end(), music.files.begin(), music.files.end());
   }
@@ -159,6 +205,34 @@ bool TagPaths(const Options& options, std::vector<std::string>& paths) {
   return true;
 }
 
+// Leaves out the files --include and --exclude do not take. Each --include that matches no
+// file is named (a folder's name alone matches no file's name); false, said on stderr, when
+// the patterns leave no file at all: a run over nothing is a mistake on the command line.
+bool KeepFilesChosen(const Options& options, std::vector<FileLocation>& files) {
+  const NameFilter filter{options.include, options.exclude};
+  if (filter.include.empty() && filter.exclude.empty()) return true;
+  std::vector<std::string> paths;
+  for (const FileLocation& file : files) paths.push_back(file.path);
+  for (const std::string& pattern : filter.IncludesMatchingNone(paths)) {
+    const std::string shown = PrintableText(pattern);
+    std::string hint;
+    if (pattern.find('/') == std::string::npos) {
+      hint = " (it is matched against each file's name";
+      if (pattern.find_first_of("*?[") == std::string::npos) {
+        hint += "; '*/" + shown + "/*' takes the files under a folder of that name";
+      }
+      hint += ")";
+    }
+    Print("tunewell: --include '" + shown + "' matches no music file" + hint + "\n", stderr);
+  }
+  std::erase_if(files, [&](const FileLocation& file) { return !filter.Takes(file.path); });
+  if (!files.empty()) return true;
+  Print("tunewell: no music file matched --include and --exclude (of " +
+            std::to_string(paths.size()) + " found)\n",
+        stderr);
+  return false;
+}
+
 // The --failed list, when asked for; the exit status with a list that could not be written
 // counted as a local problem (nothing else would tell the user it is missing).
 int WriteRetryList(const Options& options, const TagResult& result, const MusicFiles& music,
@@ -188,9 +262,7 @@ bool CollectTagFiles(const Options& options, MusicFiles& music) {
     for (const std::string& pathError : pathErrors) Print("tunewell: " + pathError + "\n", stderr);
     return false;
   }
-  const NameFilter filter{options.include, options.exclude};
-  std::erase_if(music.files, [&](const FileLocation& file) { return !filter.Takes(file.path); });
-  return true;
+  return KeepFilesChosen(options, music.files);
 }
 
 bool OpenTagJournal(RunJournal& journal) {
@@ -201,8 +273,13 @@ bool OpenTagJournal(RunJournal& journal) {
 }
 
 TagSettings TagSettingsFrom(const Options& options) {
-  return TagSettings{options.force, options.dryRun, RunSettingsFrom(options),
-                     options.language.value_or("eng"), options.sidecar};
+  TagSettings settings;
+  settings.force = options.force;
+  settings.dryRun = options.dryRun;
+  settings.run = RunSettingsFrom(options);
+  settings.language = options.language.value_or("eng");
+  settings.sidecar = options.sidecar;
+  return settings;
 }
 
 int EndTagRun(const Options& options, const TagResult& result, const MusicFiles& music,
@@ -232,10 +309,9 @@ int RunTagCommand(const Options& options) {
 int RunShowCommand(const Options& options) {
   std::vector<ShownFile> files;
   bool allHaveLyrics = true;
-  const NameFilter filter{options.include, options.exclude};
-  for (const FileLocation& where : ShowPaths(options.arguments, files)) {
-    if (filter.Takes(where.path)) files.push_back(ReadShownFile(where));
-  }
+  std::vector<FileLocation> chosen = ShowPaths(options.arguments, files);
+  if (!KeepFilesChosen(options, chosen)) return kExitUsage;
+  for (const FileLocation& where : chosen) files.push_back(ReadShownFile(where));
   for (const ShownFile& file : files) allHaveLyrics = allHaveLyrics && !file.lyrics.empty();
   if (options.json) {
     Print(ShowJson(files), stdout);

@@ -87,7 +87,7 @@ TagFileResult PrepareFile(const FileLocation& where, const TagSettings& settings
   one.asRead = tags.identity;
   if (settings.keepLyrics) {
     one.heldLyrics = tags.lyrics;
-    one.heldPlace = tags.lyricsPlace;
+    one.heldFrames = tags.frames;
   }
   if (names != nullptr) {
     static_cast<SongNames&>(one.names) = *names;
@@ -95,6 +95,7 @@ TagFileResult PrepareFile(const FileLocation& where, const TagSettings& settings
   } else {
     one.named = NamesForFile(tags.artist, tags.title, where.path, one.names);
   }
+  // The song's own lyrics (tags/lyrics_frame.h): a translation alone gets them beside it.
   if (!tags.lyrics.empty() && !settings.force) {
     // A review shows whose song a file is, whatever it holds; tag names none it leaves.
     one.named = one.named && settings.keepLyrics;

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "tags/audio_tags.h"
+#include "tags/lyrics_frame.h"
 #include "tags/store/file_identity.h"
 #include "tags/store/file_location.h"
 #include "tags/store/posix/run_journal.h"
@@ -66,7 +66,7 @@ struct TagFileResult {
   // file held when read, with where they are.
   std::string lyrics;
   std::string heldLyrics;
-  LyricsPlace heldPlace;
+  std::vector<LyricsFrame> heldFrames;
 };
 
 struct TagResult {

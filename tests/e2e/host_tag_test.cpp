@@ -143,8 +143,8 @@ TEST_F(HostTag, EveryFormatGetsItsLyricsAndKeepsItsAudioAndTags) {
       {"old deu.mp3", "mp3", "id3v23,album,lyrics=deu", "deu"},
       {"old unsynced.flac", "flac", "album,unsynced", ""},
       {"old.m4a", "m4a", "album,lyrics=x", ""},
-      // a translation beside a song's own lyrics: --force adds the song's frame, keeps it
-      {"translated.mp3", "mp3", "id3v24,lyrics=deu:Übersetzung", "eng"},
+      // a translation alone is not the song's lyrics: the song's own are stored beside it
+      {"translated.mp3", "mp3", "id3v24,lyrics=deu:Übersetzung", "spa"},
   };
   const std::string music = dir_.File("music");
   ASSERT_NO_FATAL_FAILURE(Make(music, rows));
@@ -153,16 +153,33 @@ TEST_F(HostTag, EveryFormatGetsItsLyricsAndKeepsItsAudioAndTags) {
   std::ofstream(dir_.File("before.json")) << before.out;
   const auto original = Snapshot(music);
 
+  // show lists every lyrics text with its place, language and description; a translation is
+  // shown under its heading, and is not the song's lyrics.
+  const RunResult translation = RunHost({"show", music + "/translated.mp3"});
+  EXPECT_EQ(translation.status, 1) << Describe(translation);
+  EXPECT_EQ(translation.out, "--- USLT deu \"Übersetzung\" ---\nold lyrics\nsecond line\n");
+  EXPECT_EQ(translation.err, "tunewell: " + music + "/translated.mp3: no lyrics of the song's "
+                             "own (a text with a description, such as a translation, is not)\n");
+  const RunResult frames = RunHost({"show", "--json", music + "/translated.mp3",
+                                    music + "/old unsynced.flac", music + "/old.m4a"});
+  EXPECT_EQ(e2e::JsonFact(frames.out, "[(f['lyrics'], [(x['field'], x['language'], "
+                                      "x['description'], x['text']) for x in f['frames']]) "
+                                      "for f in d['files']]"),
+            "[(None, [('USLT', 'deu', 'Übersetzung', 'old lyrics\\nsecond line')]), "
+            "('old lyrics\\nsecond line', [('UNSYNCEDLYRICS', None, None, 'old lyrics\\nsecond "
+            "line')]), ('old lyrics\\nsecond line', [('©lyr', None, None, 'old lyrics\\nsecond "
+            "line')])]");
+
   const RunResult first = Tag({"--lang", "spa", music});
   EXPECT_EQ(first.status, 0) << Describe(first);
-  EXPECT_EQ(first.out, "tagged 9, had lyrics 4, not found 0, failed 0\n") << Describe(first);
+  EXPECT_EQ(first.out, "tagged 10, had lyrics 3, not found 0, failed 0\n") << Describe(first);
   EXPECT_NE(first.err.find("9/13 skipped (has lyrics): " + music + "/old.m4a\n"),
             std::string::npos)
       << first.err;
   EXPECT_NE(first.err.find(" (artist and title from the file name) (matched as "),
             std::string::npos)
       << first.err;
-  for (const char* kept : {"/old deu.mp3", "/old unsynced.flac", "/old.m4a", "/translated.mp3"}) {
+  for (const char* kept : {"/old deu.mp3", "/old unsynced.flac", "/old.m4a"}) {
     EXPECT_EQ(testing_support::ReadFileBytes(music + kept), original.at(music + kept)) << kept;
   }
 
@@ -195,12 +212,18 @@ TEST_F(HostTag, EveryFormatGetsItsLyricsAndKeepsItsAudioAndTags) {
   for (const auto& [name, lyrics] : lyricsOf_) allOk += name + ": ok\n";
   EXPECT_EQ(checked.out, allOk) << checked.err;
 
-  // TagLib's reading, through show.
+  // TagLib's reading, through show: a file's lyrics alone, or each text under its heading
+  // when it holds more than one.
   std::vector<std::string> files = {"show"};
   std::string shown;
   for (const auto& [name, lyrics] : lyricsOf_) {
     files.push_back(music + "/" + name);
-    shown += (shown.empty() ? "" : "\n") + ("==> " + music + "/" + name + " <==\n") + lyrics + "\n";
+    const std::string texts = name != "translated.mp3"
+                                  ? lyrics + "\n"
+                                  : "--- USLT spa ---\n" + lyrics +
+                                        "\n\n--- USLT deu \"Übersetzung\" ---\nold lyrics\nsecond "
+                                        "line\n";
+    shown += (shown.empty() ? "" : "\n") + ("==> " + music + "/" + name + " <==\n") + texts;
   }
   const RunResult show = RunHost(files);
   EXPECT_EQ(show.status, 0) << Describe(show);
@@ -354,6 +377,53 @@ TEST_F(HostTag, AFileThatKillsTheTagReaderFailsAlone) {
   const std::string said = "tunewell: " + music + "/2 nested 100000 deep.m4a: the file could not "
                            "be parsed\n";
   EXPECT_EQ(shown.err.substr(shown.err.size() - std::min(shown.err.size(), said.size())), said);
+}
+
+// What a run takes: --include and --exclude on tag (as on show), the extension in any case, a
+// folder chosen by a GLOB with a /; a run over nothing is refused, saying why; so is an empty
+// --from list; and a PATH that is not there is called so.
+TEST_F(HostTag, TheFilesARunTakes) {
+  const std::string music = dir_.File("music");
+  ASSERT_NO_FATAL_FAILURE(Make(music, {{"a.mp3", "mp3", "", "eng"},
+                                       {"WHISTLE STOP.MP3", "mp3", "", "eng"},
+                                       {"Kestrel/b.flac", "flac", "", ""}}));
+  std::ofstream(dir_.File("empty.txt"), std::ios::binary) << "\r\n\n";
+  const std::string dry = "would tag 1, had lyrics 0, not found 0, failed 0\n";
+  const std::string none = "tunewell: no music file matched --include and --exclude (of 3 found)\n";
+  struct Case {
+    std::vector<std::string> args;  // after "tag --dry-run", or a show command
+    int status;
+    std::string out, err;  // err: a part of it
+  };
+  const Case cases[] = {
+      {{"--include", "*.mp3", "--exclude", "a*", music},
+       0,
+       dry,
+       "1/1 would tag: " + music + "/WHISTLE STOP.MP3"},
+      {{"--include", "*/Kestrel/*", music}, 0, dry, "1/1 would tag: " + music + "/Kestrel/b.flac"},
+      {{"--include", "Kestrel", music},
+       2,
+       "",
+       "tunewell: --include 'Kestrel' matches no music file (it is matched against each file's "
+       "name; '*/Kestrel/*' takes the files under a folder of that name)\n" + none},
+      {{"--exclude", "*", music}, 2, "", none},
+      {{"show", "--count", "--include", "*.mp3", "--exclude", "a*", music},
+       1,
+       "with lyrics 0, without 1, could not be read 0\n",
+       ""},
+      {{"show", "--include", "*.ogg", music}, 2, "", none},
+      {{"--from", dir_.File("empty.txt")}, 2, "", dir_.File("empty.txt") + " lists no PATH\n"},
+      {{"show", dir_.File("gone")}, 1, "", dir_.File("gone") + ": no such file or folder\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.args;
+    if (args[0] != "show") args.insert(args.begin(), "--dry-run");
+    const RunResult r = args[0] == "show" ? RunHost(args) : Tag(args);
+    const std::string what = args[0] + " " + args[1];
+    EXPECT_EQ(r.status, c.status) << what << "\n" << Describe(r);
+    EXPECT_EQ(r.out, c.out) << what;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << what << "\n" << r.err;
+  }
 }
 
 // A site that fails one request is tried again with --retries; one that never answers ends the

@@ -61,15 +61,9 @@ std::string ServeRead(AudioFormat format, int file) {
   TagLib::FileStream stream(file, true);
   AudioTags audio;
   std::string error;
-  // A failure's answer has every field too: the reader takes only an answer of all of them.
-  const auto failed = [](std::string why) {
-    return PackFields({"0", std::move(why), "", "", "", "", "", ""});
-  };
-  if (!stream.isOpen()) return failed("cannot read the file");
-  if (!audio.Open(stream, format, error)) return failed(error);
-  const LyricsPlace place = audio.WhereLyrics();
-  return PackFields({"1", "", audio.Artist(), audio.Title(), audio.Lyrics(), place.field,
-                     place.language, place.description});
+  if (!stream.isOpen()) return PackFields({"0", "cannot read the file", "", "", ""});
+  if (!audio.Open(stream, format, error)) return PackFields({"0", error, "", "", ""});
+  return PackFields({"1", "", audio.Artist(), audio.Title(), PackLyricsFrames(audio.Frames())});
 }
 
 std::string ServeStore(AudioFormat format, int copy, const std::vector<std::string>& f) {
@@ -87,8 +81,8 @@ std::string ServeStore(AudioFormat format, int copy, const std::vector<std::stri
 
 // A request: "read", the format; or "store", the format, the lyrics, "1" to replace lyrics,
 // the language of a new frame; with one descriptor, the file to read or the copy to change.
-// An answer: "1" or "0", the error, then for a read the artist, the title, the lyrics and where
-// they are (field, language, description).
+// An answer: "1" or "0", the error, then for a read the artist, the title and the lyrics
+// frames (tags/lyrics_frame.h).
 std::string ServeRequest(const std::string& request, std::vector<int>& files) {
   std::vector<std::string> f;
   const bool read = UnpackFields(request, 2, f) && f[0] == "read";
@@ -166,9 +160,14 @@ TagsEnd ReadFileTags(const FileLocation& where, AudioFormat format, FileTags& ta
   OpenedFile opened;
   if (!OpenLocatedFile(where, opened, error)) return TagsEnd::Failed;
   std::vector<std::string> fields;
-  const TagsEnd end = Ask(opened.file.Get(), {"read", FormatText(format)}, 6, fields, error);
+  const TagsEnd end = Ask(opened.file.Get(), {"read", FormatText(format)}, 3, fields, error);
+  std::vector<LyricsFrame> frames;
+  if (end == TagsEnd::Done && !UnpackLyricsFrames(fields[4], frames)) {
+    error = "the file could not be parsed";
+    return TagsEnd::Failed;
+  }
   if (end == TagsEnd::Done) {
-    tags = FileTags{fields[2], fields[3], fields[4], {fields[5], fields[6], fields[7]},
+    tags = FileTags{fields[2], fields[3], SongsOwnLyrics(frames), frames,
                     IdentityOf(opened.info)};
   }
   return end;

@@ -10,21 +10,22 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "tags/store/file_identity.h"
 #include "tags/store/file_location.h"
 #include "tags/store/isolated_worker.h"
 #include "tags/store/posix/run_journal.h"
 #include "tags/audio_format.h"
-#include "tags/audio_tags.h"
+#include "tags/lyrics_frame.h"
 
 namespace host {
 
 struct FileTags {
   std::string artist;  // UTF-8, empty when the tag has none
   std::string title;
-  std::string lyrics;  // empty when the file holds none
-  LyricsPlace lyricsPlace;  // where they are
+  std::string lyrics;  // the song's own (tags/lyrics_frame.h), empty when the file holds none
+  std::vector<LyricsFrame> frames;  // every lyrics text the file holds, for show
   FileIdentity identity;  // the file as it was when read, for StoreLyrics
 };
 
