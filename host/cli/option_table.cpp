@@ -326,7 +326,7 @@ const std::vector<OptionSpec>& OptionTable() {
        .apply = Flag(&Options::open),
        .help = "open the review page in the desktop's browser (xdg-open)",
        .scope = S::Only,
-       .commands = {"review", "tag"}},
+       .commands = {"tag", "review"}},
       {.name = "--missing",
        .apply = Flag(&Options::missing),
        .help = "list only the files without lyrics, one path per line",
