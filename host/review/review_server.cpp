@@ -99,7 +99,7 @@ void ReviewServer::Running::Serve(ReviewBoard& board, const Routing& routing,
   switch (routing.route) {
     case Route::Page:
     case Route::Asset: {
-      const std::string_view name = routing.route == Route::Page ? "index.html" : routing.asset;
+      const std::string name = routing.route == Route::Page ? "index.html" : routing.asset;
       for (const PageAsset& asset : PageAssets()) {
         if (asset.name == name) {
           return Answer(res, 200, std::string(asset.bytes), ContentTypeOf(name).data());
