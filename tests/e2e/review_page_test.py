@@ -11,6 +11,7 @@ import http.client
 import json
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -73,8 +74,9 @@ def stop(process):
     process.communicate()
 
 
-class ReviewPage(unittest.TestCase):
-    """One review, one browser; the steps run in the order of their names."""
+class ReviewRun(unittest.TestCase):
+    """A review of a library made for the test, over the bundled site."""
+    LIBRARY = LIBRARY
 
     @classmethod
     def setUpClass(cls):
@@ -90,7 +92,7 @@ class ReviewPage(unittest.TestCase):
         cls.proxy = "127.0.0.1:%d" % int(cls.site.stdout.readline().split()[1])
         plan = os.path.join(cls.scratch, "plan.tsv")
         with open(plan, "w", encoding="utf-8") as out:
-            for name, fmt, artist, title, extras, _ in LIBRARY:
+            for name, fmt, artist, title, extras, _ in cls.LIBRARY:
                 out.write("\t".join([name, fmt, artist, title, extras]) + "\n")
         subprocess.run([sys.executable, os.path.join(SOURCE, "tests", "e2e", "audio_files.py"),
                         "make", os.path.join(cls.scratch, "music"), plan], check=True)
@@ -104,6 +106,41 @@ class ReviewPage(unittest.TestCase):
         cls.address = wait_for("the review's address", cls.printed_address)
         parts = urllib.parse.urlsplit(cls.address)
         cls.port, cls.token = parts.port, parts.path.strip("/")
+
+    @classmethod
+    def printed_address(cls):
+        cls.stderr.seek(0)
+        for line in cls.stderr:
+            if line.startswith("tunewell: review at "):
+                return line.split()[3]
+        return None
+
+    def request(self, method, path, headers=None, body=None):
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=WAIT)
+        connection.putrequest(method, path, skip_host=True)
+        headers = dict({"Host": "127.0.0.1:%d" % self.port}, **(headers or {}))
+        if body is not None:
+            headers["Content-Length"] = str(len(body))
+        for name, value in headers.items():
+            connection.putheader(name, value)
+        connection.endheaders(body)
+        response = connection.getresponse()
+        self.body = response.read()
+        connection.close()
+        return response.status
+
+    def show(self, name):
+        result = subprocess.run([HOST, "--json", "show", os.path.join("music", name)],
+                                cwd=self.scratch, env=self.env, capture_output=True, text=True)
+        return json.loads(result.stdout)["files"][0]["lyrics"]
+
+
+class ReviewPage(ReviewRun):
+    """One review, one browser; the steps run in the order of their names."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
         options = webdriver.ChromeOptions()
         options.binary_location = CHROMIUM
         for flag in ["--headless=new", "--no-sandbox", "--disable-dev-shm-usage",
@@ -113,14 +150,6 @@ class ReviewPage(unittest.TestCase):
         cls.addClassCleanup(cls.browser.quit)
         cls.browser.get(cls.address)
         wait_for("the run's end in the page", lambda: cls.phase() == "ready")
-
-    @classmethod
-    def printed_address(cls):
-        cls.stderr.seek(0)
-        for line in cls.stderr:
-            if line.startswith("tunewell: review at "):
-                return line.split()[3]
-        return None
 
     @classmethod
     def phase(cls):
@@ -145,24 +174,6 @@ class ReviewPage(unittest.TestCase):
                 width(row, '.bar .with') / width(row, '.bar'),
                 width(row, '.bar .accepted') / width(row, '.bar')]);
             """)
-
-    def request(self, method, path, headers=None, body=None):
-        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=WAIT)
-        connection.putrequest(method, path, skip_host=True)
-        headers = dict({"Host": "127.0.0.1:%d" % self.port}, **(headers or {}))
-        if body is not None:
-            headers["Content-Length"] = str(len(body))
-        for name, value in headers.items():
-            connection.putheader(name, value)
-        connection.endheaders(body)
-        status = connection.getresponse().status
-        connection.close()
-        return status
-
-    def show(self, name):
-        result = subprocess.run([HOST, "--json", "show", os.path.join("music", name)],
-                                cwd=self.scratch, env=self.env, capture_output=True, text=True)
-        return json.loads(result.stdout)["files"][0]["lyrics"]
 
     def test_1_lists_every_file_with_its_match_and_counts_each_state(self):
         for name, _, artist, title, _, state in LIBRARY:
@@ -312,6 +323,22 @@ class ReviewPage(unittest.TestCase):
                          [6, 2, 1, 1, 1, 1, 0])
         self.assertIsNone(summary["stopped"])
         wait_for("the page's end", lambda: self.phase() in ("finished", "gone"))
+
+
+class ReviewEndsOnCtrlC(ReviewRun):
+    LIBRARY = LIBRARY[:1]
+
+    def test_ctrl_c_after_the_searches_ends_it_as_finish_does(self):
+        wait_for("the run's end", lambda: self.request("GET", "/%s/api/state" % self.token) == 200
+                 and json.loads(self.body)["phase"] == "ready")
+        self.review.send_signal(signal.SIGINT)
+        out, _ = self.review.communicate(timeout=WAIT)
+        self.assertEqual(self.review.returncode, 0)
+        document = json.loads(out)
+        self.assertEqual([f["status"] for f in document["files"]], ["skipped"])
+        self.assertEqual((document["summary"]["skipped"], document["summary"]["stopped"]),
+                         (1, None))
+        self.assertIsNone(self.show(self.LIBRARY[0][0]))
 
 
 def chromium_missing():
