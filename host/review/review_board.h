@@ -45,7 +45,8 @@ bool HoldsLyrics(const ReviewFile& file);
 // the person accepts doubtful matches (--accept doubtful); nothing for the rest.
 Decision FirstDecision(FileState state, bool acceptDoubtful);
 // What the summary says of a file when the review ends: as tag would, but a match found and
-// not written is "skipped" (or "doubtful" when it was doubtful and no one decided).
+// not written is "skipped" when the person skipped it or it was trusted, and a doubtful one
+// not skipped stays "doubtful" (counted and listed by --failed, as tag does).
 TagStatus FinalStatus(const ReviewFile& file);
 
 // The lyrics coverage of a group of files: how many, how many hold lyrics, how many more would
