@@ -19,6 +19,8 @@ import time
 import unittest
 import urllib.parse
 
+import jsonschema
+
 CHROMIUM = "/usr/bin/chromium"
 DRIVER = "/usr/bin/chromedriver"
 try:
@@ -55,6 +57,12 @@ def corpus_lyrics(artist, title):
             if fields[0] == "S" and fields[1:3] == [artist, title]:
                 return fields[6].replace("\\r\\n", "\n").rstrip("\n")
     raise KeyError((artist, title))
+
+
+def check_schema(document):
+    """Fails on a --json document that breaks the host's schema."""
+    with open(os.path.join(SOURCE, "host", "output", "tunewell.schema.json"), "rb") as schema:
+        jsonschema.Draft202012Validator(json.load(schema)).validate(document)
 
 
 def wait_for(what, condition):
@@ -312,6 +320,7 @@ class ReviewPage(ReviewRun):
         self.browser.find_element(By.ID, "finish").click()
         out, _ = self.review.communicate(timeout=WAIT)
         document = json.loads(out)
+        check_schema(document)
         self.assertEqual(document["command"], "review")
         statuses = {os.path.relpath(f["path"], "music"): f["status"] for f in document["files"]}
         self.assertEqual(statuses, {"A/shining.mp3": "tagged", "A/letter.flac": "skipped",
@@ -335,6 +344,7 @@ class ReviewEndsOnCtrlC(ReviewRun):
         out, _ = self.review.communicate(timeout=WAIT)
         self.assertEqual(self.review.returncode, 0)
         document = json.loads(out)
+        check_schema(document)
         self.assertEqual([f["status"] for f in document["files"]], ["skipped"])
         self.assertEqual((document["summary"]["skipped"], document["summary"]["stopped"]),
                          (1, None))
