@@ -1,18 +1,30 @@
 #include "cli/command_table.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "bundled_site/site_commands.h"
 #include "cli/option_table.h"
+#include "engine/outcome.h"
 #include "searches/search_commands.h"
 #ifdef _WIN32
 #include "no_tags/tag_commands.h"
 #else
+#include "review/review_command.h"
 #include "tags/tag_commands.h"
 #endif
 
 namespace host {
 namespace {
+
+// tag, or with --review the review of its run.
+int RunTagOrReview(const Options& options) {
+  if (options.open && !options.review) {
+    std::fputs("tunewell: --open goes with --review\n", stderr);
+    return kExitUsage;
+  }
+  return options.review ? RunReviewCommand(options) : RunTagCommand(options);
+}
 
 #ifdef _WIN32
 constexpr std::string_view kNoTags = "is not in this build of tunewell (it has no TagLib)";
@@ -94,7 +106,23 @@ const std::vector<CommandSpec>& CommandTable() {
        "local problems: a file or folder that could not be read or\n"
        "written, each on its own line). --failed and --from let a run be\n"
        "repeated on what it could not do",
-       .run = RunTagCommand,
+       .run = RunTagOrReview,
+       .missing = kNoTags},
+      {.name = "review",
+       .arguments = {"PATH..."},
+       .help = "tag's run, looked at in a local page before anything is written:\n"
+       "it searches as tag --dry-run does, serves the page on 127.0.0.1\n"
+       "at a free port and prints its address (with a random token that\n"
+       "every request needs; --open starts the desktop's browser). The\n"
+       "page lists each file: its names, the song matched, how sure the\n"
+       "match is and what differed, the lyrics found and those it holds,\n"
+       "with filters and a count per state, and the lyrics coverage per\n"
+       "folder and per artist. A trusted match starts accepted, a\n"
+       "doubtful one undecided; accept, skip, or search again with other\n"
+       "names, then Write accepted stores them as tag does (again as\n"
+       "often as wanted). Finish in the page or Ctrl-C ends it and prints\n"
+       "tag's summary; a match found and not written counts as skipped",
+       .run = RunReviewCommand,
        .missing = kNoTags},
       {.name = "show",
        .arguments = {"PATH..."},

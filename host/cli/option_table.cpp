@@ -231,7 +231,7 @@ const std::vector<OptionSpec>& OptionTable() {
        .apply = Flag(&Options::force),
        .help = "replace the lyrics a file already holds",
        .scope = S::Only,
-       .commands = {"tag"}},
+       .commands = {"tag", "review"}},
       {.name = "--dry-run",
        .apply = Flag(&Options::dryRun),
        .help = "search, but write nothing",
@@ -243,7 +243,7 @@ const std::vector<OptionSpec>& OptionTable() {
        .accepts = "milliseconds from 0 to 3600000",
        .help = "the wait between two searches, in milliseconds (default 250)",
        .scope = S::Only,
-       .commands = {"get --batch", "tag"},
+       .commands = {"get --batch", "tag", "review"},
        .configKey = "delay",
        .shown = [](const Options& o) { return std::to_string(o.BatchDelayMs()) + " ms"; }},
       {.name = "--retries",
@@ -252,7 +252,7 @@ const std::vector<OptionSpec>& OptionTable() {
        .accepts = "a count from 0 to 10",
        .help = "more tries for a song whose download failed (default 0, at most\n10)",
        .scope = S::Only,
-       .commands = {"get --batch", "tag"},
+       .commands = {"get --batch", "tag", "review"},
        .configKey = "retries",
        .shown = [](const Options& o) { return std::to_string(o.Retries()); }},
       {.name = "--failed",
@@ -260,13 +260,13 @@ const std::vector<OptionSpec>& OptionTable() {
        .apply = TextInto(&Options::failedList),
        .help = "list the files not found or failed there, one per line",
        .scope = S::Only,
-       .commands = {"tag"}},
+       .commands = {"tag", "review"}},
       {.name = "--from",
        .placeholder = "FILE",
        .apply = TextInto(&Options::fromList),
        .help = "take more PATHs from the list in FILE (- for stdin), one per line",
        .scope = S::Only,
-       .commands = {"tag"}},
+       .commands = {"tag", "review"}},
       {.name = "--lang",
        .placeholder = "CODE",
        .apply = [](Options& o, const std::string& v) {
@@ -279,19 +279,19 @@ const std::vector<OptionSpec>& OptionTable() {
        .help = "the language of a new ID3v2 lyrics frame (default eng; a frame\n"
        "replaced keeps its own)",
        .scope = S::Only,
-       .commands = {"tag"}},
+       .commands = {"tag", "review"}},
       {.name = "--sidecar",
        .apply = Flag(&Options::sidecar),
        .help = "also write the lyrics to NAME.txt beside each file tagged (a\n"
        "NAME.txt that tunewell did not write is kept)",
        .scope = S::Only,
-       .commands = {"tag"}},
+       .commands = {"tag", "review"}},
       {.name = "--quiet",
        .apply = Flag(&Options::quiet),
        .help = "no progress on stderr but the lines of songs not found or failed;\n"
        "the summary as ever",
        .scope = S::Only,
-       .commands = {"get --batch", "tag"}},
+       .commands = {"get --batch", "tag", "review"}},
       {.name = "--include",
        .placeholder = "GLOB",
        .apply = [](Options& o, const std::string& v) {
@@ -306,7 +306,7 @@ const std::vector<OptionSpec>& OptionTable() {
        "that matches no file is named; when none is left, the run stops\n"
        "with status 2. May be repeated",
        .scope = S::Only,
-       .commands = {"tag", "show"}},
+       .commands = {"tag", "review", "show"}},
       {.name = "--exclude",
        .placeholder = "GLOB",
        .apply = [](Options& o, const std::string& v) {
@@ -315,7 +315,18 @@ const std::vector<OptionSpec>& OptionTable() {
        },
        .help = "leave out the music files whose name matches (as --include)",
        .scope = S::Only,
-       .commands = {"tag", "show"}},
+       .commands = {"tag", "review", "show"}},
+      {.name = "--review",
+       .apply = Flag(&Options::review),
+       .help = "do as review does: look at what the run finds in a local page,\n"
+       "and decide there what is written",
+       .scope = S::Only,
+       .commands = {"tag"}},
+      {.name = "--open",
+       .apply = Flag(&Options::open),
+       .help = "open the review page in the desktop's browser (xdg-open)",
+       .scope = S::Only,
+       .commands = {"tag", "review"}},
       {.name = "--missing",
        .apply = Flag(&Options::missing),
        .help = "list only the files without lyrics, one path per line",
@@ -342,7 +353,7 @@ const std::vector<OptionSpec>& OptionTable() {
                "or only the letters agree); without it a doubtful match is\n"
                "reported, counted, and neither printed nor stored",
        .scope = S::Only,
-       .commands = {"get", "get --batch", "song", "tag"},
+       .commands = {"get", "get --batch", "song", "tag", "review"},
        .configKey = "accept",
        .shown = [](const Options& o) { return std::string(o.acceptDoubtful ? "doubtful" : "none"); }},
       {.name = "--json",
@@ -398,6 +409,8 @@ const std::vector<OptionGroup>& ExclusiveOptions() {
   static const std::vector<OptionGroup> groups = {
       {{"--missing", "--count", "--json"}, "--missing, --count and --json exclude each other"},
       {{"--no-cache", "--cache-dir"}, "--no-cache and --cache-dir exclude each other"},
+      {{"--review", "--dry-run"},
+       "--review and --dry-run exclude each other: a review writes only what is accepted"},
   };
   return groups;
 }

@@ -45,6 +45,9 @@ struct Options {
   bool sidecar = false;                   // also NAME.txt beside each file tagged
   std::vector<std::string> include;  // tag, show: --include GLOB (tags/name_filter.h)
   std::vector<std::string> exclude;  // tag, show: --exclude GLOB
+  // review [--open] PATH..., tag --review [--open] PATH...
+  bool review = false;
+  bool open = false;  // start the desktop's browser on the review page
   // show [--missing | --count] PATH...
   bool missing = false;
   bool count = false;

@@ -1,5 +1,5 @@
-// tag and show in a build without TagLib (the Windows one), which leaves out tags/ and takes
-// this folder in its place: both commands only say that they are not in this build.
+// tag, show and review in a build without TagLib (the Windows one), which leaves out tags/ and
+// review/ and takes this folder in their place: each only says that it is not in this build.
 #include "no_tags/tag_commands.h"
 
 #include <cstdio>
@@ -20,5 +20,7 @@ int NotInThisBuild(const Options& options) {
 int RunTagCommand(const Options& options) { return NotInThisBuild(options); }
 
 int RunShowCommand(const Options& options) { return NotInThisBuild(options); }
+
+int RunReviewCommand(const Options& options) { return NotInThisBuild(options); }
 
 }  // namespace host

@@ -254,35 +254,56 @@ int WriteRetryList(const Options& options, const TagResult& result, const MusicF
 
 }  // namespace
 
-int RunTagCommand(const Options& options) {
+bool CollectTagFiles(const Options& options, MusicFiles& music) {
   std::vector<std::string> paths;
-  if (!TagPaths(options, paths)) return kExitUsage;
-  MusicFiles music;
+  if (!TagPaths(options, paths)) return false;
   std::vector<std::string> pathErrors;
   if (!CollectMusicFiles(paths, music, pathErrors)) {
     for (const std::string& pathError : pathErrors) Print("tunewell: " + pathError + "\n", stderr);
-    return kExitUsage;
+    return false;
   }
-  if (!KeepFilesChosen(options, music.files)) return kExitUsage;
+  return KeepFilesChosen(options, music.files);
+}
+
+bool OpenTagJournal(RunJournal& journal) {
   std::string error;
+  if (OpenJournal(journal, error)) return true;
+  Print("tunewell: " + error + "\n", stderr);
+  return false;
+}
+
+TagSettings TagSettingsFrom(const Options& options) {
+  TagSettings settings;
+  settings.force = options.force;
+  settings.dryRun = options.dryRun;
+  settings.run = RunSettingsFrom(options);
+  settings.language = options.language.value_or("eng");
+  settings.sidecar = options.sidecar;
+  return settings;
+}
+
+int EndTagRun(const Options& options, const TagResult& result, const MusicFiles& music,
+              const char* command) {
+  Print(options.json ? RenderTagJson(result, command) : RenderTagSummary(result), stdout);
+  if (options.stats) Print(RenderStatistics(result.end.statistics), stderr);
+  return WriteRetryList(options, result, music, result.ExitStatus());
+}
+
+int RunTagCommand(const Options& options) {
+  MusicFiles music;
+  if (!CollectTagFiles(options, music)) return kExitUsage;
   RunJournal journal;
-  if (!options.dryRun && !OpenJournal(journal, error)) {
-    Print("tunewell: " + error + "\n", stderr);
-    return kExitLocalProblem;
-  }
+  if (!options.dryRun && !OpenTagJournal(journal)) return kExitLocalProblem;
   PluginSession session;
+  std::string error;
   if (!session.Open(SessionSettingsFrom(options), error)) {
     Print("tunewell: " + error + "\n", stderr);
     return kExitUsage;
   }
-  const TagSettings settings{options.force, options.dryRun, RunSettingsFrom(options),
-                             options.language.value_or("eng"), options.sidecar};
   TagResult result;
-  RunTag(session, music, settings, journal.IsOpen() ? &journal : nullptr, result);
+  RunTag(session, music, TagSettingsFrom(options), journal.IsOpen() ? &journal : nullptr, result);
   session.Close();
-  Print(options.json ? RenderTagJson(result) : RenderTagSummary(result), stdout);
-  if (options.stats) Print(RenderStatistics(result.end.statistics), stderr);
-  return WriteRetryList(options, result, music, result.ExitStatus());
+  return EndTagRun(options, result, music, "tag");
 }
 
 int RunShowCommand(const Options& options) {

@@ -28,6 +28,7 @@ constexpr StatusRow kStatuses[] = {
     {TagStatus::HadLyrics, "skipped (has lyrics)", "had lyrics"},
     {TagStatus::NotFound, "not found", "not found"},
     {TagStatus::Doubtful, "doubtful, not stored", "doubtful"},
+    {TagStatus::Skipped, "skipped", "skipped"},
     {TagStatus::Failed, "failed", "failed"},
     {TagStatus::DownloadFailed, "failed", "failed"},
 };
@@ -66,10 +67,15 @@ TagFileResult NotDone(TagFileResult one, TagsEnd end, std::string error) {
   return one;
 }
 
-// What can be settled without the site: the file's tags, its lyrics, its names, whether it can
-// be written. `searchNeeded` tells the caller to go on with SearchAndStore.
-TagFileResult Prepare(const FileLocation& where, const TagSettings& settings,
-                      bool& searchNeeded) {
+// NAME.txt beside NAME.mp3, for players that read lyrics from such a file.
+std::string SidecarName(const std::string& musicPath) {
+  return std::filesystem::path(musicPath).filename().replace_extension(".txt").string();
+}
+
+}  // namespace
+
+TagFileResult PrepareFile(const FileLocation& where, const TagSettings& settings,
+                          bool& searchNeeded, const SongNames* names) {
   searchNeeded = false;
   TagFileResult one;
   one.path = where.path;
@@ -79,16 +85,27 @@ TagFileResult Prepare(const FileLocation& where, const TagSettings& settings,
   const TagsEnd read = ReadFileTags(where, format, tags, error);
   if (read != TagsEnd::Done) return NotDone(std::move(one), read, error);
   one.asRead = tags.identity;
+  if (settings.keepLyrics) {
+    one.heldLyrics = tags.lyrics;
+    one.heldFrames = tags.frames;
+  }
+  if (names != nullptr) {
+    static_cast<SongNames&>(one.names) = *names;
+    one.named = true;
+  } else {
+    one.named = NamesForFile(tags.artist, tags.title, where.path, one.names);
+  }
   // The song's own lyrics (tags/lyrics_frame.h): a translation alone gets them beside it.
   if (!tags.lyrics.empty() && !settings.force) {
+    // A review shows whose song a file is, whatever it holds; tag names none it leaves.
+    one.named = one.named && settings.keepLyrics;
     one.status = TagStatus::HadLyrics;
     return one;
   }
-  if (!NamesForFile(tags.artist, tags.title, where.path, one.names)) {
+  if (!one.named) {
     return Fail(std::move(one), "no artist and title in the tags, and the file name is not "
                                 "ARTIST - TITLE.ext");
   }
-  one.named = true;
   // A dry run decides as the run it previews does: it only leaves the writing out.
   error = WhyNotReplaceable(where);
   if (!error.empty()) return Fail(std::move(one), error);
@@ -96,13 +113,8 @@ TagFileResult Prepare(const FileLocation& where, const TagSettings& settings,
   return one;
 }
 
-// NAME.txt beside NAME.mp3, for players that read lyrics from such a file.
-std::string SidecarName(const std::string& musicPath) {
-  return std::filesystem::path(musicPath).filename().replace_extension(".txt").string();
-}
-
-void SearchAndStore(PluginSession& session, SitePacer& pacer, const TagSettings& settings,
-                    const RunJournal* journal, const FileLocation& where, TagFileResult& one) {
+std::string SearchFile(PluginSession& session, SitePacer& pacer, const TagSettings& settings,
+                       TagFileResult& one) {
   const SearchReport report = pacer.Search(session, one.names, settings.run.match);
   if (report.song) one.url = report.song->url;
   one.matchedAs = report.matchedAs;
@@ -113,19 +125,19 @@ void SearchAndStore(PluginSession& session, SitePacer& pacer, const TagSettings&
       break;
     case Outcome::NotFound:
       one.status = TagStatus::NotFound;
-      return;
+      return {};
     case Outcome::Doubtful:
       one.status = TagStatus::Doubtful;
-      return;
+      return {};
     case Outcome::DownloadFailed:
       one = Fail(std::move(one), "download failed" + TroubleNote(report.trouble));
       one.status = TagStatus::DownloadFailed;
-      return;
+      return {};
     case Outcome::Interrupted:
     case Outcome::TimedOut:
       one.status = TagStatus::Stopped;
       one.stoppedBy = report.outcome;
-      return;
+      return {};
   }
   if (lyrics.empty()) {
     one.status = TagStatus::NotFound;
@@ -133,22 +145,40 @@ void SearchAndStore(PluginSession& session, SitePacer& pacer, const TagSettings&
     // The site's page, not this machine, is at fault.
     one = Fail(std::move(one), "lyrics too long: the page holds more text than any song");
     one.status = TagStatus::DownloadFailed;
-  } else if (settings.dryRun || journal == nullptr) {
-    one.status = TagStatus::WouldTag;
   } else {
-    std::string error;
-    // Lyrics in hand are stored even when the user has just cancelled: the file under way
-    // is finished.
-    const TagsEnd stored = StoreLyrics(*journal, where, *AudioFormatOf(one.path), lyrics,
-                                       one.asRead, settings.force, settings.language, error);
-    if (stored != TagsEnd::Done) {
-      one = NotDone(std::move(one), stored, error);
-    } else if (settings.sidecar &&
-               !WriteSidecar(*journal, where, SidecarName(one.path), lyrics + "\n", error)) {
-      one = Fail(std::move(one), "tagged, but " + error);
-    } else {
-      one.status = TagStatus::Tagged;
-    }
+    one.status = TagStatus::WouldTag;
+    return lyrics;
+  }
+  return {};
+}
+
+void StoreFoundLyrics(const TagSettings& settings, const RunJournal& journal,
+                      const FileLocation& where, const std::string& lyrics, TagFileResult& one) {
+  std::string error;
+  // Lyrics in hand are stored even when the user has just cancelled: the file under way
+  // is finished.
+  const TagsEnd stored = StoreLyrics(journal, where, *AudioFormatOf(one.path), lyrics,
+                                     one.asRead, settings.force, settings.language, error);
+  if (stored != TagsEnd::Done) {
+    one = NotDone(std::move(one), stored, error);
+  } else if (settings.sidecar &&
+             !WriteSidecar(journal, where, SidecarName(one.path), lyrics + "\n", error)) {
+    one = Fail(std::move(one), "tagged, but " + error);
+  } else {
+    one.status = TagStatus::Tagged;
+  }
+}
+
+namespace {
+
+void SearchAndStore(PluginSession& session, SitePacer& pacer, const TagSettings& settings,
+                    const RunJournal* journal, const FileLocation& where, TagFileResult& one) {
+  std::string lyrics = SearchFile(session, pacer, settings, one);
+  if (one.status != TagStatus::WouldTag) return;
+  if (!settings.dryRun && journal != nullptr) {
+    StoreFoundLyrics(settings, *journal, where, lyrics, one);
+  } else if (settings.keepLyrics) {
+    one.lyrics = std::move(lyrics);
   }
 }
 
@@ -166,6 +196,9 @@ void Count(TagResult& result, const TagFileResult& one) {
       break;
     case TagStatus::Doubtful:
       ++result.doubtful;
+      break;
+    case TagStatus::Skipped:
+      ++result.skipped;
       break;
     case TagStatus::Failed:
       ++result.failed;
@@ -224,7 +257,7 @@ StepEnd TagOne(PluginSession& session, SitePacer& pacer, const TagSettings& sett
                const RunJournal* journal, const FileLocation& where, FilesSeen& seen,
                TagResult& result) {
   bool searchNeeded = false;
-  TagFileResult one = Prepare(where, settings, searchNeeded);
+  TagFileResult one = PrepareFile(where, settings, searchNeeded);
   if (one.asRead.inode != 0) {
     const auto [at, first] = seen.try_emplace({one.asRead.device, one.asRead.inode},
                                               result.files.size());
@@ -253,13 +286,7 @@ void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& 
   result.dryRun = settings.dryRun;
   const int unreadable = static_cast<int>(music.unreadable.size());
   result.total = unreadable + static_cast<int>(music.files.size());
-  if (!settings.dryRun && journal != nullptr) {
-    std::vector<std::string> notes;
-    RecoverInterruptedChanges(*journal, notes);
-    for (const std::string& note : notes) {
-      std::fputs(("tunewell: " + PrintableText(note) + "\n").c_str(), settings.run.progress);
-    }
-  }
+  if (!settings.dryRun && journal != nullptr) RecoverEarlierRuns(*journal, settings.run.progress);
   FilesSeen seen;
   // The entries that could not be read come first, each a local problem.
   const auto path = [&](std::size_t i) {
@@ -269,15 +296,26 @@ void RunTag(PluginSession& session, const MusicFiles& music, const TagSettings& 
   };
   result.end = RunItems(session, settings.run, music.unreadable.size() + music.files.size(), path,
                         [&](std::size_t i, SitePacer& pacer) {
+                          StepEnd end;
                           if (i < music.unreadable.size()) {
                             TagFileResult one;
                             one.path = music.unreadable[i].path;
-                            return Report(result, Fail(std::move(one),
-                                                       music.unreadable[i].reason));
+                            end = Report(result, Fail(std::move(one), music.unreadable[i].reason));
+                          } else {
+                            const FileLocation& where = music.files[i - music.unreadable.size()];
+                            end = TagOne(session, pacer, settings, journal, where, seen, result);
                           }
-                          const FileLocation& where = music.files[i - music.unreadable.size()];
-                          return TagOne(session, pacer, settings, journal, where, seen, result);
+                          if (settings.fileDone) settings.fileDone(result.files.back());
+                          return end;
                         });
+}
+
+void RecoverEarlierRuns(const RunJournal& journal, std::FILE* progress) {
+  std::vector<std::string> notes;
+  RecoverInterruptedChanges(journal, notes);
+  for (const std::string& note : notes) {
+    std::fputs(("tunewell: " + PrintableText(note) + "\n").c_str(), progress);
+  }
 }
 
 std::vector<std::string> PathsToRetry(const TagResult& result, const MusicFiles& music) {
@@ -308,6 +346,7 @@ std::string RenderTagSummary(const TagResult& result) {
                      std::to_string(result.tagged) + ", had lyrics " +
                      std::to_string(result.hadLyrics) + ", not found " +
                      std::to_string(result.notFound) + DoubtfulCount(result.doubtful) +
+                     (result.skipped > 0 ? ", skipped " + std::to_string(result.skipped) : "") +
                      ", failed " +
                      std::to_string(result.failed);
   if (result.localProblems > 0) {
@@ -316,9 +355,14 @@ std::string RenderTagSummary(const TagResult& result) {
   return text + StoppedNote(result.end.stoppedBy, result.end.gaveUp, result.NotDone()) + "\n";
 }
 
-std::string RenderTagJson(const TagResult& result) {
+void AddTagFile(TagResult& result, TagFileResult one) {
+  Count(result, one);
+  result.files.push_back(std::move(one));
+}
+
+std::string RenderTagJson(const TagResult& result, const char* command) {
   JsonWriter json;
-  json.BeginObject().Field("command", "tag").Field("dry_run", result.dryRun);
+  json.BeginObject().Field("command", command).Field("dry_run", result.dryRun);
   json.Key("files").BeginArray();
   for (const TagFileResult& one : result.files) {
     const char* failure = one.status == TagStatus::DownloadFailed ? "download"
@@ -345,6 +389,7 @@ std::string RenderTagJson(const TagResult& result) {
       .Field("had_lyrics", result.hadLyrics)
       .Field("not_found", result.notFound)
       .Field("doubtful", result.doubtful)
+      .Field("skipped", result.skipped)
       .Field("failed", result.failed)
       .Field("download_failed", result.downloadFailed)
       .Field("local_problems", result.localProblems);

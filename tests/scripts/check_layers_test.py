@@ -27,6 +27,9 @@ PLANTS = [
     ({"host/engine/planted_a.h": '#include "engine/planted_b.h"\n',
       "host/engine/planted_b.cpp": '#include "engine/planted_a.h"\n'}, "circle of includes"),
     ({"host/planted/x.cpp": "\n"}, "not in a known floor of the host"),
+    ({"host/tags/planted.cpp": '#include "review/review_board.h"\n'}, "a floor of the host above"),
+    ({"host/review/planted.cpp": '#include "cli/options.h"\n'}, "a floor of the host above"),
+    ({"host/searches/planted.cpp": "#include <httplib.h>\n"}, "cpp-httplib belongs"),
 ]
 
 
