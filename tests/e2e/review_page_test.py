@@ -300,6 +300,7 @@ class ReviewPage(ReviewRun):
 
     def test_6_readable_at_320_pixels_and_in_the_dark(self):
         os.makedirs(SHOTS, exist_ok=True)
+        self.browser.execute_script("window.scrollTo(0, 0)")  # the counts and the coverage
         self.browser.save_screenshot(os.path.join(SHOTS, "review-wide-light.png"))
         for scheme in ("light", "dark"):
             self.browser.execute_cdp_cmd("Emulation.setEmulatedMedia", {
@@ -318,6 +319,7 @@ class ReviewPage(ReviewRun):
             self.assertEqual(red + green + blue < 3 * 128, scheme == "dark", background)
             self.browser.save_screenshot(os.path.join(SHOTS, "review-320-%s.png" % scheme))
         self.browser.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+        self.browser.execute_script("window.scrollTo(0, 0)")
         self.browser.save_screenshot(os.path.join(SHOTS, "review-wide-dark.png"))
         for shot in ("review-320-light.png", "review-320-dark.png", "review-wide-dark.png"):
             with open(os.path.join(SHOTS, shot), "rb") as png:
