@@ -121,7 +121,8 @@ const std::vector<CommandSpec>& CommandTable() {
        "doubtful one undecided; accept, skip, or search again with other\n"
        "names, then Write accepted stores them as tag does (again as\n"
        "often as wanted). Finish in the page or Ctrl-C ends it and prints\n"
-       "tag's summary; a match found and not written counts as skipped",
+       "tag's summary; a match found and not written counts as skipped,\n"
+       "but a doubtful one not skipped stays doubtful (listed by --failed)",
        .run = RunReviewCommand,
        .missing = kNoTags},
       {.name = "show",
